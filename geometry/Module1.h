@@ -1,0 +1,37 @@
+#pragma once
+// Plane geometry on whole-number screen coordinates. The tests report where a contact
+// happened through one shared contact state, read by the caller right after the test.
+#include <array>
+#include <cstdint>
+
+#include "world/Thing.h"
+
+namespace tb::Module1 {
+
+struct ContactState {
+  int32_t CrashPointX = 0;
+  int32_t CrashPointY = 0;
+  int32_t CornerHits = 0;
+  bool CentreInside = false;
+  int32_t NearX = 0;  // foot point of the latest DistanceToSegment
+  int32_t NearY = 0;
+};
+
+// The module's one contact state; every test overwrites the parts named for it.
+extern ContactState Contact;
+
+// Outline arrays closed for the edge walk: entries 1 to 4 are the corners, 5 repeats 1.
+using ClosedCorners = std::array<int32_t, 6>;
+ClosedCorners Close(const Corners& c);
+
+bool CirclesTouch(int32_t x1, int32_t y1, int32_t r1, int32_t x2, int32_t y2, int32_t r2);
+bool CircleTouchesPolygon(const Corners& PX, const Corners& PY, int32_t x, int32_t y, int32_t r);
+int32_t DistanceToSegment(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t px, int32_t py);
+bool BoundsOverlap(int32_t x1, int32_t y1, int32_t length1, int32_t width1, int32_t x2, int32_t y2,
+                   int32_t length2, int32_t width2);
+bool PolygonsOverlap(const Corners& AX, const Corners& AY, const Corners& BX, const Corners& BY);
+bool PointInPolygon(int32_t px, int32_t py, const ClosedCorners& PX, const ClosedCorners& PY);
+bool InnerSideOfEdge(int32_t px, int32_t py, int32_t x1, float y1, float x2, int32_t y2);
+float AngleTo(float x1, float y1, float x2, float y2);
+
+}  // namespace tb::Module1

@@ -1,0 +1,30 @@
+#pragma once
+// Float-to-integer conversion for the whole game: nearest integer, halves to even.
+// Values beyond the 32-bit range saturate and NaN gives 0, so a conversion is never UB.
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+namespace tb {
+
+inline int32_t RoundToInt(double v) {
+  if (!(v == v)) return 0;
+  if (v >= 2147483647.0) return std::numeric_limits<int32_t>::max();
+  if (v <= -2147483648.0) return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(std::nearbyint(v));
+}
+
+inline int16_t RoundToInt16(double v) {
+  int32_t r = RoundToInt(v);
+  if (r > 32767) return 32767;
+  if (r < -32768) return -32768;
+  return static_cast<int16_t>(r);
+}
+
+inline double D(float v) { return static_cast<double>(v); }
+inline float F(double v) { return static_cast<float>(v); }
+
+constexpr float kPi = 3.1415927f;
+constexpr float kTwoPi = 6.2831855f;
+
+}  // namespace tb

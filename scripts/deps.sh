@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what the build needs from Debian's packages, or says which line to run.
+set -euo pipefail
+packages=(cmake g++ make pkg-config libsdl2-dev libgtest-dev libbenchmark-dev libpng-dev
+          nlohmann-json3-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+if [ "$(id -u)" -ne 0 ]; then
+  echo "treadbrawl: missing packages; run as root: apt-get update && apt-get install -y ${missing[*]}" >&2
+  exit 1
+fi
+apt-get update
+DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"

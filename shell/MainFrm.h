@@ -1,0 +1,78 @@
+#pragma once
+// The game window: owns the world, runs the frame tick, builds the arena and creates
+// things at run time. It sees the outside world only through the injected interfaces.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "render/Surface.h"
+#include "shell/Platform.h"
+#include "shell/ThingCollection.h"
+#include "world/Thing.h"
+
+namespace tb {
+
+class MainFrm {
+ public:
+  MainFrm(Surface& surface, KeyState& keys, SoundPlayer& sound, Clock& clock, RandomSource& random,
+          std::string exeFolder);
+
+  // Window load: seeds the random source from the clock; the world is built on the first tick.
+  void Load();
+  // One frame of Timer1.
+  void Timer1Tick();
+  // Escape (27) closes the window whatever the shift state; other keys are polled instead.
+  void KeyDown(uint16_t keyCode, int shift);
+  bool Closed() const { return closed_; }
+
+  OrderedThings ThingCollection;
+
+  void NewGrenade(int32_t X, int32_t Y, int32_t XSpeed, int32_t YSpeed, int32_t ExplosionSize,
+                  const std::string& Launcher);
+  void NewExplosion(int32_t X, int32_t Y, int32_t ExplosionSize);
+  void RegisterThing(const std::shared_ptr<Thing>& thing);
+
+  // Services the things use.
+  Surface& DrawingSurface() { return surface_; }
+  Clock& GameClock() { return clock_; }
+  RandomSource& Random() { return random_; }
+  SoundPlayer& Sound() { return sound_; }
+  const std::string& ExeFolder() const { return exeFolder_; }
+
+  // A player's vehicle by colour name, or null before set-up.
+  Thing* Player(const std::string& colour) const;
+  int32_t IssuedIDs() const { return IDCount; }
+  bool Started() const { return GameStarted; }
+
+  // A generous bound on the free-place retries of one thing: a normal window never gets
+  // near it, and a window too small for the arena leaves the thing out instead of hanging.
+  static constexpr int kMaxPlacementTries = 10000;
+
+ private:
+  void SetUpArena();
+  void ReadControls();
+  void RandomEvent();
+  void AddVehicle(int32_t X, int32_t Y, int32_t Colour, float Heading, const std::string& Name);
+  void AddWall(int32_t X, int32_t Y, int32_t Width, int32_t Length, float Heading, int32_t Colour);
+  void AddBlock(int32_t X, int32_t Y, int32_t Width, int32_t Length, float Heading, int32_t Colour);
+  void AddBall(int32_t X, int32_t Y, int32_t Radius, int32_t Colour);
+  void AddPowerUp(int32_t X, int32_t Y, int32_t Kind);
+  // Moves a registered thing until it overlaps nothing; false if it was given up (and removed).
+  template <class MoveFn>
+  bool PlaceFreely(const std::shared_ptr<Thing>& thing, MoveFn&& moveIt);
+
+  Surface& surface_;
+  KeyState& keys_;
+  SoundPlayer& sound_;
+  Clock& clock_;
+  RandomSource& random_;
+  std::string exeFolder_;
+  bool closed_ = false;
+
+  std::map<std::string, std::shared_ptr<Thing>> PlayerCollection;
+  int32_t IDCount = 0;
+  bool GameStarted = false;
+};
+
+}  // namespace tb

@@ -1,0 +1,39 @@
+#pragma once
+// What the game needs from the outside world. The platform layer implements these
+// for the real game; the simulator and the tests inject their own.
+#include <cstdint>
+#include <string>
+
+namespace tb {
+
+class KeyState {
+ public:
+  virtual ~KeyState() = default;
+  // Whether the key with this virtual-key code is held down now.
+  virtual bool IsKeyDown(uint8_t virtualKey) const = 0;
+};
+
+class SoundPlayer {
+ public:
+  virtual ~SoundPlayer() = default;
+  // Starts the file and returns at once; a file that cannot be played gives the alert.
+  virtual void PlaySoundFile(const std::string& path) = 0;
+};
+
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  // Seconds since midnight of the day the game started, counting on past 86400.
+  virtual float Now() = 0;
+};
+
+class RandomSource {
+ public:
+  virtual ~RandomSource() = default;
+  // Seeds from the clock at window load; a source with an injected seed may ignore it.
+  virtual void Randomize(float clockNow) = 0;
+  // Uniform in [0, 1), never 1.
+  virtual float Draw() = 0;
+};
+
+}  // namespace tb

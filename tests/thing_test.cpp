@@ -1,0 +1,305 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "TestWorld.h"
+#include "geometry/Numeric.h"
+#include "render/Sound.h"
+
+using namespace tb;
+using tbtest::Field;
+
+TEST(ThingRecord, DefaultsAndKindSetters) {
+  tbtest::TestWorld w;
+  Thing t(w.frm);
+  EXPECT_EQ(t.ThingType(), Vehicle);
+  EXPECT_FALSE(t.Rectangle);
+  EXPECT_EQ(Field<float>(t, "Friction"), 0.0f);
+  EXPECT_EQ(Field<float>(t, "MaxSpeed"), 8.0f);
+  EXPECT_EQ(Field<int32_t>(t, "Grenades"), 3);
+  EXPECT_EQ(t.ExplosionSize, 100);
+
+  Thing ball(w.frm);
+  ball.Color = 255;
+  ball.Radius = 12;
+  ball.ThingType(Ball);
+  EXPECT_EQ(ball.Color, 255);
+  EXPECT_EQ(ball.Radius, 12);
+  EXPECT_EQ(Field<float>(ball, "Friction"), 0.001f);
+  EXPECT_EQ(ball.TrueWidth(), 24);
+  EXPECT_EQ(ball.TrueLength(), 24);
+
+  Thing grenade(w.frm);
+  grenade.Color = 255;
+  w.clock.now = 100.4f;
+  grenade.ThingType(Grenade);
+  EXPECT_EQ(grenade.Color, 0);
+  EXPECT_EQ(grenade.Radius, 15);
+  EXPECT_EQ(Field<int32_t>(grenade, "FuseTime"), 102);
+  w.clock.now = 100.5f;
+  grenade.ThingType(Grenade);
+  EXPECT_EQ(Field<int32_t>(grenade, "FuseTime"), 102);  // 102.5 to even
+  w.clock.now = 100.6f;
+  grenade.ThingType(Grenade);
+  EXPECT_EQ(Field<int32_t>(grenade, "FuseTime"), 103);
+
+  Thing car(w.frm);
+  car.Width = 30;
+  car.Length = 60;
+  car.ThingType(Vehicle);
+  EXPECT_TRUE(car.Rectangle);
+  EXPECT_EQ(Field<float>(car, "Friction"), 0.1f);
+  EXPECT_EQ(car.TrueWidth(), 90);
+  EXPECT_EQ(car.TrueLength(), 60);
+  Thing block(w.frm);
+  block.Width = 40;
+  block.ThingType(Block);
+  EXPECT_EQ(block.TrueWidth(), 40);
+
+  Thing token(w.frm);
+  token.Color = 1234;
+  token.PowerUpType(7);
+  EXPECT_EQ(token.Color, 1234);
+  const int32_t colours[] = {65535, 16711680, 65280, 16777215, 255};
+  for (int k = 0; k < 5; ++k) {
+    token.PowerUpType(k);
+    EXPECT_EQ(token.Color, colours[k]);
+  }
+  Thing explosion(w.frm);
+  explosion.ThingType(Explosion);
+  EXPECT_EQ(explosion.Color, 255);
+}
+
+TEST(Driving, FirstStepsFromRestWithClampAndTreads) {
+  tbtest::TestWorld w;
+  auto car = w.Rect(Vehicle, 100, 100, 30, 60);
+  car->MoveForward();
+  EXPECT_EQ(Field<float>(*car, "RightTrackSpeed"), 0.77f);
+  EXPECT_EQ(Field<float>(*car, "LeftTrackSpeed"), 0.77f);
+  car->Move();
+  EXPECT_EQ(Field<float>(*car, "DriveSpeed"), 0.77f);
+  EXPECT_EQ(car->X, 100.77f);
+  EXPECT_EQ(car->Y, 100.0f);
+  EXPECT_EQ(car->Angle, 0.0f);
+  EXPECT_FLOAT_EQ(Field<float>(*car, "RightTrackSpeed"), 0.693f);
+  // The tread pattern moved back by the speed and wrapped by 8.
+  EXPECT_FLOAT_EQ(Field<float>(*car, "RightTreadOffset"), 8.0f - 0.77f);
+
+  auto spinner = w.Rect(Vehicle, 300, 300, 30, 60);
+  spinner->RotateRight();
+  EXPECT_EQ(Field<float>(*spinner, "RightTrackSpeed"), -0.77f);
+  EXPECT_EQ(Field<float>(*spinner, "LeftTrackSpeed"), 0.77f);
+  spinner->Move();
+  EXPECT_EQ(Field<float>(*spinner, "DriveSpeed"), 0.0f);
+  EXPECT_NEAR(spinner->Angle, 1.54 / 60, 1e-7);
+
+  // Holding the key never takes a track past MaxSpeed: (7.2 + 0.7) * 1.1 is cut to 8.
+  Field<float>(*car, "RightTrackSpeed") = 7.2f;
+  Field<float>(*car, "LeftTrackSpeed") = 7.2f;
+  car->MoveForward();
+  EXPECT_EQ(Field<float>(*car, "RightTrackSpeed"), 8.0f);
+  // A speed above a fallen MaxSpeed is cut at its next write only.
+  Field<float>(*car, "MaxSpeed") = 10.0f;
+  Field<float>(*car, "RightTrackSpeed") = 11.5f;
+  EXPECT_EQ(Field<float>(*car, "RightTrackSpeed"), 11.5f);
+  car->RotateLeft();
+  EXPECT_EQ(Field<float>(*car, "RightTrackSpeed"), 10.0f);
+}
+
+TEST(Driving, TreadOffsetsWrapBothWays) {
+  tbtest::TestWorld w;
+  auto car = w.Rect(Vehicle, 300, 300, 30, 60);
+  auto run = [&](float offset, float speed) {
+    Field<float>(*car, "RightTreadOffset") = offset;
+    Field<float>(*car, "RightTrackSpeed") = speed;
+    car->Move();
+    return Field<float>(*car, "RightTreadOffset");
+  };
+  EXPECT_EQ(run(1, 3), 6.0f);
+  EXPECT_EQ(run(6, -3), 1.0f);
+  EXPECT_EQ(run(5, 0), 5.0f);
+  EXPECT_EQ(run(8, 0), 8.0f);
+  EXPECT_EQ(run(0, 0), 0.0f);
+  EXPECT_EQ(run(1, -18), 3.0f);  // 19 -> 3
+  EXPECT_EQ(run(0, 4), 4.0f);    // -4 -> 4
+  EXPECT_EQ(run(0, 14), 2.0f);   // -14 -> 2
+}
+
+TEST(Driving, FreeVelocityWearsByFriction) {
+  tbtest::TestWorld w;
+  auto block = w.Rect(Block, 100, 300, 20, 20);
+  block->XSpeed = 10;
+  block->Move();
+  EXPECT_FLOAT_EQ(block->X, 109.0f);
+  auto ball = w.Round(Ball, 400, 300, 5);
+  ball->XSpeed = 10;
+  ball->Move();
+  EXPECT_FLOAT_EQ(ball->X, 409.99f);
+  ball->XSpeed = 5;
+  for (int i = 0; i < 50; ++i) ball->Move();
+  EXPECT_NEAR(ball->XSpeed, 5 * std::pow(0.999, 50), 1e-4);
+  block->XSpeed = 5;
+  for (int i = 0; i < 50; ++i) block->Move();
+  EXPECT_NEAR(block->XSpeed, 5 * std::pow(0.9, 50), 1e-4);
+}
+
+TEST(Boosts, DecaysFollowTheClock) {
+  tbtest::TestWorld w;
+  auto car = w.Rect(Vehicle, 300, 300, 30, 60);
+  Field<float>(*car, "MaxSpeed") = 12;
+  Field<float>(*car, "SpeedDecayTime") = 999.98f;
+  w.clock.now = 1000.0f;
+  car->Move();
+  EXPECT_NEAR(Field<float>(*car, "MaxSpeed"), 11.998f, 1e-5);
+  w.clock.now = 1002.0f;  // a pause of two seconds does not count
+  car->Move();
+  EXPECT_NEAR(Field<float>(*car, "MaxSpeed"), 11.998f, 1e-5);
+  EXPECT_EQ(Field<float>(*car, "SpeedDecayTime"), 1002.0f);
+  Field<float>(*car, "MaxSpeed") = 7.5f;
+  car->Move();
+  EXPECT_EQ(Field<float>(*car, "MaxSpeed"), 8.0f);
+
+  // ExplosionSize 140 falls to 100 in 40 s of play, at 50 and at 20 ticks per second alike.
+  for (double step : {0.02, 0.05}) {
+    car->ExplosionSize = 140;
+    double t = 2000.0;
+    w.clock.now = static_cast<float>(t);
+    car->Move();  // first look only starts the measurement
+    int steps = static_cast<int>(std::lround(20.0 / step));
+    for (int i = 0; i < steps; ++i) {
+      t += step;
+      w.clock.now = static_cast<float>(t);
+      car->Move();
+    }
+    EXPECT_NEAR(car->ExplosionSize, 120, 1) << step;
+    for (int i = 0; i < steps + 10; ++i) {
+      t += step;
+      w.clock.now = static_cast<float>(t);
+      car->Move();
+    }
+    EXPECT_EQ(car->ExplosionSize, 100) << step;
+  }
+  auto block = w.Rect(Block, 100, 100, 20, 20);
+  block->ExplosionSize = 140;
+  block->Move();
+  EXPECT_EQ(block->ExplosionSize, 140);
+  car->ExplosionSize = 60;
+  car->Move();
+  EXPECT_EQ(car->ExplosionSize, 100);
+
+  Field<bool>(*car, "Invulnerable") = true;
+  Field<int32_t>(*car, "InvulnerableUntil") = 3000;
+  w.clock.now = 3000.0f;
+  car->Move();
+  EXPECT_TRUE(Field<bool>(*car, "Invulnerable"));
+  w.clock.now = 3000.02f;
+  car->Move();
+  EXPECT_FALSE(Field<bool>(*car, "Invulnerable"));
+}
+
+TEST(Grenades, CoolDownStockAndLaunchVelocity) {
+  tbtest::TestWorld w;
+  auto car = w.Rect(Vehicle, 100.5f, 200, 30, 60);
+  w.clock.now = 100.6f;
+  car->LaunchGrenade();
+  EXPECT_EQ(Field<int32_t>(*car, "LastLaunchTime"), 101);
+  EXPECT_EQ(Field<int32_t>(*car, "Grenades"), 2);
+  Thing* g = w.frm.ThingCollection.Find("ID2");
+  ASSERT_NE(g, nullptr);
+  EXPECT_EQ(g->ThingType(), Grenade);
+  EXPECT_EQ(g->X, 100.0f);  // 100.5 to even
+  EXPECT_EQ(g->Y, 200.0f);
+  EXPECT_EQ(g->XSpeed, 10.0f);
+  EXPECT_EQ(g->YSpeed, 0.0f);
+  EXPECT_EQ(g->Launcher, "ID1");
+  EXPECT_EQ(g->ExplosionSize, 100);
+  w.clock.now = 102.0f;
+  car->LaunchGrenade();
+  EXPECT_EQ(Field<int32_t>(*car, "Grenades"), 2);  // 102 - 101 is not more than 1
+  w.clock.now = 102.01f;
+  car->ExplosionSize = 140;
+  car->XSpeed = 3.4f;
+  car->LaunchGrenade();
+  EXPECT_EQ(Field<int32_t>(*car, "Grenades"), 1);
+  Thing* g2 = w.frm.ThingCollection.Find("ID3");
+  ASSERT_NE(g2, nullptr);
+  EXPECT_EQ(g2->XSpeed, 13.0f);
+  EXPECT_EQ(g2->ExplosionSize, 140);
+  car->ExplosionSize = 100;
+  EXPECT_EQ(g2->ExplosionSize, 140);  // taken at the launch
+
+  car->Angle = kPi / 2;
+  car->XSpeed = 0;
+  w.clock.now = 104.0f;
+  car->LaunchGrenade();
+  Thing* g3 = w.frm.ThingCollection.Find("ID4");
+  ASSERT_NE(g3, nullptr);
+  EXPECT_EQ(g3->XSpeed, 0.0f);
+  EXPECT_EQ(g3->YSpeed, 10.0f);
+  EXPECT_EQ(w.sound.Count("/Sounds/guns/gun"), 3);
+
+  // Empty stock: a horn once per cool-down, no grenade.
+  w.clock.now = 106.0f;
+  car->LaunchGrenade();
+  EXPECT_EQ(w.sound.Count("/Sounds/horns/horn"), 1);
+  car->LaunchGrenade();
+  EXPECT_EQ(w.sound.Count("/Sounds/horns/horn"), 1);
+  EXPECT_EQ(w.frm.ThingCollection.Count(), 4u);
+  EXPECT_EQ(Field<int32_t>(*car, "Grenades"), 0);
+
+  // A destroyed vehicle launches nothing and stays silent.
+  auto wreck = w.Rect(Vehicle, 300, 300, 30, 60);
+  Field<bool>(*wreck, "Exploded") = true;
+  size_t sounds = w.sound.paths.size();
+  w.clock.now = 200.0f;
+  wreck->LaunchGrenade();
+  EXPECT_EQ(w.sound.paths.size(), sounds);
+  EXPECT_EQ(Field<int32_t>(*wreck, "LastLaunchTime"), 0);
+}
+
+TEST(PowerUps, EffectsAndStacking) {
+  tbtest::TestWorld w;
+  auto car = w.Rect(Vehicle, 100, 100, 30, 60);
+  w.clock.now = 500.3f;
+  car->GetPowerUp(Invulnerability);
+  EXPECT_TRUE(Field<bool>(*car, "Invulnerable"));
+  EXPECT_EQ(Field<int32_t>(*car, "InvulnerableUntil"), 520);
+  w.clock.now = 510.0f;
+  car->GetPowerUp(Invulnerability);
+  EXPECT_EQ(Field<int32_t>(*car, "InvulnerableUntil"), 540);
+
+  Field<int32_t>(*car, "Damage") = 10;
+  car->GetPowerUp(Repair);
+  EXPECT_EQ(Field<int32_t>(*car, "Damage"), 0);
+  Field<int32_t>(*car, "Damage") = 100;
+  car->GetPowerUp(Repair);
+  EXPECT_EQ(Field<int32_t>(*car, "Damage"), 75);
+
+  car->GetPowerUp(SpeedBoost);
+  car->GetPowerUp(SpeedBoost);
+  EXPECT_EQ(Field<float>(*car, "MaxSpeed"), 16.0f);
+  car->GetPowerUp(ExtraGrenade);
+  EXPECT_EQ(Field<int32_t>(*car, "Grenades"), 4);
+  car->GetPowerUp(BiggerBlast);
+  EXPECT_EQ(car->ExplosionSize, 140);
+  car->GetPowerUp(9);
+  EXPECT_EQ(w.sound.Count("/Sounds/bubbles/bubble"), 9);
+}
+
+TEST(Sounds, PathAndNumberDraw) {
+  const float below1 = std::nextafter(1.0f, 0.0f);
+  EXPECT_EQ(SoundNumber(below1, kBombSounds), 4);
+  EXPECT_EQ(SoundNumber(below1, kRandomSounds), 7);
+  EXPECT_EQ(SoundNumber(0.0f, kThudSounds), 1);
+  EXPECT_EQ(SoundNumber(0.25f, kThudSounds), 2);
+  EXPECT_EQ(SoundPath("/opt/tb", kBombSounds, 3), "/opt/tb/Sounds/bombs/bomb3.wav");
+  EXPECT_EQ(SoundPath("/g", kRandomSounds, 7), "/g/Sounds/random/random7.wav");
+  EXPECT_EQ(&ContactSound(Vehicle, Vehicle), &kClangSounds);
+  EXPECT_EQ(&ContactSound(Vehicle, Grenade), &kRicochetSounds);
+  EXPECT_EQ(&ContactSound(Grenade, Grenade), &kRicochetSounds);
+  EXPECT_EQ(&ContactSound(Ball, Wall), &kThudSounds);
+
+  // The game's own generator never yields 1.
+  tb::Pcg32 rng(1, true);
+  for (int i = 0; i < 100000; ++i) ASSERT_LT(rng.Draw(), 1.0f);
+}

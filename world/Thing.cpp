@@ -1,0 +1,209 @@
+#include "world/Thing.h"
+
+#include <cmath>
+
+#include "geometry/Numeric.h"
+#include "render/Sound.h"
+#include "shell/MainFrm.h"
+
+namespace tb {
+
+namespace {
+constexpr float kSteeringStep = 0.7f;
+}
+
+void Thing::PowerUpType(int32_t v) {
+  StoredPowerUpType = v;
+  switch (PowerUpType()) {
+    case ExtraGrenade:
+      Color = 65280;
+      break;
+    case Invulnerability:
+      Color = 16711680;
+      break;
+    case SpeedBoost:
+      Color = 65535;
+      break;
+    case Repair:
+      Color = 16777215;
+      break;
+    case BiggerBlast:
+      Color = 255;
+      break;
+    default:
+      break;
+  }
+}
+
+void Thing::ThingType(int32_t v) {
+  StoredThingType = v;
+  if (v == Vehicle || v == Block || v == Wall) {
+    Rectangle = true;
+  } else if (v == Grenade) {
+    Color = 0;
+    Radius = 15;
+    FuseTime = RoundToInt(D(Form->GameClock().Now()) + 2.0);
+  } else if (v == Explosion) {
+    Color = 255;
+  }
+  Friction = Rectangle ? 0.1f : 0.001f;
+}
+
+int32_t Thing::TrueWidth() const {
+  if (ThingType() == Vehicle) return Width + 60;
+  if (Rectangle) return Width;
+  return 2 * Radius;
+}
+
+int32_t Thing::TrueLength() const { return Rectangle ? Length : 2 * Radius; }
+
+void Thing::SetRightTrackSpeed(float v) {
+  RightTrackSpeed = v;
+  if (v > MaxSpeed) {
+    RightTrackSpeed = MaxSpeed;
+  } else if (-MaxSpeed > v) {
+    RightTrackSpeed = -MaxSpeed;
+  }
+}
+
+void Thing::SetLeftTrackSpeed(float v) {
+  LeftTrackSpeed = v;
+  if (v > MaxSpeed) {
+    LeftTrackSpeed = MaxSpeed;
+  } else if (-MaxSpeed > v) {
+    LeftTrackSpeed = -MaxSpeed;
+  }
+}
+
+namespace {
+// Wraps into [0, 8] by whole periods, each step stored as a float. Values far outside
+// (or not finite) are first brought near the range so the loops stay short.
+float WrapTread(float v) {
+  if (!std::isfinite(v)) return 0;
+  if (v > 8000.0f || v < -8000.0f) v = std::fmod(v, 8.0f);
+  while (v > 8.0f) v = F(D(v) - 8.0);
+  while (v < 0.0f) v = F(D(v) + 8.0);
+  return v;
+}
+}  // namespace
+
+void Thing::SetRightTreadOffset(float v) { RightTreadOffset = WrapTread(v); }
+void Thing::SetLeftTreadOffset(float v) { LeftTreadOffset = WrapTread(v); }
+
+#define TB_STEER(right, left)                                      \
+  SetRightTrackSpeed(F(D(RightTrackSpeed) + (right)));             \
+  SetLeftTrackSpeed(F(D(LeftTrackSpeed) + (left)));                \
+  SetRightTrackSpeed(F((D(Friction) + 1.0) * D(RightTrackSpeed))); \
+  SetLeftTrackSpeed(F((D(Friction) + 1.0) * D(LeftTrackSpeed)))
+
+void Thing::RotateRight() { TB_STEER(-D(kSteeringStep), D(kSteeringStep)); }
+void Thing::RotateLeft() { TB_STEER(D(kSteeringStep), -D(kSteeringStep)); }
+void Thing::MoveForward() { TB_STEER(D(kSteeringStep), D(kSteeringStep)); }
+void Thing::MoveBackward() { TB_STEER(-D(kSteeringStep), -D(kSteeringStep)); }
+#undef TB_STEER
+
+void Thing::Move() {
+  DriveSpeed = F((D(LeftTrackSpeed) + D(RightTrackSpeed)) / 2.0);
+  const double pi = D(kPi);
+  float turn = F(((D(LeftTrackSpeed) - D(DriveSpeed)) - (D(RightTrackSpeed) - D(DriveSpeed))) /
+                 (2.0 * (D(static_cast<float>(Width)) + 30.0) * pi) * pi * 2.0);
+  TurnSpeed = turn;
+  Angle = F(D(turn) + D(Angle));
+  float vx = F(D(XSpeed) - D(DriveXSpeed));
+  float vy = F(D(YSpeed) - D(DriveYSpeed));
+  XSpeed = F((1.0 - D(Friction)) * D(vx));
+  YSpeed = F((1.0 - D(Friction)) * D(vy));
+  DriveXSpeed = F(D(DriveSpeed) * std::cos(D(Angle)));
+  DriveYSpeed = F(D(DriveSpeed) * std::sin(D(Angle)));
+  XSpeed = F(D(DriveXSpeed) + D(XSpeed));
+  YSpeed = F(D(DriveYSpeed) + D(YSpeed));
+  X = F(D(X) + D(XSpeed));
+  Y = F(D(Y) + D(YSpeed));
+  SetRightTreadOffset(F(D(RightTreadOffset) - D(RightTrackSpeed)));
+  SetLeftTreadOffset(F(D(LeftTreadOffset) - D(LeftTrackSpeed)));
+  SetLeftTrackSpeed(F((1.0 - D(Friction)) * D(LeftTrackSpeed)));
+  SetRightTrackSpeed(F((1.0 - D(Friction)) * D(RightTrackSpeed)));
+  FindPoints();
+  HitThings(false);
+  UpdateBoosts();
+}
+
+void Thing::UpdateBoosts() {
+  Clock& clock = Form->GameClock();
+  if (MaxSpeed > 8.0f) {
+    float now = clock.Now();
+    double gap = D(now) - D(SpeedDecayTime);
+    if (gap < 1.0) MaxSpeed = F(D(MaxSpeed) - gap / 10.0);
+    SpeedDecayTime = now;
+  } else if (MaxSpeed < 8.0f) {
+    MaxSpeed = 8.0f;
+  }
+  if (ThingType() == Vehicle) {
+    if (ExplosionSize > 100) {
+      float now = clock.Now();
+      double gap = D(now) - D(BlastDecayTime);
+      if (gap < 1.0 && gap > 0.0) {
+        // Whole units come off as the counted seconds add up, so the fall does not
+        // depend on the tick rate.
+        BlastDecayCarry = F(D(BlastDecayCarry) + gap);
+        double whole = std::floor(D(BlastDecayCarry));
+        if (whole >= 1.0) {
+          int64_t size = static_cast<int64_t>(ExplosionSize) - static_cast<int64_t>(whole);
+          ExplosionSize = size < 100 ? 100 : static_cast<int32_t>(size);
+          BlastDecayCarry = F(D(BlastDecayCarry) - whole);
+        }
+        if (ExplosionSize <= 100) BlastDecayCarry = 0;
+      }
+      BlastDecayTime = now;
+    } else if (ExplosionSize < 100) {
+      ExplosionSize = 100;
+    }
+  }
+  if (Invulnerable && D(clock.Now()) > D(InvulnerableUntil)) Invulnerable = false;
+}
+
+void Thing::LaunchGrenade() {
+  if (Exploded) return;
+  Clock& clock = Form->GameClock();
+  if (D(clock.Now()) - static_cast<double>(LastLaunchTime) <= 1.0) return;
+  if (Grenades <= 0) {
+    PlayCategory(*Form, kHornSounds);
+  } else {
+    PlayCategory(*Form, kGunSounds);
+    Grenades = Grenades - 1;
+    Form->NewGrenade(RoundToInt(D(X)), RoundToInt(D(Y)),
+                     RoundToInt(10.0 * std::cos(D(Angle)) + D(XSpeed)),
+                     RoundToInt(10.0 * std::sin(D(Angle)) + D(YSpeed)), ExplosionSize, ID);
+  }
+  LastLaunchTime = RoundToInt(D(clock.Now()));
+}
+
+void Thing::GetPowerUp(const int32_t& TheType) {
+  PlayCategory(*Form, kBubbleSounds);
+  switch (TheType) {
+    case SpeedBoost:
+      MaxSpeed = F(D(MaxSpeed) + 4.0);
+      break;
+    case Invulnerability: {
+      Invulnerable = true;
+      Clock& clock = Form->GameClock();
+      if (D(clock.Now()) > D(InvulnerableUntil)) InvulnerableUntil = RoundToInt(D(clock.Now()));
+      if (InvulnerableUntil < INT32_MAX - 20) InvulnerableUntil += 20;
+      break;
+    }
+    case ExtraGrenade:
+      if (Grenades < INT32_MAX) Grenades = Grenades + 1;
+      break;
+    case Repair:
+      Damage = Damage - 25;
+      if (Damage < 0) Damage = 0;
+      break;
+    case BiggerBlast:
+      if (ExplosionSize < INT32_MAX - 40) ExplosionSize = ExplosionSize + 40;
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace tb

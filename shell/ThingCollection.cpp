@@ -23,6 +23,11 @@ Thing* OrderedThings::Find(const std::string& key) const {
   return it == index_.end() ? nullptr : slots_[it->second].get();
 }
 
+std::shared_ptr<Thing> OrderedThings::Share(const std::string& key) const {
+  auto it = index_.find(key);
+  return it == index_.end() ? nullptr : slots_[it->second];
+}
+
 void OrderedThings::Clear() {
   slots_.clear();
   index_.clear();

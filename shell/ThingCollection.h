@@ -17,6 +17,8 @@ class OrderedThings {
   void Add(const std::string& key, std::shared_ptr<Thing> thing);
   bool Remove(const std::string& key);
   Thing* Find(const std::string& key) const;
+  // Shared ownership, for holding a thing beyond its removal.
+  std::shared_ptr<Thing> Share(const std::string& key) const;
   bool Contains(const std::string& key) const { return index_.count(key) != 0; }
   size_t Count() const { return index_.size(); }
   void Clear();

@@ -3,6 +3,7 @@
 #include <deque>
 #include <memory>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <type_traits>
 #include <vector>

@@ -221,28 +221,26 @@ TEST(Explosions, GrowPushAndVanish) {
 
 TEST(Grenades, FuseBoundaryAndBlinking) {
   tbtest::TestWorld w;
-  w.frm.Timer1Tick();
   w.clock.now = 36100.4f;
-  w.frm.NewGrenade(291, 278, 0, 0, 100, "ID1");
-  std::string id = "ID" + std::to_string(w.frm.IssuedIDs());
-  Thing* g = w.frm.ThingCollection.Find(id);
+  w.frm.NewGrenade(291, 278, 0, 0, 100, "ID0");
+  std::shared_ptr<Thing> g = w.frm.ThingCollection.Share("ID1");
   ASSERT_EQ(Field<int32_t>(*g, "FuseTime"), 36102);
   w.clock.now = 36102.0f;  // equal: not yet
-  w.random.queue = {0.5f};
-  w.frm.Timer1Tick();
-  ASSERT_NE(w.frm.ThingCollection.Find(id), nullptr);
+  g->Draw();
+  ASSERT_TRUE(w.frm.ThingCollection.Contains("ID1"));
   EXPECT_GT(g->Color, 0);  // blinking red
   EXPECT_LE(g->Color, 255);
-  w.sound.paths.clear();
   w.clock.now = 36102.01f;
-  w.random.queue = {0.5f};
-  w.frm.Timer1Tick();
-  EXPECT_EQ(w.frm.ThingCollection.Find(id), nullptr);
+  g->Draw();
+  EXPECT_FALSE(w.frm.ThingCollection.Contains("ID1"));
   EXPECT_EQ(w.sound.Count("/Sounds/bombs/bomb"), 1);
-  Thing* e = w.frm.ThingCollection.Find("ID" + std::to_string(w.frm.IssuedIDs()));
+  Thing* e = w.frm.ThingCollection.Find("ID2");
   ASSERT_NE(e, nullptr);
   EXPECT_EQ(e->ThingType(), Explosion);
   EXPECT_EQ(e->X, 291.0f);
+  EXPECT_EQ(e->ExplosionSize, 100);
+  g->Draw();  // a second fuse check explodes nothing more
+  EXPECT_EQ(w.sound.Count("/Sounds/bombs/bomb"), 1);
 }
 
 TEST(Scenario, GrenadeDestroysVehicleAndItsFireKeyThenDoesNothing) {
@@ -254,7 +252,7 @@ TEST(Scenario, GrenadeDestroysVehicleAndItsFireKeyThenDoesNothing) {
   red->X = 100 + 70;
   red->Y = 100 + 70;
   red->FindPoints();
-  Field<int32_t>(*red, "Damage") = 200;
+  Field<int32_t>(*red, "Damage") = 244;
   w.keys.down = {0x45};
   bool destroyed = false;
   for (int tick = 0; tick < 200 && !destroyed; ++tick) {
@@ -264,8 +262,9 @@ TEST(Scenario, GrenadeDestroysVehicleAndItsFireKeyThenDoesNothing) {
     destroyed = !w.frm.ThingCollection.Contains(red->ID);
   }
   ASSERT_TRUE(destroyed);
-  EXPECT_GE(w.sound.Count("/Sounds/bombs/bomb"), 2);  // grenade, then Red
-  EXPECT_EQ(w.frm.Player("Red"), red);                // still a player
+  EXPECT_GE(w.sound.Count("/Sounds/ricochets/ricochet"), 2);  // more than one hit
+  EXPECT_GE(w.sound.Count("/Sounds/bombs/bomb"), 1);
+  EXPECT_EQ(w.frm.Player("Red"), red);  // still a player
   EXPECT_TRUE(w.frm.ThingCollection.Contains(green->ID));
   w.keys.down = {0x4F};
   size_t sounds = w.sound.Count("/Sounds/guns/gun");

@@ -35,6 +35,7 @@ class Raster final : public Surface {
   void SetCaption(const std::string& text) override { caption_ = text; }
 
  private:
+  void Stamp(int64_t cx, int64_t cy, int width, uint32_t colour);
   int width_;
   int height_;
   std::vector<uint32_t> pixels_;

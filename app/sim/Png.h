@@ -1,0 +1,12 @@
+#pragma once
+#include <string>
+
+#include "render/Raster.h"
+
+namespace tb::sim {
+
+// Writes the raster as an 8-bit RGB PNG (pixel value r + 256g + 65536b). On failure returns
+// false with a message in error; a half-written file may be left behind.
+bool WritePng(const Raster& raster, const std::string& path, std::string& error);
+
+}  // namespace tb::sim

@@ -1,0 +1,94 @@
+#include "app/sim/Scene.h"
+
+#include <memory>
+
+#include "app/sim/FieldAccess.h"
+#include "app/sim/Png.h"
+#include "app/sim/SimPlatform.h"
+#include "shell/Random.h"
+
+namespace tb::sim {
+
+namespace {
+
+constexpr float kPi = 3.1415927f;
+
+std::shared_ptr<Thing> Rect(MainFrm& form, int32_t kind, float x, float y, int32_t width,
+                            int32_t length, float angle, int32_t colour) {
+  auto t = std::make_shared<Thing>(form);
+  t->Width = width;
+  t->Length = length;
+  t->X = x;
+  t->Y = y;
+  t->Angle = angle;
+  t->Color = colour;
+  t->ThingType(kind);
+  return t;
+}
+
+struct VehicleLook {
+  float x, y, angle;
+  int32_t colour;
+  int32_t damage;
+  float rightTread, leftTread;
+  bool invulnerable;
+  float maxSpeed;
+  float pulse;  // chosen so the first glow is bright rather than near zero
+};
+
+}  // namespace
+
+void BuildScene(MainFrm& form) {
+  const float w = static_cast<float>(kSceneWidth);
+  const float h = static_cast<float>(kSceneHeight);
+  const int32_t wallGrey = 0x646464;
+  // Unlike the arena's, these walls lie inside the picture so that they can be seen.
+  const std::shared_ptr<Thing> things[] = {
+      Rect(form, Wall, w / 2, 10, kSceneWidth, 20, kPi / 2, wallGrey),
+      Rect(form, Wall, w / 2, h - 10, kSceneWidth, 20, kPi / 2, wallGrey),
+      Rect(form, Wall, 10, h / 2, 20, kSceneHeight - 40, kPi / 2, wallGrey),
+      Rect(form, Wall, w - 10, h / 2, 20, kSceneHeight - 40, kPi / 2, wallGrey),
+      Rect(form, Block, w / 2, h / 2, 60, 90, 0.5f, 0xB4B4B4),
+  };
+  for (const auto& t : things) {
+    t->FindPoints();
+    form.RegisterThing(t);
+  }
+
+  const VehicleLook looks[] = {
+      {130, 130, kPi / 4, 0x00FF00, 0, 0.0f, 4.0f, false, 8.0f, 0.0f},
+      {w - 130, 130, 3 * kPi / 4 + 0.4f, 0x0000FF, 60, 2.5f, 6.0f, true, 8.0f, 1.2f},
+      {w - 130, h - 130, 5 * kPi / 4, 0xFF0000, 125, 7.5f, 1.0f, false, 12.0f, 1.4f},
+      {130, h - 130, 0.3f, 0x00FFFF, 200, 5.0f, 3.0f, false, 8.0f, 0.0f},
+  };
+  for (const VehicleLook& look : looks) {
+    auto v = Rect(form, Vehicle, look.x, look.y, 30, 60, look.angle, look.colour);
+    SetField(*v, "Damage", look.damage);
+    SetField(*v, "RightTreadOffset", look.rightTread);
+    SetField(*v, "LeftTreadOffset", look.leftTread);
+    SetField(*v, "Invulnerable", look.invulnerable);
+    SetField(*v, "MaxSpeed", look.maxSpeed);
+    SetField(*v, "Pulse", look.pulse);
+    v->FindPoints();
+    form.RegisterThing(v);
+  }
+}
+
+void DrawThings(MainFrm& form) {
+  form.DrawingSurface().Clear();
+  for (Thing* t : form.ThingCollection.Items()) t->Draw();
+}
+
+bool WriteScenePng(const std::string& path, std::string& error) {
+  Raster raster(kSceneWidth, kSceneHeight);
+  ScriptedKeys keys;
+  RecordingSoundPlayer sounds;
+  SimClock clock(36000.0);
+  Pcg32 random(1, true);
+  MainFrm form(raster, keys, sounds, clock, random, ".");
+  BuildScene(form);
+  DrawThings(form);
+  return WritePng(raster, path, error);
+}
+
+}  // namespace tb::sim

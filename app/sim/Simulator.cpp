@@ -1,0 +1,319 @@
+#include "app/sim/Simulator.h"
+
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <optional>
+#include <ostream>
+#include <sstream>
+
+#include "app/sim/Png.h"
+#include "app/sim/Scene.h"
+#include "app/sim/Script.h"
+#include "app/sim/SimPlatform.h"
+#include "app/sim/StateDump.h"
+#include "render/Raster.h"
+#include "shell/MainFrm.h"
+#include "shell/Random.h"
+
+namespace tb::sim {
+
+namespace {
+
+constexpr int kMaxSide = 4096;
+constexpr double kDaySeconds = 86400.0;
+
+bool NumberOption(const std::string& option, const std::string& value, uint64_t min, uint64_t max,
+                  uint64_t& out, std::string& error) {
+  uint64_t v = 0;
+  if (!ParseWholeNumber(value, max, v) || v < min) {
+    error = option + ": '" + value + "' is not a whole number from " + std::to_string(min) +
+            " to " + std::to_string(max);
+    return false;
+  }
+  out = v;
+  return true;
+}
+
+bool ParsePngOption(const std::string& value, SimOptions& options, std::string& error) {
+  size_t colon = value.find(':');
+  if (colon == std::string::npos || colon + 1 == value.size()) {
+    error = "--png: '" + value + "' is not TICK:FILE";
+    return false;
+  }
+  uint64_t tick = 0;
+  if (!NumberOption("--png", value.substr(0, colon), 1, static_cast<uint64_t>(kMaxTick), tick,
+                    error)) {
+    return false;
+  }
+  options.pngs.emplace_back(static_cast<int64_t>(tick), value.substr(colon + 1));
+  return true;
+}
+
+std::string ReadFile(const std::string& path, bool& ok) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  ok = in.good() || in.eof();
+  if (!in.is_open()) ok = false;
+  return text.str();
+}
+
+void WriteLine(std::ostream& out, const std::string& line) {
+  out.write(line.data(), static_cast<std::streamsize>(line.size()));
+  out.put('\n');
+}
+
+void DumpState(std::ostream& out, const MainFrm& form, std::optional<int64_t> tick) {
+  for (const Thing* t : form.ThingCollection.Items()) WriteLine(out, ThingJson(*t, tick));
+}
+
+}  // namespace
+
+std::string UsageText() {
+  return "Usage: treadbrawl-sim [options]\n"
+         "Runs the game without a window for a number of ticks (50 a second) and prints the\n"
+         "world: one JSON object a line for each live thing, in collection order.\n"
+         "\n"
+         "  --seed N           random seed, 0 to 18446744073709551615 (default 1)\n"
+         "  --ticks T          ticks to run, 0 to 1000000000 (default 1)\n"
+         "  --clock-start S    clock at the start, seconds since midnight, 0 to below 86400\n"
+         "                     (default 36000); each tick adds 0.02\n"
+         "  --script FILE      key script: lines 'A-B KEY...', 'A KEY...' or 'A esc'; keys\n"
+         "                     Green.Right .Left .Forward .Backward .Fire (also Red, Blue,\n"
+         "                     Yellow) or a virtual-key code like 0x44; '#' starts a comment\n"
+         "  --width W          drawing area width, 1 to 4096 (default 582)\n"
+         "  --height H         drawing area height, 1 to 4096 (default 555)\n"
+         "  --dump-every K     also print the state every K ticks; every dump line then starts\n"
+         "                     with a \"tick\" key (default: only at the end)\n"
+         "  --sounds           print each sound played as {\"tick\":N,\"sound\":\"path\"}, in\n"
+         "                     order, before that tick's dump\n"
+         "  --caption          print {\"caption\":\"...\"} with the window title as the last line\n"
+         "  --png TICK:FILE    write the picture at the end of that tick as PNG (repeatable)\n"
+         "  --hash             print only a 64-bit FNV-1a hash of the final world (16 hex\n"
+         "                     digits): every field of every thing, the caption, the IDs issued\n"
+         "  --scene FILE.png   draw a fixed hand-made scene of walls, a block and four vehicles\n"
+         "                     to FILE.png and exit\n"
+         "  --exe-folder DIR   folder the sound paths start with (default .)\n"
+         "  --help             show this text\n"
+         "\n"
+         "Options take their value as the next argument or after '='. Exit status: 0 done,\n"
+         "1 an output file could not be written, 2 bad argument or script.\n";
+}
+
+bool ParseOptions(const std::vector<std::string>& args, SimOptions& options, std::string& error) {
+  options = SimOptions();
+  for (const std::string& a : args) {
+    if (a == "--help" || a == "-h") {
+      options.help = true;
+      return true;
+    }
+  }
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string name = args[i];
+    std::optional<std::string> inlineValue;
+    if (size_t eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
+      inlineValue = name.substr(eq + 1);
+      name = name.substr(0, eq);
+    }
+    auto flag = [&](bool& target) {
+      if (inlineValue) {
+        error = name + " takes no value";
+        return false;
+      }
+      target = true;
+      return true;
+    };
+    std::string value;
+    auto needValue = [&]() {
+      if (inlineValue) {
+        value = *inlineValue;
+        return true;
+      }
+      if (i + 1 >= args.size()) {
+        error = name + " needs a value";
+        return false;
+      }
+      value = args[++i];
+      return true;
+    };
+    uint64_t n = 0;
+    if (name == "--sounds") {
+      if (!flag(options.sounds)) return false;
+    } else if (name == "--hash") {
+      if (!flag(options.hash)) return false;
+    } else if (name == "--caption") {
+      if (!flag(options.caption)) return false;
+    } else if (name == "--seed") {
+      if (!needValue() || !NumberOption(name, value, 0, UINT64_MAX, n, error)) return false;
+      options.seed = n;
+    } else if (name == "--ticks") {
+      if (!needValue() || !NumberOption(name, value, 0, kMaxTick, n, error)) return false;
+      options.ticks = static_cast<int64_t>(n);
+    } else if (name == "--dump-every") {
+      if (!needValue() || !NumberOption(name, value, 1, kMaxTick, n, error)) return false;
+      options.dumpEvery = static_cast<int64_t>(n);
+    } else if (name == "--width" || name == "--height") {
+      if (!needValue() || !NumberOption(name, value, 1, kMaxSide, n, error)) return false;
+      (name == "--width" ? options.width : options.height) = static_cast<int>(n);
+    } else if (name == "--clock-start") {
+      if (!needValue()) return false;
+      double s = 0;
+      auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), s);
+      if (value.empty() || ec != std::errc() || end != value.data() + value.size() ||
+          !std::isfinite(s) || s < 0 || s >= kDaySeconds) {
+        error = "--clock-start: '" + value + "' is not a number of seconds from 0 to below 86400";
+        return false;
+      }
+      options.clockStart = s;
+    } else if (name == "--script") {
+      if (!needValue()) return false;
+      if (value.empty()) {
+        error = "--script needs a file name";
+        return false;
+      }
+      options.scriptPath = value;
+    } else if (name == "--png") {
+      if (!needValue() || !ParsePngOption(value, options, error)) return false;
+    } else if (name == "--scene") {
+      if (!needValue()) return false;
+      if (value.empty()) {
+        error = "--scene needs a file name";
+        return false;
+      }
+      options.scenePath = value;
+    } else if (name == "--exe-folder") {
+      if (!needValue()) return false;
+      options.exeFolder = value;
+    } else {
+      error = "unknown option '" + args[i] + "' (see --help)";
+      return false;
+    }
+  }
+  for (const auto& [tick, file] : options.pngs) {
+    if (tick > options.ticks) {
+      error = "--png: tick " + std::to_string(tick) + " is after the last tick (" +
+              std::to_string(options.ticks) + ")";
+      return false;
+    }
+  }
+  return true;
+}
+
+int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err) {
+  if (options.help) {
+    out << UsageText();
+    return kExitOk;
+  }
+  std::string error;
+  if (!options.scenePath.empty()) {
+    if (!WriteScenePng(options.scenePath, error)) {
+      err << "treadbrawl-sim: " << error << '\n';
+      return kExitFailed;
+    }
+    return kExitOk;
+  }
+
+  Script script;
+  if (!options.scriptPath.empty()) {
+    bool readOk = false;
+    std::string text = ReadFile(options.scriptPath, readOk);
+    if (!readOk) {
+      err << "treadbrawl-sim: --script: cannot read " << options.scriptPath << '\n';
+      return kExitBadInput;
+    }
+    if (!ParseScript(text, script, error)) {
+      err << error << '\n';
+      return kExitBadInput;
+    }
+  }
+
+  Raster raster(options.width, options.height);
+  ScriptedKeys keys;
+  RecordingSoundPlayer sounds;
+  SimClock clock(options.clockStart);
+  Pcg32 random(options.seed, true);
+  MainFrm form(raster, keys, sounds, clock, random, options.exeFolder);
+
+  const bool text = !options.hash;
+  auto flushSounds = [&] {
+    if (text && options.sounds) {
+      for (const SoundEvent& e : sounds.Log()) {
+        std::string line = "{\"tick\":" + std::to_string(e.tick) + ",\"sound\":";
+        AppendJsonString(line, e.path);
+        line += '}';
+        WriteLine(out, line);
+      }
+    }
+    sounds.Clear();
+  };
+  std::optional<int64_t> dumpTick;
+
+  clock.SetTick(0);
+  sounds.SetTick(0);
+  form.Load();
+  flushSounds();
+
+  ScriptCursor cursor(script);
+  KeySet held;
+  int64_t lastTick = 0;
+  int status = kExitOk;
+  for (int64_t tick = 1; tick <= options.ticks; ++tick) {
+    clock.SetTick(tick);
+    sounds.SetTick(tick);
+    bool escape = cursor.Advance(tick, held);
+    keys.Set(held);
+    if (escape) {
+      form.KeyDown(27, 0);
+      if (form.Closed()) break;
+    }
+    form.Timer1Tick();
+    lastTick = tick;
+    flushSounds();
+    for (const auto& [pngTick, file] : options.pngs) {
+      if (pngTick == tick && !WritePng(raster, file, error)) {
+        err << "treadbrawl-sim: " << error << '\n';
+        status = kExitFailed;
+      }
+    }
+    if (text && options.dumpEvery > 0 && tick % options.dumpEvery == 0) {
+      DumpState(out, form, tick);
+    }
+  }
+  for (const auto& [pngTick, file] : options.pngs) {
+    if (pngTick > lastTick) {
+      err << "treadbrawl-sim: --png " << pngTick << ':' << file
+          << " not written: the run ended after tick " << lastTick << '\n';
+    }
+  }
+
+  if (options.hash) {
+    WriteLine(out, HashHex(WorldHash(form, raster.Caption())));
+  } else {
+    bool dumpedLast = options.dumpEvery > 0 && lastTick > 0 && lastTick % options.dumpEvery == 0;
+    if (!dumpedLast) {
+      if (options.dumpEvery > 0) dumpTick = lastTick;
+      DumpState(out, form, dumpTick);
+    }
+    if (options.caption) {
+      std::string line = "{\"caption\":";
+      AppendJsonString(line, raster.Caption());
+      line += '}';
+      WriteLine(out, line);
+    }
+  }
+  out.flush();
+  return status;
+}
+
+int SimMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  SimOptions options;
+  std::string error;
+  if (!ParseOptions(args, options, error)) {
+    err << "treadbrawl-sim: " << error << '\n';
+    return kExitBadInput;
+  }
+  return RunSimulator(options, out, err);
+}
+
+}  // namespace tb::sim

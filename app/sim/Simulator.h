@@ -1,0 +1,44 @@
+#pragma once
+// treadbrawl-sim: runs the game headless for a number of ticks with an injected seed, clock
+// and key script, and prints the world state. The same arguments always give the same bytes.
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tb::sim {
+
+struct SimOptions {
+  uint64_t seed = 1;
+  int64_t ticks = 1;
+  double clockStart = 36000.0;  // 10 o'clock in the morning
+  std::string scriptPath;
+  int width = 582;
+  int height = 555;
+  int64_t dumpEvery = 0;  // 0: only at the end
+  bool sounds = false;
+  bool hash = false;
+  bool caption = false;
+  bool help = false;
+  std::vector<std::pair<int64_t, std::string>> pngs;  // tick, file
+  std::string scenePath;
+  std::string exeFolder = ".";
+};
+
+// Exit statuses.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;    // could not write an output file
+inline constexpr int kExitBadInput = 2;  // bad argument or script
+
+// Parses the arguments (without the program name). On failure returns false with a message
+// that names the option at fault.
+bool ParseOptions(const std::vector<std::string>& args, SimOptions& options, std::string& error);
+std::string UsageText();
+
+// Runs with parsed options; the script is read from options.scriptPath.
+int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err);
+// Parses and runs; what main does.
+int SimMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace tb::sim

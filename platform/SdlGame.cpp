@@ -1,0 +1,286 @@
+#include "platform/SdlGame.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+#include <utility>
+
+#include "platform/SdlKeys.h"
+#include "shell/MainFrm.h"
+
+namespace tb {
+
+namespace {
+
+using std::chrono::microseconds;
+using std::chrono::steady_clock;
+
+// Room for the title bar and borders, which the usable desktop area does not include.
+constexpr int kFrameWidth = 16;
+constexpr int kFrameHeight = 48;
+
+// The game's shift argument: 1 shift, 2 control, 4 alt.
+int ShiftState(uint16_t mod) {
+  return ((mod & KMOD_SHIFT) ? 1 : 0) | ((mod & KMOD_CTRL) ? 2 : 0) | ((mod & KMOD_ALT) ? 4 : 0);
+}
+
+// Sleeps most of the way, then yields for the last fraction of a millisecond: SDL_Delay
+// alone may overshoot by a millisecond or more, a pure spin would burn a core.
+void WaitUntil(SteadyTime deadline) {
+  for (;;) {
+    SteadyTime now = steady_clock::now();
+    if (now >= deadline) return;
+    microseconds left = std::chrono::duration_cast<microseconds>(deadline - now);
+    if (left > microseconds(2000)) {
+      SDL_Delay(static_cast<Uint32>(left.count() / 1000 - 1));
+    } else if (left > microseconds(300)) {
+      std::this_thread::sleep_for(left - microseconds(250));
+    } else {
+      std::this_thread::yield();
+    }
+  }
+}
+
+// Whether the renderer draws through an OpenGL that runs on the processor (Mesa's
+// llvmpipe and friends, as in virtual machines and virtual displays).
+bool OnSoftwareOpenGl(SDL_Renderer* renderer) {
+  SDL_RendererInfo info;
+  if (SDL_GetRendererInfo(renderer, &info) != 0 || info.name == nullptr) return false;
+  std::string name = info.name;
+  if (name.rfind("opengl", 0) != 0) return false;  // "opengl" and "opengles2"
+  using GetString = const unsigned char* (*)(unsigned int);
+  auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+  if (getString == nullptr) return false;
+  const unsigned char* text = getString(0x1F01);  // GL_RENDERER, of the renderer's context
+  if (text == nullptr) return false;
+  std::string glRenderer = reinterpret_cast<const char*>(text);
+  for (const char* soft : {"llvmpipe", "softpipe", "swrast", "Software Rasterizer"})
+    if (glRenderer.find(soft) != std::string::npos) return true;
+  return false;
+}
+
+}  // namespace
+
+bool HeadlessDriverAllowed(const std::string& driver, const char* requested) {
+  if (driver != "offscreen" && driver != "dummy") return true;
+  return requested != nullptr && SDL_strcasestr(requested, driver.c_str()) != nullptr;
+}
+
+long ParseTickLimit(const char* text) {
+  if (text == nullptr || *text == '\0') return 0;
+  char* end = nullptr;
+  errno = 0;
+  long n = std::strtol(text, &end, 10);
+  if (errno != 0 || *end != '\0' || n <= 0) return 0;
+  return n;
+}
+
+GameOptions GameOptions::FromEnvironment() {
+  GameOptions options;
+  options.maxTicks = ParseTickLimit(std::getenv("TREADBRAWL_MAX_TICKS"));
+  if (const char* log = std::getenv("TREADBRAWL_TICK_LOG")) options.tickLogPath = log;
+  return options;
+}
+
+ImagePlacement PlaceImage(int outputWidth, int outputHeight, int imageWidth, int imageHeight) {
+  int scale = 1;
+  if (imageWidth > 0 && imageHeight > 0)
+    scale = std::max(1, std::min(outputWidth / imageWidth, outputHeight / imageHeight));
+  ImagePlacement p;
+  p.scale = scale;
+  p.width = imageWidth * scale;
+  p.height = imageHeight * scale;
+  p.x = (outputWidth - p.width) / 2;
+  p.y = (outputHeight - p.height) / 2;
+  return p;
+}
+
+int InitialWindowScale(int usableWidth, int usableHeight, int imageWidth, int imageHeight) {
+  if (imageWidth <= 0 || imageHeight <= 0) return 1;
+  return std::max(1, std::min((usableWidth - kFrameWidth) / imageWidth,
+                              (usableHeight - kFrameHeight) / imageHeight));
+}
+
+SteadyTime NextDeadline(SteadyTime deadline, SteadyTime now) {
+  if (now > deadline + kLateSlack) return now + kTickPeriod;
+  return deadline + kTickPeriod;
+}
+
+void MainFrmTarget::Tick() { form_.Timer1Tick(); }
+void MainFrmTarget::KeyDown(uint16_t keyCode, int shift) { form_.KeyDown(keyCode, shift); }
+bool MainFrmTarget::Closed() const { return form_.Closed(); }
+
+SdlGame::SdlGame(GameOptions options) : options_(std::move(options)) {}
+
+SdlGame::~SdlGame() {
+  FlushTickLog();
+  if (texture_ != nullptr) SDL_DestroyTexture(texture_);
+  if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
+  if (window_ != nullptr) SDL_DestroyWindow(window_);
+  if (subsystems_ != 0) SDL_QuitSubSystem(subsystems_);
+}
+
+bool SdlGame::Open(int imageWidth, int imageHeight, const std::string& caption) {
+  if (window_ != nullptr) return true;
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    error_ = std::string("cannot open a window: ") + SDL_GetError();
+    return false;
+  }
+  subsystems_ |= SDL_INIT_VIDEO;
+  // With no display SDL falls back to drawing off screen: a game nobody can see that never
+  // ends. Only take the headless drivers when they were asked for by name.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver != nullptr && !HeadlessDriverAllowed(driver, SDL_getenv("SDL_VIDEODRIVER"))) {
+    error_ = "cannot open a window: no display found";
+    return false;
+  }
+  // Controllers are a bonus: without them the keyboard still plays.
+  if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0) subsystems_ |= SDL_INIT_GAMECONTROLLER;
+
+  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
+  SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");  // the frame timer paces us, not the display
+
+  int scale = 1;
+  SDL_Rect usable;
+  if (SDL_GetDisplayUsableBounds(0, &usable) == 0)
+    scale = InitialWindowScale(usable.w, usable.h, imageWidth, imageHeight);
+  window_ = SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                             imageWidth * scale, imageHeight * scale, SDL_WINDOW_RESIZABLE);
+  if (window_ == nullptr) {
+    error_ = std::string("cannot open a window: ") + SDL_GetError();
+    return false;
+  }
+  caption_ = caption;
+  renderer_ = SDL_CreateRenderer(window_, -1, 0);
+  if (renderer_ != nullptr && SDL_getenv("SDL_RENDER_DRIVER") == nullptr &&
+      OnSoftwareOpenGl(renderer_)) {
+    // OpenGL emulated on the processor costs several times what a plain copy to the
+    // window does, so draw in memory and hand the picture straight to the window system.
+    SDL_DestroyRenderer(renderer_);
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+  }
+  if (renderer_ == nullptr) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+  if (renderer_ == nullptr) {
+    error_ = std::string("cannot draw in the window: ") + SDL_GetError();
+    return false;
+  }
+  return true;
+}
+
+bool SdlGame::FullScreen() const {
+  return window_ != nullptr && (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP) ==
+                                   SDL_WINDOW_FULLSCREEN_DESKTOP;
+}
+
+void SdlGame::ToggleFullScreen() {
+  SDL_SetWindowFullscreen(window_, FullScreen() ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+}
+
+void SdlGame::HandleEvent(const SDL_Event& event, TickTarget& game, SdlKeyState* keys) {
+  switch (event.type) {
+    case SDL_QUIT:
+      quit_ = true;
+      break;
+    case SDL_WINDOWEVENT:
+      if (event.window.event == SDL_WINDOWEVENT_CLOSE) quit_ = true;
+      break;
+    case SDL_KEYDOWN: {
+      const SDL_Keysym& key = event.key.keysym;
+      bool enter = key.scancode == SDL_SCANCODE_RETURN || key.scancode == SDL_SCANCODE_KP_ENTER;
+      if (enter && (key.mod & KMOD_ALT)) {
+        if (event.key.repeat == 0) ToggleFullScreen();
+        break;  // the window's key, not the game's
+      }
+      uint8_t code = VirtualKeyForScancode(key.scancode, (key.mod & KMOD_NUM) != 0);
+      if (code != vk::kNone) game.KeyDown(code, ShiftState(key.mod));
+      break;
+    }
+    case SDL_CONTROLLERDEVICEADDED:
+    case SDL_CONTROLLERDEVICEREMOVED:
+      if (keys != nullptr) keys->HandleEvent(event);
+      break;
+    default:
+      break;
+  }
+}
+
+bool SdlGame::Present(const Raster& image) {
+  if (image.Width() <= 0 || image.Height() <= 0) return true;
+  if (texture_ == nullptr || textureWidth_ != image.Width() || textureHeight_ != image.Height()) {
+    if (texture_ != nullptr) SDL_DestroyTexture(texture_);
+    // The raster's bytes are R, G, B, unused: ABGR8888's layout, but with the top byte
+    // ignored so a zero there can never make the picture transparent.
+    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_XBGR8888, SDL_TEXTUREACCESS_STREAMING,
+                                 image.Width(), image.Height());
+    if (texture_ == nullptr) {
+      error_ = std::string("cannot draw in the window: ") + SDL_GetError();
+      return false;
+    }
+    SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
+    textureWidth_ = image.Width();
+    textureHeight_ = image.Height();
+  }
+  SDL_UpdateTexture(texture_, nullptr, image.Pixels(), image.Width() * 4);
+  int outputWidth = 0, outputHeight = 0;
+  if (SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight) != 0)
+    SDL_GetWindowSize(window_, &outputWidth, &outputHeight);
+  ImagePlacement place = PlaceImage(outputWidth, outputHeight, image.Width(), image.Height());
+  SDL_Rect target{place.x, place.y, place.width, place.height};
+  SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+  SDL_RenderClear(renderer_);
+  SDL_RenderCopy(renderer_, texture_, nullptr, &target);
+  SDL_RenderPresent(renderer_);
+  return true;
+}
+
+int SdlGame::Run(TickTarget& game, const Raster& image, SdlKeyState* keys) {
+  ticksRun_ = 0;
+  if (window_ == nullptr) {
+    if (error_.empty()) error_ = "cannot open a window: not opened";
+    return 1;
+  }
+  SteadyTime now = steady_clock::now();
+  if (!started_) {
+    started_ = true;
+    start_ = now;
+  }
+  SteadyTime deadline = now;
+  int status = 0;
+  while (!quit_ && !game.Closed()) {
+    if (options_.maxTicks > 0 && ticksRun_ >= options_.maxTicks) break;
+    WaitUntil(deadline);
+    SteadyTime tickStart = steady_clock::now();
+    deadline = NextDeadline(deadline, tickStart);
+
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) HandleEvent(event, game, keys);
+    if (quit_ || game.Closed()) break;
+
+    game.Tick();
+    ++ticksRun_;
+    if (!options_.tickLogPath.empty())
+      tickLog_.push_back(std::chrono::duration_cast<microseconds>(tickStart - start_).count());
+    if (image.Caption() != caption_) {
+      caption_ = image.Caption();
+      SDL_SetWindowTitle(window_, caption_.c_str());
+    }
+    if (!Present(image)) {
+      status = 1;
+      break;
+    }
+  }
+  FlushTickLog();
+  return status;
+}
+
+void SdlGame::FlushTickLog() {
+  if (options_.tickLogPath.empty() || tickLog_.empty()) return;
+  std::ofstream log(options_.tickLogPath, std::ios::app);
+  for (int64_t t : tickLog_) log << t << '\n';
+  tickLog_.clear();
+}
+
+}  // namespace tb

@@ -1,0 +1,420 @@
+// The platform layer: key and controller mapping, window scaling, tick pacing, the clock,
+// and the real window loop and game executable under SDL's dummy drivers.
+#include <SDL.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/ExeFolder.h"
+#include "platform/SdlGame.h"
+#include "platform/SdlKeys.h"
+#include "platform/SystemClock.h"
+#include "render/Raster.h"
+#include "shell/MainFrm.h"
+#include "shell/Random.h"
+
+extern char** environ;
+
+namespace tb {
+namespace {
+
+using std::chrono::microseconds;
+using std::chrono::steady_clock;
+
+TEST(ScancodeMapping, LettersArrowsAndEscape) {
+  EXPECT_EQ(VirtualKeyForScancode(SDL_SCANCODE_A, false), 0x41);
+  EXPECT_EQ(VirtualKeyForScancode(SDL_SCANCODE_W, true), 0x57);
+  EXPECT_EQ(VirtualKeyForScancode(SDL_SCANCODE_Z, false), 0x5A);
+  EXPECT_EQ(VirtualKeyForScancode(SDL_SCANCODE_LEFT, false), 0x25);
+  EXPECT_EQ(VirtualKeyForScancode(SDL_SCANCODE_UP, true), 0x26);
+  EXPECT_EQ(VirtualKeyForScancode(SDL_SCANCODE_RIGHT, false), 0x27);
+  EXPECT_EQ(VirtualKeyForScancode(SDL_SCANCODE_DOWN, false), 0x28);
+  EXPECT_EQ(VirtualKeyForScancode(SDL_SCANCODE_ESCAPE, false), 0x1B);
+}
+
+TEST(ScancodeMapping, KeypadIsDigitsOnlyWithNumLock) {
+  EXPECT_EQ(VirtualKeyForScancode(SDL_SCANCODE_KP_0, true), 0x60);
+  EXPECT_EQ(VirtualKeyForScancode(SDL_SCANCODE_KP_1, true), 0x61);
+  EXPECT_EQ(VirtualKeyForScancode(SDL_SCANCODE_KP_5, true), 0x65);
+  EXPECT_EQ(VirtualKeyForScancode(SDL_SCANCODE_KP_9, true), 0x69);
+  for (int sc = SDL_SCANCODE_KP_1; sc <= SDL_SCANCODE_KP_0; ++sc)
+    EXPECT_EQ(VirtualKeyForScancode(sc, false), vk::kNone) << sc;
+}
+
+TEST(ScancodeMapping, KeysTheGameDoesNotUseGiveNothing) {
+  for (int sc : {SDL_SCANCODE_SPACE, SDL_SCANCODE_1, SDL_SCANCODE_RETURN, SDL_SCANCODE_F1,
+                 SDL_SCANCODE_LSHIFT, SDL_SCANCODE_KP_ENTER, SDL_SCANCODE_KP_PERIOD})
+    EXPECT_EQ(VirtualKeyForScancode(sc, true), vk::kNone) << sc;
+}
+
+TEST(ScancodeMapping, KeyboardStateIsReadThroughTheSameMapping) {
+  KeyboardMap map;
+  std::vector<uint8_t> state(SDL_NUM_SCANCODES, 0);
+  state[SDL_SCANCODE_D] = 1;
+  state[SDL_SCANCODE_KP_8] = 1;
+  EXPECT_TRUE(map.Holds(state.data(), SDL_NUM_SCANCODES, false, 0x44));
+  EXPECT_FALSE(map.Holds(state.data(), SDL_NUM_SCANCODES, false, 0x41));
+  EXPECT_TRUE(map.Holds(state.data(), SDL_NUM_SCANCODES, true, 0x68));
+  EXPECT_FALSE(map.Holds(state.data(), SDL_NUM_SCANCODES, false, 0x68));
+  EXPECT_FALSE(map.Holds(state.data(), SDL_NUM_SCANCODES, false, 0x26));  // not an arrow either
+  // A short state array (older SDL) must not be read past its end.
+  EXPECT_FALSE(map.Holds(state.data(), SDL_SCANCODE_KP_8, true, 0x68));
+}
+
+TEST(PadMapping, DpadAndSouthButtonPressThatPlayersKeys) {
+  const uint8_t fire[kPadSlots] = {0x45, 0x4F, 0x60, 0x69};
+  const uint8_t forward[kPadSlots] = {0x57, 0x49, 0x26, 0x68};
+  for (int slot = 0; slot < kPadSlots; ++slot) {
+    const PlayerKeys& keys = PlayerKeysForSlot(slot);
+    EXPECT_EQ(keys.Fire, fire[slot]);
+    EXPECT_EQ(keys.Forward, forward[slot]);
+    PadState pad;
+    pad.dpadUp = pad.dpadLeft = pad.south = true;
+    EXPECT_TRUE(PadHoldsKey(slot, pad, keys.Forward));
+    EXPECT_TRUE(PadHoldsKey(slot, pad, keys.Left));
+    EXPECT_TRUE(PadHoldsKey(slot, pad, keys.Fire));
+    EXPECT_FALSE(PadHoldsKey(slot, pad, keys.Backward));
+    EXPECT_FALSE(PadHoldsKey(slot, pad, keys.Right));
+    // Another player's keys stay up.
+    EXPECT_FALSE(PadHoldsKey(slot, pad, PlayerKeysForSlot((slot + 1) % kPadSlots).Fire));
+  }
+  EXPECT_FALSE(PadHoldsKey(-1, PadState{true, true, true, true, true, 0, 0}, 0x57));
+}
+
+TEST(PadMapping, StickMustLeaveTheDeadZone) {
+  const PlayerKeys& green = PlayerKeysForSlot(0);
+  PadState pad;
+  pad.stickX = 12000;  // about 37%: resting drift
+  pad.stickY = -12000;
+  EXPECT_FALSE(PadHoldsKey(0, pad, green.Right));
+  EXPECT_FALSE(PadHoldsKey(0, pad, green.Forward));
+  pad.stickX = 20000;
+  pad.stickY = 20000;
+  EXPECT_TRUE(PadHoldsKey(0, pad, green.Right));
+  EXPECT_TRUE(PadHoldsKey(0, pad, green.Backward));
+  EXPECT_FALSE(PadHoldsKey(0, pad, green.Forward));
+  pad.stickX = -32768;
+  pad.stickY = -32768;
+  EXPECT_TRUE(PadHoldsKey(0, pad, green.Left));
+  EXPECT_TRUE(PadHoldsKey(0, pad, green.Forward));
+  EXPECT_FALSE(PadHoldsKey(0, pad, green.Fire));
+}
+
+TEST(PadMapping, PadsTakePlayersInConnectionOrderAndReuseFreedSlots) {
+  PadSlots slots;
+  EXPECT_EQ(slots.Connect(7), 0);  // Green
+  EXPECT_EQ(slots.Connect(3), 1);  // Red
+  EXPECT_EQ(slots.Connect(7), 0);  // announced twice: same slot
+  slots.Disconnect(7);
+  EXPECT_EQ(slots.SlotOf(7), -1);
+  EXPECT_EQ(slots.Connect(9), 0);  // Green's slot back
+  EXPECT_EQ(slots.SlotOf(3), 1);
+  EXPECT_EQ(slots.Connect(10), 2);
+  EXPECT_EQ(slots.Connect(11), 3);
+  EXPECT_EQ(slots.Connect(12), -1);  // a fifth waits...
+  slots.Disconnect(3);
+  EXPECT_EQ(slots.SlotOf(12), 1);  // ...and takes the first slot freed
+}
+
+TEST(ImageScale, LargestWholeMultipleCentred) {
+  EXPECT_EQ(PlaceImage(582, 555, 582, 555).scale, 1);
+  EXPECT_EQ(PlaceImage(1200, 1200, 582, 555).scale, 2);
+  EXPECT_EQ(PlaceImage(1164, 1109, 582, 555).scale, 1);
+  ImagePlacement big = PlaceImage(3000, 2000, 582, 555);
+  EXPECT_EQ(big.scale, 3);
+  EXPECT_EQ(big.width, 1746);
+  EXPECT_EQ(big.height, 1665);
+  EXPECT_EQ(big.x, (3000 - 1746) / 2);
+  EXPECT_EQ(big.y, (2000 - 1665) / 2);
+  ImagePlacement tiny = PlaceImage(300, 200, 582, 555);  // never below 1: centre shows
+  EXPECT_EQ(tiny.scale, 1);
+  EXPECT_LT(tiny.x, 0);
+}
+
+TEST(ImageScale, FirstWindowLeavesRoomForTheFrame) {
+  EXPECT_EQ(InitialWindowScale(1920, 1040, 582, 555), 1);  // 2x would need 1110 high
+  EXPECT_EQ(InitialWindowScale(2560, 1400, 582, 555), 2);
+  EXPECT_EQ(InitialWindowScale(3840, 2100, 582, 555), 3);
+  EXPECT_EQ(InitialWindowScale(800, 600, 582, 555), 1);
+  EXPECT_EQ(InitialWindowScale(1164 + 4, 1110 + 4, 582, 555), 1);  // exact fit has no frame
+}
+
+TEST(TickPacing, OnTimeTicksKeepTheGridLateOnesPushItBack) {
+  SteadyTime t0{};
+  EXPECT_EQ(NextDeadline(t0, t0), t0 + kTickPeriod);
+  EXPECT_EQ(NextDeadline(t0, t0 + microseconds(300)), t0 + kTickPeriod);  // normal wake-up
+  SteadyTime late = t0 + microseconds(5000);
+  EXPECT_EQ(NextDeadline(t0, late), late + kTickPeriod);
+  // After a long stall the next deadline is a full period away: no catch-up burst.
+  SteadyTime stall = t0 + std::chrono::seconds(3);
+  SteadyTime next = NextDeadline(t0, stall);
+  EXPECT_EQ(next - stall, kTickPeriod);
+}
+
+TEST(GameClock, CountsOnPastMidnight) {
+  SteadyTime fake{};
+  SystemClock clock(86399.5, [&fake] { return fake; });
+  EXPECT_FLOAT_EQ(clock.Now(), 86399.5f);
+  fake += std::chrono::seconds(2);
+  EXPECT_NEAR(clock.Now(), 86401.5f, 0.01f);
+  fake += std::chrono::hours(1);
+  EXPECT_NEAR(clock.Now(), 90001.5f, 0.01f);
+}
+
+TEST(GameClock, RealClockStartsWithinTheDayAndNeverGoesBack) {
+  double day = SystemClock::LocalSecondsOfDay();
+  EXPECT_GE(day, 0.0);
+  EXPECT_LT(day, 86401.0);
+  SystemClock clock;
+  float previous = clock.Now();
+  EXPECT_GE(previous, 0.0f);
+  for (int i = 0; i < 1000; ++i) {
+    float now = clock.Now();
+    ASSERT_GE(now, previous);
+    previous = now;
+  }
+}
+
+TEST(ExecutableFolder, IsTheFolderOfTheRunningProgram) {
+  EXPECT_EQ(WithoutTrailingSlash("/a/b/"), "/a/b");
+  EXPECT_EQ(WithoutTrailingSlash("/"), "/");
+  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe");
+  EXPECT_EQ(std::filesystem::canonical(ExecutableFolder()), exe.parent_path());
+}
+
+TEST(DeveloperSwitches, TickLimitIsAPositiveWholeNumber) {
+  EXPECT_EQ(ParseTickLimit("20"), 20);
+  EXPECT_EQ(ParseTickLimit(nullptr), 0);
+  EXPECT_EQ(ParseTickLimit(""), 0);
+  EXPECT_EQ(ParseTickLimit("-5"), 0);
+  EXPECT_EQ(ParseTickLimit("12x"), 0);
+}
+
+TEST(DeveloperSwitches, HeadlessVideoOnlyWhenAskedFor) {
+  EXPECT_TRUE(HeadlessDriverAllowed("x11", nullptr));
+  EXPECT_TRUE(HeadlessDriverAllowed("wayland", "wayland"));
+  EXPECT_FALSE(HeadlessDriverAllowed("offscreen", nullptr));
+  EXPECT_FALSE(HeadlessDriverAllowed("offscreen", "x11"));
+  EXPECT_TRUE(HeadlessDriverAllowed("offscreen", "offscreen"));
+  EXPECT_TRUE(HeadlessDriverAllowed("dummy", "dummy"));
+}
+
+// Counts ticks, records key-downs and draws a red dot in the middle.
+class FakeGame final : public TickTarget {
+ public:
+  explicit FakeGame(Raster& raster) : raster_(raster) {}
+  void Tick() override {
+    ++ticks;
+    raster_.SetPenWidth(40);
+    raster_.PlotPoint(291, 277, 0x0000FF);
+    if (ticks == 2) raster_.SetCaption("Tick two");
+  }
+  void KeyDown(uint16_t keyCode, int shift) override {
+    keys.push_back(keyCode);
+    shifts.push_back(shift);
+    if (keyCode == 27) closed = true;
+  }
+  bool Closed() const override { return closed; }
+
+  int ticks = 0;
+  bool closed = false;
+  std::vector<uint16_t> keys;
+  std::vector<int> shifts;
+
+ private:
+  Raster& raster_;
+};
+
+void PushKey(SDL_Scancode scancode, SDL_Keycode sym, uint16_t mod) {
+  SDL_Event event{};
+  event.type = SDL_KEYDOWN;
+  event.key.state = SDL_PRESSED;
+  event.key.keysym.scancode = scancode;
+  event.key.keysym.sym = sym;
+  event.key.keysym.mod = mod;
+  ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError();
+}
+
+std::string TempPath(const std::string& name) {
+  return testing::TempDir() + "treadbrawl_" + std::to_string(getpid()) + "_" + name;
+}
+
+TEST(GameLoop, RunsToTheTickLimitShowingImageAndCaption) {
+  GameOptions options;
+  options.maxTicks = 5;
+  options.tickLogPath = TempPath("ticks.log");
+  std::remove(options.tickLogPath.c_str());
+  Raster raster(582, 555);
+  {
+    SdlGame game(options);
+    ASSERT_TRUE(game.Open(raster.Width(), raster.Height(), raster.Caption())) << game.Error();
+    EXPECT_STREQ(SDL_GetWindowTitle(game.Window()), "Form1");
+    FakeGame fake(raster);
+    steady_clock::time_point begin = steady_clock::now();
+    EXPECT_EQ(game.Run(fake, raster, nullptr), 0);
+    auto took = steady_clock::now() - begin;
+    EXPECT_EQ(fake.ticks, 5);
+    EXPECT_EQ(game.TicksRun(), 5);
+    EXPECT_GE(took, microseconds(4 * 20000 - 1000));  // paced, not run flat out
+    EXPECT_STREQ(SDL_GetWindowTitle(game.Window()), "Tick two");
+
+    // The red dot reaches the window red, not blue or transparent.
+    int w = 0, h = 0;
+    SDL_GetWindowSize(game.Window(), &w, &h);
+    SDL_Rect centre{w / 2, h / 2, 1, 1};
+    uint32_t pixel = 0;
+    ASSERT_EQ(SDL_RenderReadPixels(SDL_GetRenderer(game.Window()), &centre,
+                                   SDL_PIXELFORMAT_ABGR8888, &pixel, 4),
+              0)
+        << SDL_GetError();
+    EXPECT_EQ(pixel & 0xFFFFFFu, 0x0000FFu);
+  }
+  std::ifstream log(options.tickLogPath);
+  std::vector<long long> starts;
+  for (long long t; log >> t;) starts.push_back(t);
+  ASSERT_EQ(starts.size(), 5u);
+  for (size_t i = 1; i < starts.size(); ++i) EXPECT_GE(starts[i] - starts[i - 1], 19000);
+  std::remove(options.tickLogPath.c_str());
+}
+
+TEST(GameLoop, EscapeWithShiftGoesToTheGameAltEnterDoesNot) {
+  Raster raster(582, 555);
+  GameOptions options;
+  options.maxTicks = 50;
+  SdlGame game(options);
+  ASSERT_TRUE(game.Open(raster.Width(), raster.Height(), raster.Caption())) << game.Error();
+  SdlKeyState keys;
+  FakeGame fake(raster);
+  SDL_Event bogusPad{};
+  bogusPad.type = SDL_CONTROLLERDEVICEADDED;
+  bogusPad.cdevice.which = 99;  // no such device: must be ignored quietly
+  SDL_PushEvent(&bogusPad);
+  PushKey(SDL_SCANCODE_RETURN, SDLK_RETURN, KMOD_LALT);
+  PushKey(SDL_SCANCODE_SPACE, SDLK_SPACE, KMOD_NONE);
+  PushKey(SDL_SCANCODE_ESCAPE, SDLK_ESCAPE, KMOD_LSHIFT);
+  EXPECT_EQ(game.Run(fake, raster, &keys), 0);
+  EXPECT_EQ(fake.ticks, 0);  // closed before the first frame
+  EXPECT_EQ(fake.keys, std::vector<uint16_t>{27});
+  EXPECT_EQ(fake.shifts, std::vector<int>{1});
+  EXPECT_TRUE(game.FullScreen());
+  EXPECT_EQ(keys.ConnectedPads(), 0);
+  EXPECT_FALSE(keys.IsKeyDown(0x41));
+}
+
+TEST(GameLoop, CloseButtonEndsTheLoop) {
+  Raster raster(582, 555);
+  SdlGame game;
+  ASSERT_TRUE(game.Open(raster.Width(), raster.Height(), raster.Caption())) << game.Error();
+  FakeGame fake(raster);
+  SDL_Event quit{};
+  quit.type = SDL_QUIT;
+  SDL_PushEvent(&quit);
+  EXPECT_EQ(game.Run(fake, raster, nullptr), 0);
+  EXPECT_EQ(fake.ticks, 0);
+}
+
+class SilentSound final : public SoundPlayer {
+ public:
+  void PlaySoundFile(const std::string&) override {}
+};
+
+TEST(GameLoop, RealGameTicksThenEscapeClosesIt) {
+  Raster raster(582, 555);
+  GameOptions options;
+  options.maxTicks = 10;
+  SdlGame game(options);
+  ASSERT_TRUE(game.Open(raster.Width(), raster.Height(), raster.Caption())) << game.Error();
+  SdlKeyState keys;
+  SilentSound sound;
+  SystemClock clock;
+  Pcg32 random(1234, true);
+  MainFrm form(raster, keys, sound, clock, random,
+               std::filesystem::path(TREADBRAWL_SOUNDS_DIR).parent_path().string());
+  form.Load();
+  MainFrmTarget target(form);
+  EXPECT_EQ(game.Run(target, raster, &keys), 0);
+  EXPECT_EQ(game.TicksRun(), 10);
+  EXPECT_FALSE(form.Closed());
+  PushKey(SDL_SCANCODE_ESCAPE, SDLK_ESCAPE, KMOD_NONE);
+  EXPECT_EQ(game.Run(target, raster, &keys), 0);
+  EXPECT_TRUE(form.Closed());
+  EXPECT_EQ(game.TicksRun(), 0);
+}
+
+struct ChildResult {
+  bool exited = false;
+  int status = -1;
+  std::string errors;
+};
+
+// Runs the built game with the given environment changes, stderr captured to a file.
+ChildResult RunGameExecutable(const std::vector<std::pair<std::string, std::string>>& env) {
+  std::vector<std::string> vars;
+  for (char** e = environ; *e != nullptr; ++e) {
+    std::string var = *e;
+    bool replaced = false;
+    for (const auto& change : env) replaced |= var.rfind(change.first + "=", 0) == 0;
+    if (!replaced) vars.push_back(var);
+  }
+  for (const auto& change : env) vars.push_back(change.first + "=" + change.second);
+  std::vector<char*> envp;
+  for (std::string& var : vars) envp.push_back(var.data());
+  envp.push_back(nullptr);
+
+  std::string errPath = TempPath("stderr.txt");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
+  std::string exe = TREADBRAWL_GAME_EXE;
+  char* argv[] = {exe.data(), nullptr};
+  pid_t pid = 0;
+  ChildResult result;
+  int rc = posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv, envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return result;
+  int wstatus = 0;
+  waitpid(pid, &wstatus, 0);
+  result.exited = WIFEXITED(wstatus);
+  result.status = result.exited ? WEXITSTATUS(wstatus) : -WTERMSIG(wstatus);
+  std::ifstream err(errPath);
+  std::stringstream text;
+  text << err.rdbuf();
+  result.errors = text.str();
+  std::remove(errPath.c_str());
+  return result;
+}
+
+TEST(GameExecutable, RunsHeadlessToTheTickLimit) {
+  ChildResult r = RunGameExecutable(
+      {{"SDL_VIDEODRIVER", "dummy"}, {"SDL_AUDIODRIVER", "dummy"}, {"TREADBRAWL_MAX_TICKS", "20"}});
+  EXPECT_TRUE(r.exited) << "killed by signal " << -r.status;
+  EXPECT_EQ(r.status, 0) << r.errors;
+}
+
+TEST(GameExecutable, WithoutADisplaySaysSoOnceAndFails) {
+  ChildResult r = RunGameExecutable({{"SDL_VIDEODRIVER", "no_such_video_driver"},
+                                     {"SDL_AUDIODRIVER", "dummy"},
+                                     {"TREADBRAWL_MAX_TICKS", "20"}});
+  EXPECT_TRUE(r.exited) << "killed by signal " << -r.status;
+  EXPECT_NE(r.status, 0);
+  EXPECT_EQ(std::count(r.errors.begin(), r.errors.end(), '\n'), 1) << r.errors;
+  EXPECT_EQ(r.errors.rfind("treadbrawl: cannot open a window: ", 0), 0u) << r.errors;
+}
+
+}  // namespace
+}  // namespace tb

@@ -38,13 +38,21 @@ void Raster::Stamp(int64_t cx, int64_t cy, int width, uint32_t colour) {
       pixels_[static_cast<size_t>(cy) * width_ + static_cast<size_t>(cx)] = colour;
     return;
   }
-  const double r = width / 2.0;
-  const int64_t reach = static_cast<int64_t>(r);
+  if (width != spanWidth_) {
+    // Half-widths of the disc's rows, worked out once per pen width.
+    const double r = width / 2.0;
+    const int64_t reach = static_cast<int64_t>(r);
+    spans_.resize(static_cast<size_t>(2 * reach + 1));
+    for (int64_t dy = -reach; dy <= reach; ++dy)
+      spans_[static_cast<size_t>(dy + reach)] =
+          static_cast<int32_t>(std::sqrt(r * r - static_cast<double>(dy * dy)));
+    spanWidth_ = width;
+  }
+  const int64_t reach = (static_cast<int64_t>(spans_.size()) - 1) / 2;
   const int64_t y0 = std::max<int64_t>(cy - reach, 0);
   const int64_t y1 = std::min<int64_t>(cy + reach, static_cast<int64_t>(height_) - 1);
   for (int64_t y = y0; y <= y1; ++y) {
-    double dy = static_cast<double>(y - cy);
-    int64_t half = static_cast<int64_t>(std::sqrt(r * r - dy * dy));
+    int64_t half = spans_[static_cast<size_t>(y - cy + reach)];
     int64_t x0 = std::max<int64_t>(cx - half, 0);
     int64_t x1 = std::min<int64_t>(cx + half, static_cast<int64_t>(width_) - 1);
     if (x0 > x1) continue;

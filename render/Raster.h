@@ -39,6 +39,8 @@ class Raster final : public Surface {
   int width_;
   int height_;
   std::vector<uint32_t> pixels_;
+  std::vector<int32_t> spans_;  // row half-widths of the disc for spanWidth_
+  int spanWidth_ = -1;
   std::vector<int32_t> fillStack_;  // reused by FloodFill so a fill allocates nothing per tick
   int32_t background_ = 0;
   int32_t defaultPen_ = 0;

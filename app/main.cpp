@@ -1,6 +1,4 @@
 // Treadbrawl: the window, the keyboard and controllers, sound and the clock, wired to the game.
-#include <SDL.h>
-
 #include <exception>
 #include <iostream>
 
@@ -51,6 +49,6 @@ int main(int, char**) {
     std::cerr << "treadbrawl: unexpected failure" << std::endl;
     status = 1;
   }
-  SDL_Quit();
+  tb::ShutdownPlatform();
   return status;
 }

@@ -114,6 +114,8 @@ bool MainFrmTarget::Closed() const { return form_.Closed(); }
 
 SdlGame::SdlGame(GameOptions options) : options_(std::move(options)) {}
 
+void ShutdownPlatform() { SDL_Quit(); }
+
 SdlGame::~SdlGame() {
   FlushTickLog();
   if (texture_ != nullptr) SDL_DestroyTexture(texture_);

@@ -67,6 +67,9 @@ class MainFrmTarget final : public TickTarget {
   MainFrm& form_;
 };
 
+// Shuts every SDL subsystem down at the end of the program.
+void ShutdownPlatform();
+
 class SdlGame {
  public:
   explicit SdlGame(GameOptions options = {});

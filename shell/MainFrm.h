@@ -25,6 +25,9 @@ class MainFrm {
   // Escape (27) closes the window whatever the shift state; other keys are polled instead.
   void KeyDown(uint16_t keyCode, int shift);
   bool Closed() const { return closed_; }
+  // For hand-built worlds (simulator scenes, benchmarks): the first tick then builds no
+  // arena and plays whatever things have been registered.
+  void BeginWithoutArena() { GameStarted = true; }
 
   OrderedThings ThingCollection;
 

@@ -6,6 +6,7 @@
 
 #include "TestWorld.h"
 #include "app/sim/Script.h"
+#include "app/sim/Simulator.h"
 
 using namespace tb;
 
@@ -67,4 +68,21 @@ TEST(LongPlay, VehicleRammingABlockDamagesItAndMovesTheBlock) {
   EXPECT_LE(damage, 250);
   EXPECT_GT(block->X, 330.0f);  // shoved along the drive
   EXPECT_GT(w.sound.Count("/Sounds/thuds/thud"), 0);
+}
+
+// The simulator's contact scene: each pair makes the sound of its kinds, in the order the
+// contacts happen.
+TEST(ContactScene, SoundsFollowTheKindsInContactOrder) {
+  std::ostringstream logged, errors;
+  ASSERT_EQ(sim::SimMain({"--contact-scene", "--ticks", "50", "--sounds"}, logged, errors), 0);
+  std::vector<std::string> categories;
+  std::istringstream lines(logged.str());
+  for (std::string line; std::getline(lines, line);) {
+    auto at = line.find("/Sounds/");
+    if (at == std::string::npos) continue;
+    auto end = line.find('/', at + 8);
+    categories.push_back(line.substr(at + 8, end - at - 8));
+  }
+  EXPECT_EQ(categories,
+            (std::vector<std::string>{"thuds", "ricochets", "clangs", "clangs", "thuds"}));
 }

@@ -91,4 +91,40 @@ bool WriteScenePng(const std::string& path, std::string& error) {
   return WritePng(raster, path, error);
 }
 
+void BuildContactScene(MainFrm& form) {
+  const int32_t w = kSceneWidth, h = kSceneHeight;
+  auto add = [&form](const std::shared_ptr<Thing>& t, float xSpeed) {
+    t->XSpeed = xSpeed;
+    t->FindPoints();
+    form.RegisterThing(t);
+  };
+  // The arena's walls, just outside the picture.
+  const int32_t wallGrey = 0x646464;
+  add(Rect(form, Wall, w / 2.0f, -50, w, 100, kPi / 2, wallGrey), 0);
+  add(Rect(form, Wall, w / 2.0f, h + 50.0f, w, 100, kPi / 2, wallGrey), 0);
+  add(Rect(form, Wall, -50, h / 2.0f, 100, h, kPi / 2, wallGrey), 0);
+  add(Rect(form, Wall, w + 50.0f, h / 2.0f, 100, h, kPi / 2, wallGrey), 0);
+  // Two vehicles nose to nose, a little offset so that corners meet first.
+  add(Rect(form, Vehicle, 100, 100, 30, 60, 0, 0x00FF00), 3);
+  add(Rect(form, Vehicle, 200, 110, 30, 60, kPi, 0x0000FF), -3);
+  // Two blocks sliding together, one turned so that its corner leads.
+  add(Rect(form, Block, 150, 300, 40, 40, 0, 0xA0A0A0), 5);
+  add(Rect(form, Block, 240, 300, 40, 40, 0.4f, 0xC8C8C8), -5);
+  // A grenade thrown at a block; its fuse outlasts the scene's first second.
+  add(Rect(form, Block, 420, 450, 40, 40, 0, 0xB4B4B4), 0);
+  auto grenade = std::make_shared<Thing>(form);
+  grenade->X = 330;
+  grenade->Y = 450;
+  grenade->ThingType(Grenade);
+  add(grenade, 5);
+  // A ball rolling into the right-hand wall.
+  auto ball = std::make_shared<Thing>(form);
+  ball->X = 480;
+  ball->Y = 200;
+  ball->ThingType(Ball);
+  ball->Radius = 20;
+  ball->Color = 0x000096;
+  add(ball, 4);
+}
+
 }  // namespace tb::sim

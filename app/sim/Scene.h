@@ -17,6 +17,10 @@ inline constexpr int kSceneHeight = 555;
 void BuildScene(MainFrm& form);
 // Clears the surface and draws every thing once, in collection order.
 void DrawThings(MainFrm& form);
+// A moving scene for the collision sounds: two vehicles driving into each other (clang), a
+// grenade thrown at a block (ricochet), two blocks sliding together and a ball rolling into
+// the right-hand wall (thuds), inside the four walls of the arena.
+void BuildContactScene(MainFrm& form);
 // Builds and draws the scene on a kSceneWidth x kSceneHeight raster, then writes it as PNG.
 bool WriteScenePng(const std::string& path, std::string& error);
 

@@ -92,6 +92,8 @@ std::string UsageText() {
          "  --png TICK:FILE    write the picture at the end of that tick as PNG (repeatable)\n"
          "  --hash             print only a 64-bit FNV-1a hash of the final world (16 hex\n"
          "                     digits): every field of every thing, the caption, the IDs issued\n"
+         "  --contact-scene    play a hand-built scene of contacts instead of an arena:\n"
+         "                     vehicles clang, a grenade ricochets, blocks and a ball thud\n"
          "  --scene FILE.png   draw a fixed hand-made scene of walls, a block and four vehicles\n"
          "                     to FILE.png and exit\n"
          "  --exe-folder DIR   folder the sound paths start with (default .)\n"
@@ -182,6 +184,8 @@ bool ParseOptions(const std::vector<std::string>& args, SimOptions& options, std
         return false;
       }
       options.scenePath = value;
+    } else if (name == "--contact-scene") {
+      if (!flag(options.contactScene)) return false;
     } else if (name == "--exe-folder") {
       if (!needValue()) return false;
       options.exeFolder = value;
@@ -252,6 +256,10 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
   clock.SetTick(0);
   sounds.SetTick(0);
   form.Load();
+  if (options.contactScene) {
+    form.BeginWithoutArena();
+    BuildContactScene(form);
+  }
   flushSounds();
 
   ScriptCursor cursor(script);

@@ -23,6 +23,7 @@ struct SimOptions {
   bool help = false;
   std::vector<std::pair<int64_t, std::string>> pngs;  // tick, file
   std::string scenePath;
+  bool contactScene = false;  // play the hand-built contact scene instead of an arena
   std::string exeFolder = ".";
 };
 

@@ -1,0 +1,138 @@
+// Costs of the frame tick and its parts. Run: build/rel/bin/treadbrawl-bench
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <memory>
+
+#include "app/sim/SimPlatform.h"
+#include "render/Raster.h"
+#include "shell/MainFrm.h"
+#include "shell/Random.h"
+
+namespace {
+
+// Same size as the window, draws nothing: the tick without its drawing.
+class NullSurface final : public tb::Surface {
+ public:
+  void Clear() override {}
+  void SetPenWidth(int16_t) override {}
+  void PlotPoint(float, float) override {}
+  void PlotPoint(float, float, int32_t) override {}
+  void LineTo(float, float, int32_t) override {}
+  void DrawLine(float, float, float, float, int32_t) override {}
+  void SetFillColor(int32_t) override {}
+  void FloodFill(int32_t, int32_t, int32_t) override {}
+  int32_t BackgroundColor() const override { return 0; }
+  float DrawableWidth() const override { return width; }
+  float DrawableHeight() const override { return height; }
+  void SetCaption(const std::string&) override {}
+  float width = 582;
+  float height = 555;
+};
+
+struct World {
+  explicit World(tb::Surface& s) : surface(s) {}
+  tb::Surface& surface;
+  tb::sim::ScriptedKeys keys;
+  tb::sim::RecordingSoundPlayer sound;
+  tb::sim::SimClock clock{36000};
+  tb::Pcg32 random{1, true};
+  tb::MainFrm form{surface, keys, sound, clock, random, "."};
+  int64_t tick = 0;
+  void Tick() {
+    clock.SetTick(++tick);
+    form.Timer1Tick();
+    sound.Clear();
+  }
+};
+
+void BM_TickWithDrawing(benchmark::State& state) {
+  tb::Raster raster(582, 555);
+  World w(raster);
+  w.Tick();
+  for (auto _ : state) w.Tick();
+}
+BENCHMARK(BM_TickWithDrawing);
+
+void BM_TickWithoutDrawing(benchmark::State& state) {
+  NullSurface surface;
+  World w(surface);
+  w.Tick();
+  for (auto _ : state) w.Tick();
+}
+BENCHMARK(BM_TickWithoutDrawing);
+
+void BM_Clear(benchmark::State& state) {
+  tb::Raster raster(582, 555);
+  for (auto _ : state) {
+    raster.Clear();
+    benchmark::DoNotOptimize(raster.Pixels());
+  }
+}
+BENCHMARK(BM_Clear);
+
+void BM_MemsetSameImage(benchmark::State& state) {
+  std::vector<uint32_t> image(582 * 555);
+  for (auto _ : state) {
+    std::memset(image.data(), 0, image.size() * sizeof(uint32_t));
+    benchmark::DoNotOptimize(image.data());
+  }
+}
+BENCHMARK(BM_MemsetSameImage);
+
+void BM_FloodFillWholeWindow(benchmark::State& state) {
+  tb::Raster raster(582, 555);
+  int32_t colour = 1;
+  for (auto _ : state) {
+    // Alternate the colour so every pass repaints the whole window.
+    raster.SetFillColor(colour);
+    raster.FloodFill(291, 277, static_cast<int32_t>(raster.PixelAt(291, 277)));
+    colour = colour == 1 ? 2 : 1;
+  }
+}
+BENCHMARK(BM_FloodFillWholeWindow);
+
+void BM_HitThings(benchmark::State& state) {
+  NullSurface surface;
+  World w(surface);
+  w.Tick();
+  tb::Thing* green = w.form.Player("Green");
+  const bool justResults = state.range(0) != 0;
+  for (auto _ : state) benchmark::DoNotOptimize(green->HitThings(justResults));
+}
+BENCHMARK(BM_HitThings)->Arg(0)->Arg(1);
+
+// Blocks and balls on a grid that keeps them apart, in a drawing area large enough for them.
+void BM_TickWithThings(benchmark::State& state) {
+  const int count = static_cast<int>(state.range(0));
+  int side = 1;
+  while (side * side < count) ++side;
+  tb::Raster raster(side * 60 + 40, side * 60 + 40);
+  World w(raster);
+  w.form.BeginWithoutArena();
+  for (int i = 0; i < count; ++i) {
+    auto t = std::make_shared<tb::Thing>(w.form);
+    t->X = static_cast<float>(50 + 60 * (i % side));
+    t->Y = static_cast<float>(50 + 60 * (i / side));
+    if (i % 2 == 0) {
+      t->Width = 30;
+      t->Length = 30;
+      t->Color = 0xA0A0A0;
+      t->ThingType(tb::Block);
+      t->XSpeed = 1;
+      t->FindPoints();
+    } else {
+      t->ThingType(tb::Ball);
+      t->Radius = 15;
+      t->YSpeed = 1;
+    }
+    w.form.RegisterThing(t);
+  }
+  for (auto _ : state) w.Tick();
+  state.counters["things"] = count;
+}
+BENCHMARK(BM_TickWithThings)->Arg(16)->Arg(64)->Arg(256)->Arg(1024)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -128,28 +128,45 @@ void Raster::FloodFill(int32_t x, int32_t y, int32_t colour) {
   uint32_t* px = pixels_.data();
   const int32_t w = width_;
   if (px[static_cast<size_t>(y) * w + x] != target || paint == target) return;
-  // Scanline fill with an explicit stack: no recursion, whatever the region's size.
-  fillStack_.clear();
-  fillStack_.push_back(y * w + x);
-  while (!fillStack_.empty()) {
-    int32_t at = fillStack_.back();
-    fillStack_.pop_back();
-    int32_t row = at / w, col = at % w;
+  // Span fill with an explicit stack of (row, left, right, direction): each entry is a span
+  // of the row it came from, and only the row beyond it (plus any overhang back) is scanned.
+  // No recursion, whatever the region's size, and each pixel is looked at a few times only.
+  const int32_t h = height_;
+  auto& st = fillStack_;
+  st.clear();
+  auto push = [&st, h](int32_t row, int32_t left, int32_t right, int32_t dir) {
+    if (row + dir < 0 || row + dir >= h) return;
+    st.push_back(row);
+    st.push_back(left);
+    st.push_back(right);
+    st.push_back(dir);
+  };
+  push(y, x, x, 1);
+  push(y + 1, x, x, -1);
+  while (!st.empty()) {
+    const int32_t dir = st.back();
+    const int32_t x2 = st[st.size() - 2];
+    const int32_t x1 = st[st.size() - 3];
+    const int32_t row = st[st.size() - 4] + dir;
+    st.resize(st.size() - 4);
     uint32_t* line = px + static_cast<size_t>(row) * w;
-    if (line[col] != target) continue;
-    int32_t left = col, right = col;
-    while (left > 0 && line[left - 1] == target) --left;
-    while (right < w - 1 && line[right + 1] == target) ++right;
-    std::fill(line + left, line + right + 1, paint);
-    for (int32_t ny : {row - 1, row + 1}) {
-      if (ny < 0 || ny >= height_) continue;
-      const uint32_t* other = px + static_cast<size_t>(ny) * w;
-      bool inRun = false;
-      for (int32_t i = left; i <= right; ++i) {
-        bool match = other[i] == target;
-        if (match && !inRun) fillStack_.push_back(ny * w + i);
-        inRun = match;
+    int32_t xx = x1;
+    while (xx >= 0 && line[xx] == target) line[xx--] = paint;
+    int32_t left = xx + 1;
+    bool inRun = xx < x1;
+    if (inRun && left < x1) push(row, left, x1 - 1, -dir);
+    if (inRun) xx = x1 + 1;
+    for (;;) {
+      if (inRun) {
+        while (xx < w && line[xx] == target) line[xx++] = paint;
+        push(row, left, xx - 1, dir);
+        if (xx > x2 + 1) push(row, x2 + 1, xx - 1, -dir);
       }
+      for (++xx; xx <= x2 && line[xx] != target; ++xx) {
+      }
+      if (xx > x2) break;
+      left = xx;
+      inRun = true;
     }
   }
 }

@@ -102,12 +102,16 @@ TEST(Arena, CountsRangesAndNoOverlapOverManySeeds) {
     }
     EXPECT_GE(blocks, 3);
     EXPECT_LE(blocks, 12);
-    if (seed == 1) EXPECT_EQ(blocks, 12);
+    if (seed == 1) {
+      EXPECT_EQ(blocks, 12);
+    }
     EXPECT_GE(balls, 1);
     EXPECT_LE(balls, 2);
     // Balls were placed last, against everything, and overlap nothing.
     for (Thing* t : w.frm.ThingCollection.Items())
-      if (t->ThingType() == Ball) EXPECT_FALSE(t->HitThings(true)) << "seed " << seed;
+      if (t->ThingType() == Ball) {
+        EXPECT_FALSE(t->HitThings(true)) << "seed " << seed;
+      }
   }
 }
 

@@ -44,7 +44,7 @@ struct Script {
 };
 
 // Parses a whole script. On failure returns false with error set to "script:LINE: message"
-// and leaves out unspecified. Work is linear in the size of the text whatever its bytes.
+// and out may hold part of the script. Work is linear in the size of the text whatever its bytes.
 bool ParseScript(const std::string& text, Script& out, std::string& error);
 
 // A decimal whole number of at most `max`, digits only (no sign, no spaces). Overflow-safe.

@@ -5,6 +5,8 @@
 //
 // The default (100000 ticks on seeds 1, 2 and 3) is the CTest soak; a long run is
 //   treadbrawl_soak --ticks 10000000 --seeds 1
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -121,6 +123,7 @@ bool RunSeed(uint64_t seed, int64_t ticks, bool quiet, Figures& fig) {
   tb::MainFrm form(raster, keys, sounds, clock, random, ".");
   RestlessPlayers players(seed);
   form.Load();
+  const auto start = std::chrono::steady_clock::now();
 
   const tb::Thing* vehicles[4] = {nullptr, nullptr, nullptr, nullptr};
   bool gone[4] = {false, false, false, false};
@@ -173,10 +176,12 @@ bool RunSeed(uint64_t seed, int64_t ticks, bool quiet, Figures& fig) {
                     "resident " + std::to_string(kb) + " KiB, was " +
                         std::to_string(fig.baselineKb) + " KiB at tick 3000");
     }
-    if (!quiet && tick % 1000000 == 0) {
-      std::printf("  seed %llu: tick %lld, %zu things, %ld KiB\n",
+    if (!quiet && tick % 100000 == 0) {
+      double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
+                           .count();
+      std::printf("  seed %llu: tick %lld, %zu things (at most %zu), %ld KiB, %.0f s\n",
                   static_cast<unsigned long long>(seed), static_cast<long long>(tick), live,
-                  ResidentKb());
+                  fig.maxThings, ResidentKb(), seconds);
       std::fflush(stdout);
     }
   }
@@ -195,11 +200,16 @@ int main(int argc, char** argv) {
       ticks = std::strtoll(argv[++i], nullptr, 10);
     } else if (a == "--seeds" && i + 1 < argc) {
       seeds.clear();
-      for (char* p = argv[++i]; *p != '\0';) {
-        char* end = nullptr;
-        seeds.push_back(std::strtoull(p, &end, 10));
-        p = *end == ',' ? end + 1 : end;
-        if (end == p && *p != '\0') break;
+      std::string list = argv[++i];
+      for (size_t at = 0; at <= list.size();) {
+        size_t comma = std::min(list.find(',', at), list.size());
+        std::string one = list.substr(at, comma - at);
+        if (one.empty() || one.find_first_not_of("0123456789") != std::string::npos) {
+          std::fprintf(stderr, "soak: bad seed list '%s'\n", list.c_str());
+          return 2;
+        }
+        seeds.push_back(std::strtoull(one.c_str(), nullptr, 10));
+        at = comma + 1;
       }
     } else if (a == "--quiet") {
       quiet = true;
@@ -214,11 +224,15 @@ int main(int argc, char** argv) {
   }
   for (uint64_t seed : seeds) {
     Figures fig;
+    auto start = std::chrono::steady_clock::now();
     if (!RunSeed(seed, ticks, quiet, fig)) return 1;
-    std::printf("seed %llu: %lld ticks ok, at most %zu things, %d vehicles destroyed, "
-                "resident %ld KiB at tick 3000, at most %ld KiB after\n",
-                static_cast<unsigned long long>(seed), static_cast<long long>(ticks),
-                fig.maxThings, fig.destroyed, fig.baselineKb, fig.maxKb);
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("seed %llu: %lld ticks ok in %.1f s (%.0f ticks/s), at most %zu things, "
+                "%d vehicles destroyed, resident %ld KiB at tick 3000, at most %ld KiB after\n",
+                static_cast<unsigned long long>(seed), static_cast<long long>(ticks), seconds,
+                static_cast<double>(ticks) / seconds, fig.maxThings, fig.destroyed,
+                fig.baselineKb, fig.maxKb);
     std::fflush(stdout);
   }
   return 0;

@@ -30,6 +30,17 @@ TEST(Rounding, HalvesGoToEvenAndExtremesSaturate) {
   EXPECT_EQ(RoundToInt(-1e30), INT32_MIN);
   EXPECT_EQ(RoundToInt(std::nan("")), 0);
   EXPECT_EQ(RoundToInt16(70000.0), 32767);
+  // The fast path agrees with the library's rounding near every edge it could get wrong.
+  EXPECT_EQ(RoundToInt(0.49999999999999994), 0);
+  EXPECT_EQ(RoundToInt(-2147483647.5), -2147483648);
+  EXPECT_EQ(RoundToInt(2147483646.5), 2147483646);
+  for (double v : {-1e9, -65536.0, -3.0, 0.0, 3.0, 4096.0, 1e9}) {
+    for (double d = v - 2.0; d <= v + 2.0; d = std::nextafter(d + 0.0625, 1e300)) {
+      EXPECT_EQ(RoundToInt(d), static_cast<int32_t>(std::nearbyint(d))) << d;
+      EXPECT_EQ(RoundToInt(std::nextafter(d, 1e300)),
+                static_cast<int32_t>(std::nearbyint(std::nextafter(d, 1e300))));
+    }
+  }
 }
 
 TEST(Module1, CirclesAndBounds) {

@@ -49,14 +49,6 @@ void Thing::ThingType(int32_t v) {
   Friction = Rectangle ? 0.1f : 0.001f;
 }
 
-int32_t Thing::TrueWidth() const {
-  if (ThingType() == Vehicle) return Width + 60;
-  if (Rectangle) return Width;
-  return 2 * Radius;
-}
-
-int32_t Thing::TrueLength() const { return Rectangle ? Length : 2 * Radius; }
-
 void Thing::SetRightTrackSpeed(float v) {
   RightTrackSpeed = v;
   if (v > MaxSpeed) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "app/sim/NullSurface.h"
 #include "app/sim/SimPlatform.h"
 #include "render/Raster.h"
 #include "shell/MainFrm.h"
@@ -11,24 +12,7 @@
 
 namespace {
 
-// Same size as the window, draws nothing: the tick without its drawing.
-class NullSurface final : public tb::Surface {
- public:
-  void Clear() override {}
-  void SetPenWidth(int16_t) override {}
-  void PlotPoint(float, float) override {}
-  void PlotPoint(float, float, int32_t) override {}
-  void LineTo(float, float, int32_t) override {}
-  void DrawLine(float, float, float, float, int32_t) override {}
-  void SetFillColor(int32_t) override {}
-  void FloodFill(int32_t, int32_t, int32_t) override {}
-  int32_t BackgroundColor() const override { return 0; }
-  float DrawableWidth() const override { return width; }
-  float DrawableHeight() const override { return height; }
-  void SetCaption(const std::string&) override {}
-  float width = 582;
-  float height = 555;
-};
+using tb::sim::NullSurface;
 
 struct World {
   explicit World(tb::Surface& s) : surface(s) {}

@@ -1,3 +1,8 @@
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <vector>
+
 #include "geometry/Module1.h"
 #include "geometry/Numeric.h"
 #include "render/Sound.h"
@@ -82,24 +87,88 @@ bool Thing::Examine(Thing& P, bool JustResults, bool& HitFlag, bool& OwnGrenade,
   return false;
 }
 
+// Both looks at one partner: a second one at rectangles that were deep in each other. A
+// partner that has left the world (a token just collected) is not looked at again, so it is
+// never taken twice. True when a check-only query must end.
+bool Thing::ExamineBoth(Thing& P, bool JustResults, bool& HitFlag, bool& OwnGrenade, bool& Result) {
+  bool endQuery = false;
+  Examine(P, JustResults, HitFlag, OwnGrenade, Result, endQuery);
+  if (!endQuery && Contact.CornerHits >= 2 && Form->ThingCollection.Contains(P.ID))
+    Examine(P, JustResults, HitFlag, OwnGrenade, Result, endQuery);
+  return endQuery;
+}
+
+// The walk over every thing, restricted to the things the grid says may touch this one.
+// Things the grid leaves out would fail the bounds test, so the game goes exactly as with
+// the full walk, HitFlag included.
+bool Thing::HitNearThings(std::vector<SpatialIndex::Candidate>& near, bool JustResults,
+                          bool& HitFlag, bool& OwnGrenade, bool& Result) {
+  OrderedThings& things = Form->ThingCollection;
+  OrderedThings::QueryScope scope(things);  // partners removed on the way stay readable
+  const uint64_t mySeq = things.SeqOf(*this);
+  auto bounds = [this] {
+    return std::array<int32_t, 4>{RoundToInt(D(X)), RoundToInt(D(Y)), TrueWidth(), TrueLength()};
+  };
+  std::array<int32_t, 4> at = bounds();
+  uint64_t born = things.NextSeq();
+  uint64_t pos = 0;  // insertion number of the last thing looked at
+  uint64_t lastSeq = 0;
+  bool lastFlag = false;
+  bool selfPassed = false;
+  auto refill = [&] {
+    things.NearAfter(*this, pos, near);
+    born = things.NextSeq();
+  };
+  for (size_t i = 0;;) {
+    if (i == near.size()) {
+      // Things born during the query (an explosion) come last in the walk.
+      if (things.NextSeq() == born) break;
+      refill();
+      i = 0;
+      continue;
+    }
+    const SpatialIndex::Candidate c = near[i++];
+    Thing* p = things.Get(c);
+    if (p == nullptr) continue;
+    if (mySeq != 0 && c.seq > mySeq && things.SeqOf(*this) == mySeq) selfPassed = true;
+    pos = c.seq;
+    lastSeq = c.seq;
+    HitFlag = false;
+    lastFlag = false;
+    if (ExamineBoth(*p, JustResults, HitFlag, OwnGrenade, Result)) return true;
+    lastFlag = HitFlag;
+    std::array<int32_t, 4> now = bounds();
+    if (now != at) {  // pushed away: other things may be near now
+      at = now;
+      refill();
+      i = 0;
+    }
+  }
+  // The full walk would leave HitFlag as its last visit set it.
+  uint64_t last = std::max({things.LastLiveSeq(), pos, selfPassed ? mySeq : uint64_t{0}});
+  HitFlag = lastSeq != 0 && last == lastSeq && lastFlag;
+  return false;
+}
+
 bool Thing::HitThings(const bool& JustResults) {
   bool Result = false;
   bool OwnGrenade = false;
   bool HitFlag = false;
   bool ended = false;
   const bool justResults = JustResults;
-  Form->ThingCollection.Walk([&](Thing& P) {
-    HitFlag = false;
-    if (P.ID == ID) return true;
-    bool endQuery = false;
-    Examine(P, justResults, HitFlag, OwnGrenade, Result, endQuery);
-    // A second look at rectangles that were deep in each other; a partner that has left
-    // the world (a token just collected) is not looked at again, so it is never taken twice.
-    if (!endQuery && Contact.CornerHits >= 2 && Form->ThingCollection.Contains(P.ID))
-      Examine(P, justResults, HitFlag, OwnGrenade, Result, endQuery);
-    if (endQuery) ended = true;
-    return !endQuery;
-  });
+  OrderedThings& things = Form->ThingCollection;
+  things.Refresh(*this);
+  OrderedThings::CandidateBuffer near(things);
+  if (things.UseGrid() && things.Near(*this, near.List())) {
+    ended = HitNearThings(near.List(), justResults, HitFlag, OwnGrenade, Result);
+  } else {
+    things.Walk([&](Thing& P) {
+      HitFlag = false;
+      if (P.ID == ID) return true;
+      ended = ExamineBoth(P, justResults, HitFlag, OwnGrenade, Result);
+      return !ended;
+    });
+  }
   if (ended) return true;
   if (!OwnGrenade && Free < INT32_MAX) Free = Free + 1;
   if (!HitFlag) {

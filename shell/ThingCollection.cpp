@@ -1,19 +1,38 @@
 #include "shell/ThingCollection.h"
 
+#include <algorithm>
+
 namespace tb {
+
+namespace {
+// Below this many things a plain walk is as quick as the grid.
+constexpr size_t kGridFrom = 32;
+}  // namespace
 
 void OrderedThings::Add(const std::string& key, std::shared_ptr<Thing> thing) {
   if (index_.count(key) != 0) return;  // keys are unique by construction
   index_.emplace(key, slots_.size());
+  grid_.Insert(*thing, nextSeq_);
+  seqs_.push_back(nextSeq_++);
   slots_.push_back(std::move(thing));
 }
 
 bool OrderedThings::Remove(const std::string& key) {
   auto it = index_.find(key);
   if (it == index_.end()) return false;
+  grid_.Erase(*slots_[it->second]);
+  if (walkDepth_ > 0) {
+    removedInWalk_.push_back(std::move(slots_[it->second]));
+  }
   slots_[it->second].reset();
   index_.erase(it);
   ++holes_;
+  // No hole is left at the end: the last slot is always live, and a walk past the end stops.
+  while (!slots_.empty() && !slots_.back()) {
+    slots_.pop_back();
+    seqs_.pop_back();
+    --holes_;
+  }
   if (walkDepth_ == 0) Compact();
   return true;
 }
@@ -29,7 +48,15 @@ std::shared_ptr<Thing> OrderedThings::Share(const std::string& key) const {
 }
 
 void OrderedThings::Clear() {
+  grid_.Clear();
+  if (walkDepth_ > 0) {
+    for (auto& s : slots_)
+      if (s) removedInWalk_.push_back(std::move(s));
+  } else {
+    removedInWalk_.clear();
+  }
   slots_.clear();
+  seqs_.clear();
   index_.clear();
   holes_ = 0;
 }
@@ -42,17 +69,48 @@ std::vector<Thing*> OrderedThings::Items() const {
   return out;
 }
 
+void OrderedThings::RefreshAll() {
+  for (const auto& s : slots_)
+    if (s) grid_.Refresh(*s);
+}
+
+bool OrderedThings::UseGrid() const {
+  return broadPhase_ == BroadPhase::Always ||
+         (broadPhase_ == BroadPhase::Auto && index_.size() >= kGridFrom);
+}
+
+void OrderedThings::NearAfter(const Thing& t, uint64_t after, std::vector<Candidate>& out) {
+  if (!grid_.Near(t, out)) {
+    out.clear();
+    for (const auto& s : slots_)
+      if (s && s.get() != &t) out.push_back(grid_.CandidateOf(*s));
+  }
+  out.erase(out.begin(), std::upper_bound(out.begin(), out.end(), Candidate{after, 0}));
+}
+
+void OrderedThings::EndWalk() {
+  if (--walkDepth_ > 0) return;
+  Compact();
+  // Freed only now: a removed thing may still be running the code that removed it.
+  std::vector<std::shared_ptr<Thing>> removed;
+  removed.swap(removedInWalk_);
+}
+
 void OrderedThings::Compact() {
   // Squeeze only when holes are many, so a removal costs O(1) amortised.
   if (holes_ == 0 || holes_ * 2 < slots_.size()) return;
   size_t w = 0;
   for (size_t r = 0; r < slots_.size(); ++r) {
     if (!slots_[r]) continue;
-    if (w != r) slots_[w] = std::move(slots_[r]);
+    if (w != r) {
+      slots_[w] = std::move(slots_[r]);
+      seqs_[w] = seqs_[r];
+    }
     index_[slots_[w]->ID] = w;
     ++w;
   }
   slots_.resize(w);
+  seqs_.resize(w);
   holes_ = 0;
 }
 

@@ -3,6 +3,9 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "shell/SpatialIndex.h"
 
 namespace tb {
 
@@ -53,8 +56,12 @@ class Thing {
 
   int32_t PowerUpType() const { return StoredPowerUpType; }
   void PowerUpType(int32_t v);
-  int32_t TrueWidth() const;
-  int32_t TrueLength() const;
+  int32_t TrueWidth() const {
+    if (ThingType() == Vehicle) return Width + 60;
+    if (Rectangle) return Width;
+    return 2 * Radius;
+  }
+  int32_t TrueLength() const { return Rectangle ? Length : 2 * Radius; }
   Corners PX() const { return PointsX; }
   Corners PY() const { return PointsY; }
   int32_t ThingType() const { return StoredThingType; }
@@ -99,8 +106,14 @@ class Thing {
   void Explode();
   bool Examine(Thing& P, bool JustResults, bool& HitFlag, bool& OwnGrenade, bool& Result,
                bool& EndQuery);
+  bool ExamineBoth(Thing& P, bool JustResults, bool& HitFlag, bool& OwnGrenade, bool& Result);
+  bool HitNearThings(std::vector<SpatialIndex::Candidate>& near, bool JustResults, bool& HitFlag,
+                     bool& OwnGrenade, bool& Result);
 
   MainFrm* Form;
+  // Where the collision grid keeps this thing; not part of the game's state.
+  friend class SpatialIndex;
+  int32_t IndexEntry = -1;
 
   int32_t StoredThingType = 0;
   int32_t StoredPowerUpType = 0;

@@ -97,6 +97,8 @@ std::string UsageText() {
          "  --scene FILE.png   draw a fixed hand-made scene of walls, a block and four vehicles\n"
          "                     to FILE.png and exit\n"
          "  --exe-folder DIR   folder the sound paths start with (default .)\n"
+         "  --broad-phase M    how collision queries find their partners: auto (default),\n"
+         "                     grid or walk; the game is the same with each\n"
          "  --help             show this text\n"
          "\n"
          "Options take their value as the next argument or after '='. Exit status: 0 done,\n"
@@ -186,6 +188,18 @@ bool ParseOptions(const std::vector<std::string>& args, SimOptions& options, std
       options.scenePath = value;
     } else if (name == "--contact-scene") {
       if (!flag(options.contactScene)) return false;
+    } else if (name == "--broad-phase") {
+      if (!needValue()) return false;
+      if (value == "auto") {
+        options.broadPhase = BroadPhase::Auto;
+      } else if (value == "grid") {
+        options.broadPhase = BroadPhase::Always;
+      } else if (value == "walk") {
+        options.broadPhase = BroadPhase::Never;
+      } else {
+        error = "--broad-phase: '" + value + "' is not auto, grid or walk";
+        return false;
+      }
     } else if (name == "--exe-folder") {
       if (!needValue()) return false;
       options.exeFolder = value;
@@ -238,6 +252,7 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
   SimClock clock(options.clockStart);
   Pcg32 random(options.seed, true);
   MainFrm form(raster, keys, sounds, clock, random, options.exeFolder);
+  form.ThingCollection.SetBroadPhase(options.broadPhase);
 
   const bool text = !options.hash;
   auto flushSounds = [&] {

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "shell/ThingCollection.h"
+
 namespace tb::sim {
 
 struct SimOptions {
@@ -25,6 +27,7 @@ struct SimOptions {
   std::string scenePath;
   bool contactScene = false;  // play the hand-built contact scene instead of an arena
   std::string exeFolder = ".";
+  BroadPhase broadPhase = BroadPhase::Auto;
 };
 
 // Exit statuses.

@@ -1,5 +1,8 @@
 // Long play with random players who drive and fire all the time, checking the world after
-// every tick. Usage: treadbrawl-soak [--ticks N] [--seeds A,B,C]
+// every tick. Usage: treadbrawl-soak [--ticks N] [--seeds A,B,C] [--progress K] [--no-draw]
+// --progress prints, every K ticks, the tick, the number of things and the seconds so far;
+// --no-draw plays without pictures, which leaves the world the same and runs faster.
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +12,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "app/sim/NullSurface.h"
+#include "app/sim/RandomPlayers.h"
 #include "app/sim/SimPlatform.h"
 #include "render/Raster.h"
 #include "shell/Controls.h"
@@ -30,27 +35,23 @@ int Fail(uint64_t seed, int64_t tick, const std::string& what) {
   return 1;
 }
 
-int Soak(uint64_t seed, int64_t ticks) {
-  tb::Raster raster(582, 555);
+int Soak(uint64_t seed, int64_t ticks, int64_t progress, bool draw) {
+  const auto began = std::chrono::steady_clock::now();
+  tb::Raster raster(draw ? 582 : 1, draw ? 555 : 1);
+  tb::sim::NullSurface blank;
+  tb::Surface& surface = draw ? static_cast<tb::Surface&>(raster) : blank;
   tb::sim::ScriptedKeys keys;
   tb::sim::RecordingSoundPlayer sound;
   tb::sim::SimClock clock(36000);
   tb::Pcg32 random(seed, true);
-  tb::MainFrm form(raster, keys, sound, clock, random, ".");
+  tb::MainFrm form(surface, keys, sound, clock, random, ".");
   form.Load();
-  tb::Pcg32 players(seed * 7919 + 1, true);
+  tb::sim::RandomPlayers players(seed);
   size_t maxThings = 0;
   long memoryAtMinute = 0, maxMemory = 0;
   for (int64_t tick = 1; tick <= ticks; ++tick) {
     clock.SetTick(tick);
-    if (tick % 8 == 1) {  // new keys every few ticks: one steering key and the fire key each
-      keys.ReleaseAll();
-      for (const tb::PlayerKeys& p : tb::kPlayerKeys) {
-        const uint8_t steer[] = {p.Right, p.Left, p.Forward, p.Forward, p.Backward};
-        keys.Press(steer[players.Next() % 5]);
-        keys.Press(p.Fire);
-      }
-    }
+    players.Press(tick, keys);
     form.Timer1Tick();
     sound.Clear();
 
@@ -72,6 +73,21 @@ int Soak(uint64_t seed, int64_t ticks) {
     for (const tb::PlayerKeys& p : tb::kPlayerKeys) {
       tb::Thing* v = form.Player(p.Name);
       if (v == nullptr) return Fail(seed, tick, std::string(p.Name) + " left the players");
+      bool exploded = false;
+      v->VisitFields([&](const char* name, auto& f) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(f)>, bool>)
+          if (std::string(name) == "Exploded") exploded = f;
+      });
+      if (form.ThingCollection.Contains(v->ID) == exploded)
+        return Fail(seed, tick,
+                    std::string(p.Name) + (exploded ? " exploded but is still in the world"
+                                                    : " is out of the world unexploded"));
+    }
+    if (progress > 0 && tick % progress == 0) {
+      std::chrono::duration<double> spent = std::chrono::steady_clock::now() - began;
+      std::fprintf(stderr, "soak: seed %llu tick %lld: %zu things, %.1f s\n",
+                   static_cast<unsigned long long>(seed), static_cast<long long>(tick),
+                   things.size(), spent.count());
     }
     if (tick == 3000) memoryAtMinute = ResidentKiB();
     if (tick > 3000 && tick % 1000 == 0) maxMemory = std::max(maxMemory, ResidentKiB());
@@ -94,11 +110,21 @@ int Soak(uint64_t seed, int64_t ticks) {
 
 int main(int argc, char** argv) {
   int64_t ticks = 100000;
+  int64_t progress = 0;
+  bool draw = true;
   std::vector<uint64_t> seeds = {1, 2, 3};
-  for (int i = 1; i + 1 < argc; i += 2) {
+  for (int i = 1; i < argc; i += 2) {
     std::string name = argv[i];
+    if (name == "--no-draw") {
+      draw = false;
+      --i;
+      continue;
+    }
+    if (i + 1 >= argc) break;
     if (name == "--ticks") {
       ticks = std::strtoll(argv[i + 1], nullptr, 10);
+    } else if (name == "--progress") {
+      progress = std::strtoll(argv[i + 1], nullptr, 10);
     } else if (name == "--seeds") {
       seeds.clear();
       for (const char* p = argv[i + 1]; *p;) {
@@ -110,6 +136,6 @@ int main(int argc, char** argv) {
     }
   }
   int status = 0;
-  for (uint64_t seed : seeds) status |= Soak(seed, ticks);
+  for (uint64_t seed : seeds) status |= Soak(seed, ticks, progress, draw);
   return status;
 }

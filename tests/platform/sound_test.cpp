@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "WavFile.h"
 #include "platform/SdlSound.h"
 
 namespace tb {
@@ -19,29 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kGunFile = std::string(TREADBRAWL_SOUNDS_DIR) + "/guns/gun1.wav";
-
-void PutLe(std::vector<uint8_t>& out, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-// A WAV file built by hand, so that each field can be set to something the loader must refuse.
-std::vector<uint8_t> Wav(uint16_t formatTag, uint16_t channels, uint32_t rate, uint16_t bits,
-                         const std::vector<uint8_t>& data) {
-  std::vector<uint8_t> out = {'R', 'I', 'F', 'F'};
-  PutLe(out, 36 + static_cast<uint32_t>(data.size()), 4);
-  out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-  PutLe(out, 16, 4);
-  PutLe(out, formatTag, 2);
-  PutLe(out, channels, 2);
-  PutLe(out, rate, 4);
-  PutLe(out, rate * channels * bits / 8, 4);
-  PutLe(out, channels * bits / 8, 2);
-  PutLe(out, bits, 2);
-  out.insert(out.end(), {'d', 'a', 't', 'a'});
-  PutLe(out, static_cast<uint32_t>(data.size()), 4);
-  out.insert(out.end(), data.begin(), data.end());
-  return out;
-}
 
 // Rough expected size once resampled to the device: resamplers may add or drop a few frames.
 void ExpectConverted(const SdlSoundPlayer& player, double sourceFrames, double sourceRate) {

@@ -27,13 +27,10 @@ bool OrderedThings::Remove(const std::string& key) {
   slots_[it->second].reset();
   index_.erase(it);
   ++holes_;
-  // No hole is left at the end: the last slot is always live, and a walk past the end stops.
-  while (!slots_.empty() && !slots_.back()) {
-    slots_.pop_back();
-    seqs_.pop_back();
-    --holes_;
+  if (walkDepth_ == 0) {
+    TrimTail();
+    Compact();
   }
-  if (walkDepth_ == 0) Compact();
   return true;
 }
 
@@ -88,8 +85,25 @@ void OrderedThings::NearAfter(const Thing& t, uint64_t after, std::vector<Candid
   out.erase(out.begin(), std::upper_bound(out.begin(), out.end(), Candidate{after, 0}));
 }
 
+void OrderedThings::TrimTail() {
+  // Holes at the end go at once, so that finding the last live thing stays quick. Not during
+  // a walk: a thing appended there must land beyond the walk's position.
+  while (!slots_.empty() && !slots_.back()) {
+    slots_.pop_back();
+    seqs_.pop_back();
+    --holes_;
+  }
+}
+
+uint64_t OrderedThings::LastLiveSeq() const {
+  for (size_t i = slots_.size(); i-- > 0;)
+    if (slots_[i]) return seqs_[i];
+  return 0;
+}
+
 void OrderedThings::EndWalk() {
   if (--walkDepth_ > 0) return;
+  TrimTail();
   Compact();
   // Freed only now: a removed thing may still be running the code that removed it.
   std::vector<std::shared_ptr<Thing>> removed;

@@ -48,7 +48,7 @@ class OrderedThings {
   // Insertion numbers give the walk order: a thing added later has a larger one.
   uint64_t SeqOf(const Thing& t) const { return grid_.SeqOf(t); }
   uint64_t NextSeq() const { return nextSeq_; }
-  uint64_t LastLiveSeq() const { return seqs_.empty() ? 0 : seqs_.back(); }
+  uint64_t LastLiveSeq() const;
 
   // The grid must see every change of a thing's place or size before the next query;
   // the game refreshes a thing wherever it moves it, and everything once per tick.
@@ -96,6 +96,7 @@ class OrderedThings {
  private:
   void Compact();
   void EndWalk();
+  void TrimTail();
   std::vector<std::shared_ptr<Thing>> slots_;
   std::vector<std::shared_ptr<Thing>> removedInWalk_;
   std::deque<std::vector<Candidate>> buffers_;  // a deque: growing keeps the others in place

@@ -29,12 +29,23 @@ TEST(ThingCollection, WalkSurvivesRemovalsAndAppends) {
   for (Thing* t : w.frm.ThingCollection.Items()) left.push_back(t->ID);
   EXPECT_EQ(left, (std::vector<std::string>{"ID4", "ID5", "ID6", "ID7"}));
   EXPECT_EQ(w.frm.ThingCollection.Find("ID5"), things[4].get());
+  // The last thing leaving while it is visited, and one born in the same step: still visited.
+  seen.clear();
+  w.frm.ThingCollection.Walk([&](Thing& t) {
+    seen.push_back(t.ID);
+    if (t.ID == "ID7") {
+      w.frm.ThingCollection.Remove("ID7");
+      w.frm.NewExplosion(5, 5, 100);  // ID8
+    }
+    return true;
+  });
+  EXPECT_EQ(seen, (std::vector<std::string>{"ID4", "ID5", "ID6", "ID7", "ID8"}));
   // IDs go on after removals and are never reused.
   w.frm.NewGrenade(1, 1, 0, 0, 100, "ID4");
-  EXPECT_NE(w.frm.ThingCollection.Find("ID8"), nullptr);
+  EXPECT_NE(w.frm.ThingCollection.Find("ID9"), nullptr);
   // Many removals squeeze the holes out without losing order or keys.
   for (int i = 0; i < 50; ++i) w.Round(Ball, 0, 0, 1);
-  for (int i = 9; i < 58; i += 2) w.frm.ThingCollection.Remove("ID" + std::to_string(i));
+  for (int i = 10; i < 59; i += 2) w.frm.ThingCollection.Remove("ID" + std::to_string(i));
   std::vector<Thing*> items = w.frm.ThingCollection.Items();
   for (size_t i = 1; i < items.size(); ++i)
     EXPECT_LT(std::stoi(items[i - 1]->ID.substr(2)), std::stoi(items[i]->ID.substr(2)));

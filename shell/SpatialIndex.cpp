@@ -8,7 +8,7 @@
 namespace tb {
 
 namespace {
-constexpr int kCellShift = 5;  // 32-pixel cells: a token's box spans one or two of them
+constexpr int kCellShift = 5;  // 32-pixel cells: a token's 33-pixel box spans two of them
 constexpr int64_t kGridSide = 64;
 constexpr int64_t kMaxSpan = 16;  // boxes wider than this many cells go to the shared list
 

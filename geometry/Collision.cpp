@@ -14,13 +14,16 @@ namespace tb {
 using Module1::Contact;
 
 // One examination of the pair (this, P). Returns true when a check-only query must end.
+bool Thing::BoundsMeet(const Thing& P) const {
+  return Module1::BoundsOverlap(RoundToInt(D(X)), RoundToInt(D(Y)), TrueLength(), TrueWidth(),
+                                RoundToInt(D(P.X)), RoundToInt(D(P.Y)), P.TrueLength(),
+                                P.TrueWidth());
+}
+
 bool Thing::Examine(Thing& P, bool JustResults, bool& HitFlag, bool& OwnGrenade, bool& Result,
                     bool& EndQuery) {
   EndQuery = false;
-  if (!Module1::BoundsOverlap(RoundToInt(D(X)), RoundToInt(D(Y)), TrueLength(), TrueWidth(),
-                              RoundToInt(D(P.X)), RoundToInt(D(P.Y)), P.TrueLength(),
-                              P.TrueWidth()))
-    return false;
+  if (!BoundsMeet(P)) return false;
   if (Rectangle && P.Rectangle) {
     if (Module1::PolygonsOverlap(PointsX, PointsY, P.PX(), P.PY())) HitFlag = true;
   } else if (Rectangle) {
@@ -101,8 +104,10 @@ bool Thing::ExamineBoth(Thing& P, bool JustResults, bool& HitFlag, bool& OwnGren
 // The walk over every thing, restricted to the things the grid says may touch this one.
 // Things the grid leaves out would fail the bounds test, so the game goes exactly as with
 // the full walk, HitFlag included.
+// Touched tells whether any pair met; Tests which contact tests ran.
 bool Thing::HitNearThings(std::vector<SpatialIndex::Candidate>& near, bool JustResults,
-                          bool& HitFlag, bool& OwnGrenade, bool& Result) {
+                          bool& HitFlag, bool& OwnGrenade, bool& Result, bool& Touched,
+                          uint8_t& Tests) {
   OrderedThings& things = Form->ThingCollection;
   OrderedThings::QueryScope scope(things);  // partners removed on the way stay readable
   const uint64_t mySeq = things.SeqOf(*this);
@@ -135,7 +140,15 @@ bool Thing::HitNearThings(std::vector<SpatialIndex::Candidate>& near, bool JustR
     lastSeq = c.seq;
     HitFlag = false;
     lastFlag = false;
+    // A pair whose bounds are apart is not examined further, not even looked at twice.
+    if (!BoundsMeet(*p)) continue;
+    if (Rectangle && p->Rectangle) {
+      Tests |= SpatialIndex::kPolygons;
+    } else if (Rectangle || p->Rectangle) {
+      Tests |= SpatialIndex::kCircleOnPolygon;
+    }
     if (ExamineBoth(*p, JustResults, HitFlag, OwnGrenade, Result)) return true;
+    if (HitFlag || OwnGrenade) Touched = true;
     lastFlag = HitFlag;
     std::array<int32_t, 4> now = bounds();
     if (now != at) {  // pushed away: other things may be near now
@@ -159,8 +172,16 @@ bool Thing::HitThings(const bool& JustResults) {
   OrderedThings& things = Form->ThingCollection;
   things.Refresh(*this);
   OrderedThings::CandidateBuffer near(things);
-  if (things.UseGrid() && things.Near(*this, near.List())) {
-    ended = HitNearThings(near.List(), justResults, HitFlag, OwnGrenade, Result);
+  uint8_t tests = 0;
+  if (things.UseGrid() && things.StillQuiet(*this, tests)) {
+    // Nothing here has changed since the last look found nothing; it leaves the same traces.
+    if ((tests & SpatialIndex::kPolygons) != 0) Contact.CornerHits = 0;
+    if ((tests & SpatialIndex::kCircleOnPolygon) != 0) Contact.CentreInside = false;
+  } else if (things.UseGrid() && things.Near(*this, near.List())) {
+    const uint64_t stamp = things.GridStamp();
+    bool touched = false;
+    ended = HitNearThings(near.List(), justResults, HitFlag, OwnGrenade, Result, touched, tests);
+    if (!ended && !touched) things.MarkQuiet(*this, stamp, tests);
   } else {
     things.Walk([&](Thing& P) {
       HitFlag = false;

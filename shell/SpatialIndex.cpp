@@ -18,7 +18,8 @@ int64_t CellOf(int64_t v) {
 }
 }  // namespace
 
-SpatialIndex::SpatialIndex() : buckets_(kGridSide * kGridSide) {}
+SpatialIndex::SpatialIndex()
+    : buckets_(kGridSide * kGridSide), bucketStamps_(kGridSide * kGridSide, 0) {}
 
 size_t SpatialIndex::Bucket(int64_t cx, int64_t cy) {
   // The grid wraps: far-off things share buckets with near ones, which only adds candidates.
@@ -43,8 +44,32 @@ SpatialIndex::Box SpatialIndex::BoxOf(const Thing& t) {
   return b;
 }
 
+SpatialIndex::Shape SpatialIndex::ShapeOf(const Thing& t) {
+  Shape s;
+  s.x = RoundToInt(D(t.X));
+  s.y = RoundToInt(D(t.Y));
+  s.width = t.TrueWidth();
+  s.length = t.TrueLength();
+  s.radius = t.Radius;
+  s.rectangle = t.Rectangle;
+  s.px = t.PointsX;
+  s.py = t.PointsY;
+  return s;
+}
+
+void SpatialIndex::Touch(const Box& b) {
+  ++stamp_;
+  if (b.big) {
+    bigStamp_ = stamp_;
+    return;
+  }
+  for (int64_t cy = b.cy0; cy <= b.cy1; ++cy)
+    for (int64_t cx = b.cx0; cx <= b.cx1; ++cx) bucketStamps_[Bucket(cx, cy)] = stamp_;
+}
+
 void SpatialIndex::File(uint32_t e) {
   const Box& b = entries_[e].box;
+  Touch(b);
   if (b.big) {
     big_.push_back(e);
     return;
@@ -61,6 +86,7 @@ void SpatialIndex::Unfile(uint32_t e) {
     list.pop_back();
   };
   const Box& b = entries_[e].box;
+  Touch(b);
   if (b.big) {
     drop(big_);
     return;
@@ -79,7 +105,7 @@ void SpatialIndex::Insert(Thing& t, uint64_t seq) {
     e = static_cast<uint32_t>(entries_.size());
     entries_.emplace_back();
   }
-  entries_[e] = Entry{&t, seq, BoxOf(t), 0};
+  entries_[e] = Entry{&t, seq, BoxOf(t), ShapeOf(t), 0, 0, 0};
   t.IndexEntry = static_cast<int32_t>(e);
   File(e);
 }
@@ -102,11 +128,39 @@ void SpatialIndex::Refresh(Thing& t) {
   if (t.IndexEntry < 0 || static_cast<size_t>(t.IndexEntry) >= entries_.size()) return;
   uint32_t e = static_cast<uint32_t>(t.IndexEntry);
   if (entries_[e].thing != &t) return;
+  Entry& entry = entries_[e];
   Box b = BoxOf(t);
-  if (b == entries_[e].box) return;
+  Shape s = ShapeOf(t);
+  if (b == entry.box) {
+    if (s == entry.shape) return;
+    entry.shape = s;
+    Touch(b);
+    return;
+  }
+  entry.shape = s;
   Unfile(e);
-  entries_[e].box = b;
+  entry.box = b;
   File(e);
+}
+
+void SpatialIndex::MarkQuiet(const Thing& t, uint64_t stamp, uint8_t tests) {
+  if (t.IndexEntry < 0 || static_cast<size_t>(t.IndexEntry) >= entries_.size()) return;
+  Entry& e = entries_[t.IndexEntry];
+  if (e.thing != &t || e.box.big || stamp != stamp_) return;
+  e.quietAt = stamp;
+  e.quietTests = tests;
+}
+
+bool SpatialIndex::StillQuiet(const Thing& t, uint8_t& tests) const {
+  if (t.IndexEntry < 0 || static_cast<size_t>(t.IndexEntry) >= entries_.size()) return false;
+  const Entry& e = entries_[t.IndexEntry];
+  if (e.thing != &t || e.quietAt == 0 || e.box.big || bigStamp_ > e.quietAt) return false;
+  const Box& b = e.box;
+  for (int64_t cy = b.cy0; cy <= b.cy1; ++cy)
+    for (int64_t cx = b.cx0; cx <= b.cx1; ++cx)
+      if (bucketStamps_[Bucket(cx, cy)] > e.quietAt) return false;
+  tests = e.quietTests;
+  return true;
 }
 
 void SpatialIndex::Clear() {
@@ -116,6 +170,7 @@ void SpatialIndex::Clear() {
   freeEntries_.clear();
   for (auto& b : buckets_) b.clear();
   big_.clear();
+  ++stamp_;  // a query under way must not call the emptied grid quiet
 }
 
 uint64_t SpatialIndex::SeqOf(const Thing& t) const {

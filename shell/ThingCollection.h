@@ -61,6 +61,12 @@ class OrderedThings {
   bool Near(const Thing& t, std::vector<Candidate>& out) { return grid_.Near(t, out); }
   // The same, limited to things after insertion number `after`, falling back to all of them.
   void NearAfter(const Thing& t, uint64_t after, std::vector<Candidate>& out);
+  // Queries that found nothing, remembered until something changes where they looked.
+  uint64_t GridStamp() const { return grid_.Stamp(); }
+  void MarkQuiet(const Thing& t, uint64_t stamp, uint8_t tests) {
+    grid_.MarkQuiet(t, stamp, tests);
+  }
+  bool StillQuiet(const Thing& t, uint8_t& tests) const { return grid_.StillQuiet(t, tests); }
   // A candidate's thing, or null once removed. Things removed while a walk or a query is
   // under way stay alive until it ends.
   Thing* Get(const Candidate& c) const { return grid_.Get(c); }

@@ -115,4 +115,34 @@ TEST(SpatialIndex, GridAndFullWalkPlayTheSameGame) {
   }
 }
 
+// A thing whose look found nothing does not look again until something changes where it
+// looks; a neighbour that creeps closer inside the same cells, or one born beside it, must
+// still be met, and a skipped look leaves the contact state as a real one would.
+TEST(SpatialIndex, AQuietThingLooksAgainWhenItsNeighbourhoodChanges) {
+  tbtest::TestWorld w;
+  w.frm.ThingCollection.SetBroadPhase(tb::BroadPhase::Always);
+  auto token = w.Round(tb::PowerUp, 200, 200, 8);
+  auto block = w.Rect(tb::Block, 230, 200, 20, 20);  // 12 pixels from the token's rim
+  auto far = w.Round(tb::Ball, 400, 400, 10);
+  for (int i = 0; i < 3; ++i) {
+    tb::Module1::Contact.CentreInside = true;
+    EXPECT_FALSE(token->HitThings(false));
+    EXPECT_FALSE(tb::Module1::Contact.CentreInside) << "look " << i;
+  }
+  EXPECT_EQ(token->Free, 3);
+  far->X = 420;  // a change elsewhere changes nothing here
+  w.frm.ThingCollection.Refresh(*far);
+  EXPECT_FALSE(token->HitThings(true));
+  block->X = 217;  // same cells, now touching
+  block->FindPoints();
+  w.frm.ThingCollection.Refresh(*block);
+  EXPECT_TRUE(token->HitThings(true));
+
+  auto lone = w.Round(tb::Ball, 100, 400, 10);
+  EXPECT_FALSE(lone->HitThings(true));
+  EXPECT_FALSE(lone->HitThings(true));
+  w.Round(tb::Ball, 115, 400, 10);
+  EXPECT_TRUE(lone->HitThings(true));
+}
+
 }  // namespace

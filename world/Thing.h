@@ -107,8 +107,9 @@ class Thing {
   bool Examine(Thing& P, bool JustResults, bool& HitFlag, bool& OwnGrenade, bool& Result,
                bool& EndQuery);
   bool ExamineBoth(Thing& P, bool JustResults, bool& HitFlag, bool& OwnGrenade, bool& Result);
+  bool BoundsMeet(const Thing& P) const;
   bool HitNearThings(std::vector<SpatialIndex::Candidate>& near, bool JustResults, bool& HitFlag,
-                     bool& OwnGrenade, bool& Result);
+                     bool& OwnGrenade, bool& Result, bool& Touched, uint8_t& Tests);
 
   MainFrm* Form;
   // Where the collision grid keeps this thing; not part of the game's state.

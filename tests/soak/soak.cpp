@@ -1,7 +1,9 @@
 // Long play with random players who drive and fire all the time, checking the world after
 // every tick. Usage: treadbrawl-soak [--ticks N] [--seeds A,B,C] [--progress K] [--no-draw]
-// --progress prints, every K ticks, the tick, the number of things and the seconds so far;
-// --no-draw plays without pictures, which leaves the world the same and runs faster.
+// --progress prints, every K ticks, the tick, the number of things, the seconds so far and
+// the hash of the things (as --hash of the simulator, without the caption), so that two
+// builds can be compared on a long game; --no-draw plays without pictures, which leaves the
+// world the same and runs faster.
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -15,6 +17,7 @@
 #include "app/sim/NullSurface.h"
 #include "app/sim/RandomPlayers.h"
 #include "app/sim/SimPlatform.h"
+#include "app/sim/StateDump.h"
 #include "render/Raster.h"
 #include "shell/Controls.h"
 #include "shell/MainFrm.h"
@@ -92,9 +95,10 @@ int Soak(uint64_t seed, int64_t ticks, int64_t progress, bool draw) {
     }
     if (progress > 0 && tick % progress == 0) {
       std::chrono::duration<double> spent = std::chrono::steady_clock::now() - began;
-      std::fprintf(stderr, "soak: seed %llu tick %lld: %zu things, %.1f s\n",
+      std::fprintf(stderr, "soak: seed %llu tick %lld: %zu things, %.1f s, hash %s\n",
                    static_cast<unsigned long long>(seed), static_cast<long long>(tick),
-                   things.size(), spent.count());
+                   things.size(), spent.count(),
+                   tb::sim::HashHex(tb::sim::WorldHash(form, "")).c_str());
     }
     if (tick == 3000) memoryAtMinute = MemoryKiB();
     if (tick > 3000 && tick % 1000 == 0) maxMemory = std::max(maxMemory, MemoryKiB());

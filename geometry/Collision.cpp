@@ -13,13 +13,14 @@ namespace tb {
 
 using Module1::Contact;
 
-// One examination of the pair (this, P). Returns true when a check-only query must end.
+// The cheap first test of every pair: the boxes of the two things overlap.
 bool Thing::BoundsMeet(const Thing& P) const {
   return Module1::BoundsOverlap(RoundToInt(D(X)), RoundToInt(D(Y)), TrueLength(), TrueWidth(),
                                 RoundToInt(D(P.X)), RoundToInt(D(P.Y)), P.TrueLength(),
                                 P.TrueWidth());
 }
 
+// One examination of the pair (this, P). Returns true when a check-only query must end.
 bool Thing::Examine(Thing& P, bool JustResults, bool& HitFlag, bool& OwnGrenade, bool& Result,
                     bool& EndQuery) {
   EndQuery = false;
@@ -103,8 +104,8 @@ bool Thing::ExamineBoth(Thing& P, bool JustResults, bool& HitFlag, bool& OwnGren
 
 // The walk over every thing, restricted to the things the grid says may touch this one.
 // Things the grid leaves out would fail the bounds test, so the game goes exactly as with
-// the full walk, HitFlag included.
-// Touched tells whether any pair met; Tests which contact tests ran.
+// the full walk, HitFlag included. Touched tells whether any pair met, Tests which contact
+// tests ran.
 bool Thing::HitNearThings(std::vector<SpatialIndex::Candidate>& near, bool JustResults,
                           bool& HitFlag, bool& OwnGrenade, bool& Result, bool& Touched,
                           uint8_t& Tests) {

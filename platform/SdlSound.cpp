@@ -3,7 +3,6 @@
 #include <SDL.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -138,7 +137,6 @@ void SdlSoundPlayer::Start(std::vector<uint8_t> sound) {
 }
 
 void SdlSoundPlayer::PlaySoundFile(const std::string& path) {
-  const auto begin = std::chrono::steady_clock::now();
   if (device_ != 0) {
     try {
       std::vector<uint8_t> sound = Load(path);
@@ -153,8 +151,6 @@ void SdlSoundPlayer::PlaySoundFile(const std::string& path) {
       // Out of memory for one sound: the game goes on without it.
     }
   }
-  const auto spent = std::chrono::steady_clock::now() - begin;
-  lastPlayMicros_ = std::chrono::duration_cast<std::chrono::microseconds>(spent).count();
 }
 
 size_t SdlSoundPlayer::CurrentSoundBytes() const {

@@ -44,8 +44,6 @@ class SdlSoundPlayer final : public SoundPlayer {
   bool HasDevice() const { return device_ != 0; }
   int FilesPlayed() const { return filesPlayed_.load(); }
   int AlertsPlayed() const { return alertsPlayed_.load(); }
-  // How long the last PlaySoundFile call took on the calling thread.
-  int64_t LastPlayMicros() const { return lastPlayMicros_.load(); }
   // Size in bytes of the sound now in the slot (played or not), in the device's format.
   size_t CurrentSoundBytes() const;
   int DeviceRate() const { return rate_; }
@@ -63,7 +61,6 @@ class SdlSoundPlayer final : public SoundPlayer {
   std::vector<uint8_t> alert_;
   std::atomic<int> filesPlayed_{0};
   std::atomic<int> alertsPlayed_{0};
-  std::atomic<int64_t> lastPlayMicros_{0};
 };
 
 }  // namespace tb

@@ -174,11 +174,12 @@ bool Thing::HitThings(const bool& JustResults) {
   things.Refresh(*this);
   OrderedThings::CandidateBuffer near(things);
   uint8_t tests = 0;
-  if (things.UseGrid() && things.StillQuiet(*this, tests)) {
+  const bool grid = things.UseGrid();
+  if (grid && things.StillQuiet(*this, tests)) {
     // Nothing here has changed since the last look found nothing; it leaves the same traces.
     if ((tests & SpatialIndex::kPolygons) != 0) Contact.CornerHits = 0;
     if ((tests & SpatialIndex::kCircleOnPolygon) != 0) Contact.CentreInside = false;
-  } else if (things.UseGrid() && things.Near(*this, near.List())) {
+  } else if (grid && things.Near(*this, near.List())) {
     const uint64_t stamp = things.GridStamp();
     bool touched = false;
     ended = HitNearThings(near.List(), justResults, HitFlag, OwnGrenade, Result, touched, tests);

@@ -26,24 +26,6 @@ size_t SpatialIndex::Bucket(int64_t cx, int64_t cy) {
   return static_cast<size_t>((cx & (kGridSide - 1)) | ((cy & (kGridSide - 1)) * kGridSide));
 }
 
-SpatialIndex::Box SpatialIndex::BoxOf(const Thing& t) {
-  Box b;
-  int64_t x = RoundToInt(D(t.X));
-  int64_t y = RoundToInt(D(t.Y));
-  int64_t w = t.TrueWidth();
-  int64_t l = t.TrueLength();
-  if (w < 0 || l < 0) {
-    b.big = true;
-    return b;
-  }
-  b.cx0 = CellOf(x - w);
-  b.cx1 = CellOf(x + w);
-  b.cy0 = CellOf(y - l);
-  b.cy1 = CellOf(y + l);
-  b.big = b.cx1 - b.cx0 >= kMaxSpan || b.cy1 - b.cy0 >= kMaxSpan;
-  return b;
-}
-
 SpatialIndex::Shape SpatialIndex::ShapeOf(const Thing& t) {
   Shape s;
   s.x = RoundToInt(D(t.X));
@@ -55,6 +37,21 @@ SpatialIndex::Shape SpatialIndex::ShapeOf(const Thing& t) {
   s.px = t.PointsX;
   s.py = t.PointsY;
   return s;
+}
+
+SpatialIndex::Box SpatialIndex::BoxOf(const Shape& s) {
+  Box b;
+  int64_t x = s.x, y = s.y, w = s.width, l = s.length;
+  if (w < 0 || l < 0) {
+    b.big = true;
+    return b;
+  }
+  b.cx0 = CellOf(x - w);
+  b.cx1 = CellOf(x + w);
+  b.cy0 = CellOf(y - l);
+  b.cy1 = CellOf(y + l);
+  b.big = b.cx1 - b.cx0 >= kMaxSpan || b.cy1 - b.cy0 >= kMaxSpan;
+  return b;
 }
 
 void SpatialIndex::Touch(const Box& b) {
@@ -105,7 +102,8 @@ void SpatialIndex::Insert(Thing& t, uint64_t seq) {
     e = static_cast<uint32_t>(entries_.size());
     entries_.emplace_back();
   }
-  entries_[e] = Entry{&t, seq, BoxOf(t), ShapeOf(t), 0, 0, 0};
+  Shape shape = ShapeOf(t);
+  entries_[e] = Entry{&t, seq, BoxOf(shape), shape, 0, 0, 0};
   t.IndexEntry = static_cast<int32_t>(e);
   File(e);
 }
@@ -129,8 +127,8 @@ void SpatialIndex::Refresh(Thing& t) {
   uint32_t e = static_cast<uint32_t>(t.IndexEntry);
   if (entries_[e].thing != &t) return;
   Entry& entry = entries_[e];
-  Box b = BoxOf(t);
   Shape s = ShapeOf(t);
+  Box b = BoxOf(s);
   if (b == entry.box) {
     if (s == entry.shape) return;
     entry.shape = s;
@@ -186,7 +184,7 @@ SpatialIndex::Candidate SpatialIndex::CandidateOf(const Thing& t) const {
 
 bool SpatialIndex::Near(const Thing& t, std::vector<Candidate>& out) {
   out.clear();
-  Box b = BoxOf(t);
+  Box b = BoxOf(ShapeOf(t));
   if (b.big) return false;
   if (++query_ == 0) {  // the marks wrapped: forget them all
     for (Entry& e : entries_) e.mark = 0;

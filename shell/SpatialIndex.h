@@ -75,8 +75,8 @@ class SpatialIndex {
     uint64_t quietAt = 0;  // stamp of the last quiet query, 0 for none
     uint8_t quietTests = 0;
   };
-  static Box BoxOf(const Thing& t);
   static Shape ShapeOf(const Thing& t);
+  static Box BoxOf(const Shape& s);
   void File(uint32_t e);
   void Unfile(uint32_t e);
   // Notes a change where the box lies, for the quiet queries looking there.

@@ -1,6 +1,7 @@
 #include "shell/SpatialIndex.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "geometry/Numeric.h"
 #include "world/Thing.h"
@@ -52,6 +53,16 @@ SpatialIndex::Box SpatialIndex::BoxOf(const Shape& s) {
   b.cy1 = CellOf(y + l);
   b.big = b.cx1 - b.cx0 >= kMaxSpan || b.cy1 - b.cy0 >= kMaxSpan;
   return b;
+}
+
+const SpatialIndex::Entry* SpatialIndex::EntryOf(const Thing& t) const {
+  if (t.IndexEntry < 0 || static_cast<size_t>(t.IndexEntry) >= entries_.size()) return nullptr;
+  const Entry& e = entries_[t.IndexEntry];
+  return e.thing == &t ? &e : nullptr;
+}
+
+SpatialIndex::Entry* SpatialIndex::EntryOf(const Thing& t) {
+  return const_cast<Entry*>(std::as_const(*this).EntryOf(t));
 }
 
 void SpatialIndex::Touch(const Box& b) {
@@ -109,8 +120,7 @@ void SpatialIndex::Insert(Thing& t, uint64_t seq) {
 }
 
 void SpatialIndex::Erase(Thing& t) {
-  if (t.IndexEntry < 0 || static_cast<size_t>(t.IndexEntry) >= entries_.size() ||
-      entries_[t.IndexEntry].thing != &t) {
+  if (EntryOf(t) == nullptr) {
     t.IndexEntry = -1;
     return;
   }
@@ -123,10 +133,10 @@ void SpatialIndex::Erase(Thing& t) {
 }
 
 void SpatialIndex::Refresh(Thing& t) {
-  if (t.IndexEntry < 0 || static_cast<size_t>(t.IndexEntry) >= entries_.size()) return;
+  Entry* found = EntryOf(t);
+  if (found == nullptr) return;
+  Entry& entry = *found;
   uint32_t e = static_cast<uint32_t>(t.IndexEntry);
-  if (entries_[e].thing != &t) return;
-  Entry& entry = entries_[e];
   Shape s = ShapeOf(t);
   Box b = BoxOf(s);
   if (b == entry.box) {
@@ -142,22 +152,20 @@ void SpatialIndex::Refresh(Thing& t) {
 }
 
 void SpatialIndex::MarkQuiet(const Thing& t, uint64_t stamp, uint8_t tests) {
-  if (t.IndexEntry < 0 || static_cast<size_t>(t.IndexEntry) >= entries_.size()) return;
-  Entry& e = entries_[t.IndexEntry];
-  if (e.thing != &t || e.box.big || stamp != stamp_) return;
-  e.quietAt = stamp;
-  e.quietTests = tests;
+  Entry* e = EntryOf(t);
+  if (e == nullptr || e->box.big || stamp != stamp_) return;
+  e->quietAt = stamp;
+  e->quietTests = tests;
 }
 
 bool SpatialIndex::StillQuiet(const Thing& t, uint8_t& tests) const {
-  if (t.IndexEntry < 0 || static_cast<size_t>(t.IndexEntry) >= entries_.size()) return false;
-  const Entry& e = entries_[t.IndexEntry];
-  if (e.thing != &t || e.quietAt == 0 || e.box.big || bigStamp_ > e.quietAt) return false;
-  const Box& b = e.box;
+  const Entry* e = EntryOf(t);
+  if (e == nullptr || e->quietAt == 0 || e->box.big || bigStamp_ > e->quietAt) return false;
+  const Box& b = e->box;
   for (int64_t cy = b.cy0; cy <= b.cy1; ++cy)
     for (int64_t cx = b.cx0; cx <= b.cx1; ++cx)
-      if (bucketStamps_[Bucket(cx, cy)] > e.quietAt) return false;
-  tests = e.quietTests;
+      if (bucketStamps_[Bucket(cx, cy)] > e->quietAt) return false;
+  tests = e->quietTests;
   return true;
 }
 
@@ -172,9 +180,8 @@ void SpatialIndex::Clear() {
 }
 
 uint64_t SpatialIndex::SeqOf(const Thing& t) const {
-  if (t.IndexEntry < 0 || static_cast<size_t>(t.IndexEntry) >= entries_.size()) return 0;
-  const Entry& e = entries_[t.IndexEntry];
-  return e.thing == &t ? e.seq : 0;
+  const Entry* e = EntryOf(t);
+  return e == nullptr ? 0 : e->seq;
 }
 
 SpatialIndex::Candidate SpatialIndex::CandidateOf(const Thing& t) const {

@@ -75,6 +75,9 @@ class SpatialIndex {
     uint64_t quietAt = 0;  // stamp of the last quiet query, 0 for none
     uint8_t quietTests = 0;
   };
+  // The thing's entry, or null when the grid does not hold it.
+  const Entry* EntryOf(const Thing& t) const;
+  Entry* EntryOf(const Thing& t);
   static Shape ShapeOf(const Thing& t);
   static Box BoxOf(const Shape& s);
   void File(uint32_t e);

@@ -1,7 +1,10 @@
 // Treadbrawl: the window, the keyboard and controllers, sound and the clock, wired to the game.
 #include <exception>
 #include <iostream>
+#include <string>
+#include <vector>
 
+#include "app/cli/CommandLine.h"
 #include "platform/ExeFolder.h"
 #include "platform/SdlGame.h"
 #include "platform/SdlKeys.h"
@@ -16,7 +19,8 @@ namespace {
 constexpr int kImageWidth = 582;
 constexpr int kImageHeight = 555;
 
-int Play() {
+int Play(const tb::cli::GameArgs& args) {
+  (void)args;
   tb::Raster raster(kImageWidth, kImageHeight);
   // The window first: without a display nothing else is worth starting.
   tb::SdlGame game(tb::GameOptions::FromEnvironment());
@@ -38,10 +42,24 @@ int Play() {
 
 }  // namespace
 
-int main(int, char**) {
+int main(int argc, char** argv) {
+  tb::cli::GameArgs args;
+  std::string error;
+  if (!tb::cli::Parse(std::vector<std::string>(argv + 1, argv + argc), args, error)) {
+    std::cerr << "treadbrawl: " << error << std::endl;
+    return tb::cli::kExitUsage;
+  }
+  if (args.help) {
+    std::cout << tb::cli::HelpText();
+    return tb::cli::kExitOk;
+  }
+  if (args.version) {
+    std::cout << tb::cli::VersionText();
+    return tb::cli::kExitOk;
+  }
   int status = 1;
   try {
-    status = Play();
+    status = Play(args);
   } catch (const std::exception& e) {
     std::cerr << "treadbrawl: " << e.what() << std::endl;
     status = 1;

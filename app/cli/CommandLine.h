@@ -1,0 +1,42 @@
+#pragma once
+// The game's command line: one table of options serves parsing, --help and the manual page.
+// Every option of the game is added here, as a field of GameArgs and a row of the table.
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tb::cli {
+
+// What the command line asked for. Without options the game plays exactly as it always has.
+struct GameArgs {
+  bool help = false;
+  bool version = false;
+};
+
+// One option: its name, the name of its value ("" for a switch), its one-line help, and what
+// taking it does; `apply` returns false with `error` set when the value is bad.
+struct OptionRow {
+  std::string name;
+  std::string valueName;
+  std::string help;
+  std::function<bool(const std::string& value, GameArgs& args, std::string& error)> apply;
+};
+
+// Every option, in the order --help lists them.
+const std::vector<OptionRow>& Options();
+
+// Parses the arguments (without the program name). On failure returns false with a one-line
+// message naming the argument at fault.
+bool Parse(const std::vector<std::string>& argv, GameArgs& args, std::string& error);
+
+// The --help text: usage line and one line per option.
+std::string HelpText();
+// The --version text.
+std::string VersionText();
+
+// Exit statuses of the game.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+}  // namespace tb::cli

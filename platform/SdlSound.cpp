@@ -1,11 +1,15 @@
 #include "platform/SdlSound.h"
 
 #include <SDL.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <utility>
 
 namespace tb {
@@ -14,18 +18,48 @@ namespace {
 // The format our own sound files are in: where the device takes it, a play needs no conversion.
 constexpr int kWantedRate = 22050;
 constexpr int kWantedChannels = 1;
-constexpr int kWantedFrames = 256;        // about 12 ms: well inside one 20 ms game tick
-constexpr int kDeviceBytesPerSample = 2;  // we always ask for S16 and do not let it change
-// Conversion buffers beyond this are refused rather than stall the game thread or eat the
-// memory: a few minutes of sound, where ours last a second or so.
-constexpr uint64_t kMaxBufferBytes = 64u << 20;
+constexpr int kWantedFrames = 256;  // about 12 ms: well inside one 20 ms game tick
+// A cut sound fades out over this, under the start of the next: long enough not to click,
+// short enough to keep the cut.
+constexpr double kFadeSeconds = 0.002;
+// Source frames read and converted at a time for a streamed file.
+constexpr size_t kPieceFrames = 8192;
 
-void SDLCALL FillStream(void* userdata, Uint8* stream, int length) {
-  static_cast<SoundSlot*>(userdata)->Fill(stream, static_cast<size_t>(std::max(length, 0)));
+// ALSA without a sound card fills stderr with its configuration errors before it fails, and
+// sndio falls back to ALSA. A sound server, if there is one, is tried first in any case.
+bool KernelHasSoundCard() {
+  std::ifstream cards("/proc/asound/cards");
+  std::string line;
+  while (std::getline(cards, line)) {
+    const size_t at = line.find_first_not_of(' ');
+    if (at != std::string::npos && std::isdigit(static_cast<unsigned char>(line[at]))) return true;
+  }
+  return false;
+}
+
+enum class Drivers { kSdlDefault, kWithoutCard, kNone };
+
+// Leaves the drivers to SDL unless there is no sound card and nobody asked for a driver:
+// then only those that can play without one.
+Drivers ChooseAudioDrivers() {
+  const char* asked = std::getenv("SDL_AUDIODRIVER");
+  if ((asked != nullptr && *asked != '\0') || KernelHasSoundCard()) {
+    SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+    return Drivers::kSdlDefault;
+  }
+  std::string list;
+  for (int i = 0; i < SDL_GetNumAudioDrivers(); ++i) {
+    const std::string name = SDL_GetAudioDriver(i);
+    if (name == "alsa" || name == "sndio" || name == "disk" || name == "dummy") continue;
+    list += (list.empty() ? "" : ",") + name;
+  }
+  if (list.empty()) return Drivers::kNone;
+  SDL_SetHint(SDL_HINT_AUDIODRIVER, list.c_str());
+  return Drivers::kWithoutCard;
 }
 
 // Two short beeps at 880 Hz, made once in the device's format so playing it is a plain copy.
-std::vector<uint8_t> MakeAlert(int rate, int channels) {
+std::vector<int16_t> MakeAlert(int rate, int channels) {
   const double kPi = 3.14159265358979323846;
   const double beep = 0.09, gap = 0.06, fade = 0.005;
   const size_t frames = static_cast<size_t>((2.0 * beep + gap) * rate);
@@ -39,30 +73,113 @@ std::vector<uint8_t> MakeAlert(int rate, int channels) {
         static_cast<int16_t>(std::lround(9800.0 * envelope * std::sin(2.0 * kPi * 880.0 * t)));
     for (int c = 0; c < channels; ++c) samples[i * static_cast<size_t>(channels) + c] = value;
   }
-  std::vector<uint8_t> bytes(samples.size() * sizeof(int16_t));
-  if (!bytes.empty()) std::memcpy(bytes.data(), samples.data(), bytes.size());
-  return bytes;
+  return samples;
 }
+
+uint32_t Le(const uint8_t* b, int bytes) {
+  uint32_t v = 0;
+  for (int i = 0; i < bytes; ++i) v |= static_cast<uint32_t>(b[i]) << (8 * i);
+  return v;
+}
+
+// Where the samples of a plain PCM WAV file lie and what they are.
+struct WavLayout {
+  SDL_AudioFormat format = 0;  // as handed to the converter
+  int channels = 0;
+  int rate = 0;
+  int bytesPerSample = 0;  // in the file; 3 is widened to 4 before conversion
+  uint64_t dataOffset = 0;
+  uint64_t dataBytes = 0;
+};
+
+// Walks the chunks up to the samples. False for anything but integer or float PCM that the
+// converter takes; such files are left to SDL's own loader.
+bool ReadLayout(std::FILE* file, uint64_t fileSize, WavLayout& layout) {
+  uint8_t head[40];
+  if (std::fread(head, 1, 12, file) != 12 || std::memcmp(head, "RIFF", 4) != 0 ||
+      std::memcmp(head + 8, "WAVE", 4) != 0)
+    return false;
+  uint32_t tag = 0, bits = 0, align = 0;
+  bool haveFormat = false;
+  uint64_t at = 12;
+  for (int chunk = 0; chunk < 64 && at + 8 <= fileSize; ++chunk) {
+    if (fseeko(file, static_cast<off_t>(at), SEEK_SET) != 0 || std::fread(head, 1, 8, file) != 8)
+      return false;
+    const uint64_t size = Le(head + 4, 4);
+    if (std::memcmp(head, "fmt ", 4) == 0 && size >= 16) {
+      const size_t want = static_cast<size_t>(std::min<uint64_t>(size, sizeof head));
+      if (std::fread(head, 1, want, file) != want) return false;
+      tag = Le(head, 2);
+      layout.channels = static_cast<int>(Le(head + 2, 2));
+      layout.rate = static_cast<int>(std::min<uint32_t>(Le(head + 4, 4), 1u << 20));
+      align = Le(head + 12, 2);
+      bits = Le(head + 14, 2);
+      if (tag == 0xFFFE && want >= 26) tag = Le(head + 24, 2);  // the sub-format's tag
+      haveFormat = true;
+    } else if (std::memcmp(head, "data", 4) == 0 && haveFormat) {
+      layout.dataOffset = at + 8;
+      // Files written as they were recorded may leave the size at 0 or too large: to the end.
+      const uint64_t rest = fileSize - layout.dataOffset;
+      layout.dataBytes = size == 0 || size > rest ? rest : size;
+      break;
+    }
+    at += 8 + size + (size & 1);
+  }
+  if (!haveFormat || layout.dataOffset == 0) return false;
+  if (layout.channels < 1 || layout.channels > 8 || layout.rate < 1000) return false;
+  if (tag == 1 && bits == 8) {
+    layout.format = AUDIO_U8;
+  } else if (tag == 1 && bits == 16) {
+    layout.format = AUDIO_S16LSB;
+  } else if (tag == 1 && (bits == 24 || bits == 32)) {
+    layout.format = AUDIO_S32LSB;
+  } else if (tag == 3 && bits == 32) {
+    layout.format = AUDIO_F32LSB;
+  } else {
+    return false;
+  }
+  layout.bytesPerSample = static_cast<int>(bits / 8);
+  return align == static_cast<uint32_t>(layout.channels * layout.bytesPerSample);
+}
+
+// Holds the device lock for a scope, so that nothing thrown leaves it held.
+class DeviceLock {
+ public:
+  explicit DeviceLock(SDL_AudioDeviceID device) : device_(device) { SDL_LockAudioDevice(device); }
+  ~DeviceLock() { SDL_UnlockAudioDevice(device_); }
+  DeviceLock(const DeviceLock&) = delete;
+  DeviceLock& operator=(const DeviceLock&) = delete;
+
+ private:
+  SDL_AudioDeviceID device_;
+};
 
 }  // namespace
 
-std::vector<uint8_t> SoundSlot::Start(std::vector<uint8_t> sound) {
-  std::vector<uint8_t> previous = std::move(sound_);
-  sound_ = std::move(sound);
-  position_ = 0;
-  return previous;
-}
+// A file streamed while it plays: read and converted a piece at a time into its sound's ring.
+struct SdlSoundPlayer::Feed {
+  std::FILE* file = nullptr;
+  SDL_AudioStream* stream = nullptr;
+  WavLayout layout;
+  uint64_t left = 0;  // bytes of samples not yet read
+  bool flushed = false;
+  std::shared_ptr<SoundRing> ring;
+  std::vector<uint8_t> piece;
+  std::vector<int16_t> converted;  // converted, not yet in the ring
+  size_t convertedAt = 0;
+  ~Feed() {
+    if (file != nullptr) std::fclose(file);
+    if (stream != nullptr) SDL_FreeAudioStream(stream);
+  }
+};
 
-void SoundSlot::Fill(uint8_t* out, size_t length) {
-  size_t count = std::min(length, Remaining());
-  if (count > 0) std::memcpy(out, sound_.data() + position_, count);
-  position_ += count;
-  if (count < length) std::memset(out + count, 0, length - count);  // S16 silence is zero
-}
-
-SdlSoundPlayer::SdlSoundPlayer() : slot_(std::make_unique<SoundSlot>()) {
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-    std::fprintf(stderr, "treadbrawl: no audio device (%s); playing silent\n", SDL_GetError());
+SdlSoundPlayer::SdlSoundPlayer(SoundOptions options) : options_(std::move(options)) {
+  options_.voices = std::clamp<size_t>(options_.voices, 1, 8);
+  const Drivers drivers = ChooseAudioDrivers();
+  if (drivers == Drivers::kNone || SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    std::fprintf(stderr, "treadbrawl: no audio device (%s); playing silent\n",
+                 drivers == Drivers::kSdlDefault ? SDL_GetError()
+                                                 : "no sound card and no sound server");
     return;
   }
   SDL_AudioSpec wanted{};
@@ -70,95 +187,312 @@ SdlSoundPlayer::SdlSoundPlayer() : slot_(std::make_unique<SoundSlot>()) {
   wanted.format = AUDIO_S16SYS;
   wanted.channels = kWantedChannels;
   wanted.samples = kWantedFrames;
-  wanted.callback = FillStream;
-  wanted.userdata = slot_.get();
+  wanted.callback = Fill;
+  wanted.userdata = this;
   SDL_AudioSpec obtained{};
-  // No format changes allowed: SDL resamples for the hardware on its own audio thread, so
-  // the conversion of a play on the game's thread stays cheap on every device.
+  // No format changes allowed: SDL resamples for the hardware on its own audio thread.
   SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
   if (id == 0) {
     std::fprintf(stderr, "treadbrawl: no audio device (%s); playing silent\n", SDL_GetError());
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return;
   }
-  device_ = id;
   rate_ = obtained.freq;
   channels_ = obtained.channels;
-  alert_ = MakeAlert(rate_, channels_);
+  alert_ = std::make_shared<const std::vector<int16_t>>(MakeAlert(rate_, channels_));
+  const auto fadeFrames = static_cast<size_t>(std::lround(kFadeSeconds * rate_));
+  mixer_ = std::make_unique<SoundMixer>(channels_, fadeFrames, options_.voices);
+  try {
+    worker_ = std::thread([this] { Work(); });
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "treadbrawl: no sound thread (%s); playing silent\n", e.what());
+    SDL_CloseAudioDevice(id);
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return;
+  }
+  device_ = id;
   SDL_PauseAudioDevice(id, 0);
 }
 
 SdlSoundPlayer::~SdlSoundPlayer() {
   if (device_ == 0) return;
-  // Closing stops the audio thread, so the slot it reads from can go after this.
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    quit_ = true;
+  }
+  wake_.notify_all();
+  worker_.join();
+  // Closing stops the audio thread, so the mixer it reads from can go after this.
   SDL_CloseAudioDevice(device_);
+  feeds_.clear();
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
-std::vector<uint8_t> SdlSoundPlayer::Load(const std::string& path) const {
+void SdlSoundPlayer::Fill(void* self, uint8_t* out, int length) {
+  auto* player = static_cast<SdlSoundPlayer*>(self);
+  const size_t frameBytes = sizeof(int16_t) * static_cast<size_t>(player->channels_);
+  const size_t frames = static_cast<size_t>(std::max(length, 0)) / frameBytes;
+  // SDL hands an aligned buffer of the format asked for, whole frames of signed 16 bits.
+  if (!player->mixer_->Mix(reinterpret_cast<int16_t*>(out), frames)) return;
+  {
+    std::lock_guard<std::mutex> lock(player->mutex_);
+    player->hungry_ = true;
+  }
+  player->wake_.notify_one();
+}
+
+void SdlSoundPlayer::PlaySoundFile(const std::string& path) {
+  if (device_ == 0) return;
+  try {
+    std::string copy = path;
+    std::string dropped;  // freed after the lock
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (pending_.size() >= options_.voices) {
+        // It would be cut before it was heard: never read.
+        dropped = std::move(pending_.front());
+        pending_.pop_front();
+        ++superseded_;
+      }
+      pending_.push_back(std::move(copy));
+    }
+    wake_.notify_one();
+  } catch (...) {
+    // Out of memory for one path: the game goes on without the sound.
+  }
+}
+
+bool SdlSoundPlayer::WaitIdle(std::chrono::milliseconds limit) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return idle_.wait_for(lock, limit, [this] { return pending_.empty() && !busy_; });
+}
+
+void SdlSoundPlayer::Work() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [this] { return quit_ || hungry_ || !pending_.empty(); });
+    if (quit_) return;
+    std::string path;
+    const bool play = !pending_.empty();
+    if (play) {
+      path = std::move(pending_.front());
+      pending_.pop_front();
+    }
+    hungry_ = false;
+    busy_ = true;
+    lock.unlock();
+    if (play) PlayNow(path);
+    FeedStreams();
+    lock.lock();
+    busy_ = false;
+    idle_.notify_all();
+  }
+}
+
+void SdlSoundPlayer::PlayNow(const std::string& path) {
+  MixerSound sound;
+  std::unique_ptr<Feed> feed;
+  bool loaded = false;
+  try {
+    loaded = Load(path, sound, feed);
+  } catch (...) {
+    loaded = false;  // out of memory for this one file
+  }
+  if (!loaded) {
+    feed.reset();
+    sound = MixerSound{alert_, nullptr, alert_->size() * sizeof(int16_t)};
+    SayIfFolderMissing(path);
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (pending_.size() >= options_.voices) {
+      // Plays handed over while it loaded cut it before it started.
+      ++superseded_;
+      return;
+    }
+  }
+  std::vector<MixerSound> over;
+  try {
+    DeviceLock lock(static_cast<SDL_AudioDeviceID>(device_));
+    over = mixer_->Start(std::move(sound));
+  } catch (...) {
+    return;
+  }
+  ++(loaded ? filesPlayed_ : alertsPlayed_);
+  if (feed) {
+    ++streamsPlayed_;
+    feeds_.push_back(std::move(feed));
+  }
+  // `over` is freed here, after the audio thread may run again.
+}
+
+bool SdlSoundPlayer::Load(const std::string& path, MixerSound& sound, std::unique_ptr<Feed>& feed) {
+  // Only plain files: a pipe or device could block the worker on open or read for good.
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  const auto fileSize = static_cast<uint64_t>(info.st_size);
+  auto candidate = std::make_unique<Feed>();
+  candidate->file = std::fopen(path.c_str(), "rb");
+  if (candidate->file == nullptr) return false;
+  WavLayout& layout = candidate->layout;
+  if (ReadLayout(candidate->file, fileSize, layout)) {
+    const uint64_t frames =
+        layout.dataBytes / static_cast<uint64_t>(layout.channels * layout.bytesPerSample);
+    const uint64_t converted = frames * static_cast<uint64_t>(rate_) /
+                               static_cast<uint64_t>(layout.rate) *
+                               static_cast<uint64_t>(channels_) * sizeof(int16_t);
+    if (layout.dataBytes + converted > options_.maxWholeBytes) {
+      candidate->stream =
+          SDL_NewAudioStream(layout.format, static_cast<Uint8>(layout.channels), layout.rate,
+                             AUDIO_S16SYS, static_cast<Uint8>(channels_), rate_);
+      if (candidate->stream == nullptr ||
+          fseeko(candidate->file, static_cast<off_t>(layout.dataOffset), SEEK_SET) != 0)
+        return false;
+      candidate->left = layout.dataBytes;
+      candidate->ring = std::make_shared<SoundRing>(static_cast<size_t>(rate_ * channels_));
+      // Starts with its ring full, so the first callback already has it.
+      Pump(*candidate);
+      sound = MixerSound{nullptr, candidate->ring, static_cast<size_t>(converted)};
+      feed = std::move(candidate);
+      return true;
+    }
+  }
+  // SDL's loader reads a whole file into memory: beyond the cap it would stall and swell.
+  if (fileSize > options_.maxWholeBytes) return false;
+  candidate.reset();
+  return LoadWhole(path, sound);
+}
+
+bool SdlSoundPlayer::LoadWhole(const std::string& path, MixerSound& sound) const {
   SDL_AudioSpec source{};
   Uint8* data = nullptr;
   Uint32 length = 0;
-  if (SDL_LoadWAV(path.c_str(), &source, &data, &length) == nullptr) return {};
+  if (SDL_LoadWAV(path.c_str(), &source, &data, &length) == nullptr) return false;
 
-  std::vector<uint8_t> sound;
+  std::vector<uint8_t> bytes;
   const Uint32 frame = static_cast<Uint32>(SDL_AUDIO_BITSIZE(source.format) / 8) * source.channels;
   if (frame > 0) length -= length % frame;  // the converter takes whole frames only
   SDL_AudioCVT cvt;
   if (frame > 0 && length > 0 &&
       SDL_BuildAudioCVT(&cvt, source.format, source.channels, source.freq, AUDIO_S16SYS,
                         static_cast<Uint8>(channels_), rate_) >= 0 &&
-      uint64_t{length} * static_cast<uint64_t>(std::max(cvt.len_mult, 1)) <= kMaxBufferBytes) {
-    if (cvt.needed) {
+      uint64_t{length} * static_cast<uint64_t>(std::max(cvt.len_mult, 1)) <=
+          options_.maxWholeBytes) {
+    try {
       // The converter works in place and needs room for the larger of input and output.
-      std::vector<uint8_t> buffer(size_t{length} * static_cast<size_t>(std::max(cvt.len_mult, 1)));
-      std::memcpy(buffer.data(), data, length);
-      cvt.buf = buffer.data();
-      cvt.len = static_cast<int>(length);
-      if (SDL_ConvertAudio(&cvt) == 0 && cvt.len_cvt > 0) {
-        buffer.resize(static_cast<size_t>(cvt.len_cvt));
-        sound = std::move(buffer);
+      bytes.resize(size_t{length} * static_cast<size_t>(std::max(cvt.len_mult, 1)));
+      std::memcpy(bytes.data(), data, length);
+      if (cvt.needed) {
+        cvt.buf = bytes.data();
+        cvt.len = static_cast<int>(length);
+        bytes.resize(SDL_ConvertAudio(&cvt) == 0 ? static_cast<size_t>(std::max(cvt.len_cvt, 0))
+                                                 : 0);
+      } else {
+        bytes.resize(length);
       }
-    } else {
-      sound.assign(data, data + length);
+    } catch (...) {
+      bytes.clear();
     }
   }
   SDL_FreeWAV(data);
-  const size_t deviceFrame = static_cast<size_t>(kDeviceBytesPerSample * channels_);
-  sound.resize(sound.size() - sound.size() % deviceFrame);
-  return sound;
+  const size_t frameBytes = sizeof(int16_t) * static_cast<size_t>(channels_);
+  const size_t samples = (bytes.size() - bytes.size() % frameBytes) / sizeof(int16_t);
+  if (samples == 0) return false;
+  auto pcm = std::make_shared<std::vector<int16_t>>(samples);
+  std::memcpy(pcm->data(), bytes.data(), samples * sizeof(int16_t));
+  sound = MixerSound{std::move(pcm), nullptr, samples * sizeof(int16_t)};
+  return true;
 }
 
-void SdlSoundPlayer::Start(std::vector<uint8_t> sound) {
-  SDL_LockAudioDevice(device_);
-  std::vector<uint8_t> previous = slot_->Start(std::move(sound));
-  SDL_UnlockAudioDevice(device_);
-  // `previous` is freed here, after the audio thread may run again.
-}
-
-void SdlSoundPlayer::PlaySoundFile(const std::string& path) {
-  if (device_ != 0) {
-    try {
-      std::vector<uint8_t> sound = Load(path);
-      if (sound.empty()) {
-        sound = alert_;
-        ++alertsPlayed_;
-      } else {
-        ++filesPlayed_;
-      }
-      Start(std::move(sound));
-    } catch (...) {
-      // Out of memory for one sound: the game goes on without it.
+bool SdlSoundPlayer::Pump(Feed& feed) {
+  const size_t frameBytes =
+      static_cast<size_t>(feed.layout.channels) * static_cast<size_t>(feed.layout.bytesPerSample);
+  // Bounded: a ring holds a second, a piece gives a good part of one.
+  for (int round = 0; round < 64; ++round) {
+    bool over = false;
+    {
+      DeviceLock lock(static_cast<SDL_AudioDeviceID>(device_));
+      const size_t waiting = feed.converted.size() - feed.convertedAt;
+      feed.convertedAt += feed.ring->Write(feed.converted.data() + feed.convertedAt, waiting);
+      if (feed.flushed && feed.convertedAt == feed.converted.size() &&
+          SDL_AudioStreamAvailable(feed.stream) == 0)
+        feed.ring->End();
+      over = feed.ring->Abandoned() || feed.ring->Ended();
     }
+    if (over) return false;
+    if (feed.convertedAt < feed.converted.size()) return true;  // full: wait until it drains
+    if (!feed.flushed) {
+      const size_t want =
+          static_cast<size_t>(std::min<uint64_t>(feed.left, kPieceFrames * frameBytes));
+      feed.piece.resize(want);
+      size_t got = want > 0 ? std::fread(feed.piece.data(), 1, want, feed.file) : 0;
+      got -= got % frameBytes;
+      feed.left -= got;
+      int status = 0;
+      if (got == 0) {
+        status = SDL_AudioStreamFlush(feed.stream);
+        feed.flushed = true;
+      } else if (feed.layout.bytesPerSample == 3) {
+        // The converter has no 24-bit format: widen to 32 bits, little-endian as in the file.
+        std::vector<uint8_t> wide(got / 3 * 4);
+        for (size_t i = 0, o = 0; i < got; i += 3, o += 4) {
+          wide[o] = 0;
+          std::memcpy(&wide[o + 1], &feed.piece[i], 3);
+        }
+        status = SDL_AudioStreamPut(feed.stream, wide.data(), static_cast<int>(wide.size()));
+      } else {
+        status = SDL_AudioStreamPut(feed.stream, feed.piece.data(), static_cast<int>(got));
+      }
+      if (status != 0) {
+        feed.flushed = true;  // a converter that fails ends the sound where it got to
+        SDL_AudioStreamClear(feed.stream);
+      }
+    }
+    const int available = SDL_AudioStreamAvailable(feed.stream);
+    feed.converted.resize(static_cast<size_t>(std::max(available, 0)) / sizeof(int16_t));
+    const int got = SDL_AudioStreamGet(feed.stream, feed.converted.data(),
+                                       static_cast<int>(feed.converted.size() * sizeof(int16_t)));
+    feed.converted.resize(static_cast<size_t>(std::max(got, 0)) / sizeof(int16_t));
+    feed.convertedAt = 0;
+  }
+  return true;
+}
+
+void SdlSoundPlayer::FeedStreams() {
+  for (size_t i = 0; i < feeds_.size();) {
+    bool going = false;
+    try {
+      going = Pump(*feeds_[i]);
+    } catch (...) {
+      going = false;
+    }
+    if (going) {
+      ++i;
+      continue;
+    }
+    {
+      DeviceLock lock(static_cast<SDL_AudioDeviceID>(device_));
+      feeds_[i]->ring->End();  // what is in the ring still plays out
+    }
+    feeds_.erase(feeds_.begin() + static_cast<std::ptrdiff_t>(i));
   }
 }
 
+void SdlSoundPlayer::SayIfFolderMissing(const std::string& path) {
+  const std::string& folder = options_.soundsFolder;
+  if (saidFolder_ || folder.empty() || path.compare(0, folder.size(), folder) != 0) return;
+  struct stat info {};
+  if (::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return;
+  saidFolder_ = true;
+  std::fprintf(stderr, "treadbrawl: no sound folder at %s; every sound plays the alert\n",
+               folder.c_str());
+}
+
 size_t SdlSoundPlayer::CurrentSoundBytes() const {
-  if (device_ == 0) return slot_->Size();
-  SDL_LockAudioDevice(device_);
-  size_t size = slot_->Size();
-  SDL_UnlockAudioDevice(device_);
-  return size;
+  if (device_ == 0) return 0;
+  DeviceLock lock(static_cast<SDL_AudioDeviceID>(device_));
+  const MixerSound* newest = mixer_->Newest();
+  return newest == nullptr ? 0 : newest->bytes;
 }
 
 }  // namespace tb

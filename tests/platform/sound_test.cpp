@@ -2,17 +2,22 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "ThreadTime.h"
 #include "WavFile.h"
 #include "platform/SdlSound.h"
+#include "platform/SoundMixer.h"
 
 namespace tb {
 namespace {
@@ -25,6 +30,37 @@ const std::string kGunFile = std::string(TREADBRAWL_SOUNDS_DIR) + "/guns/gun1.wa
 void ExpectConverted(const SdlSoundPlayer& player, double sourceFrames, double sourceRate) {
   double expected = sourceFrames * player.DeviceRate() / sourceRate * player.DeviceChannels() * 2;
   EXPECT_NEAR(static_cast<double>(player.CurrentSoundBytes()), expected, 0.02 * expected + 256);
+}
+
+// Plays one file and waits for the worker to have started it (or the alert).
+void PlayAndWait(SdlSoundPlayer& player, const std::string& path) {
+  player.PlaySoundFile(path);
+  ASSERT_TRUE(player.WaitIdle(std::chrono::seconds(20)));
+}
+
+// Interleaved 16-bit samples as little-endian bytes.
+std::vector<uint8_t> Bytes(const std::vector<int16_t>& samples) {
+  std::vector<uint8_t> out;
+  for (int16_t s : samples) PutLe(out, static_cast<uint16_t>(s), 2);
+  return out;
+}
+
+// A sine of `seconds` on every one of `channels`, at `rate`.
+std::vector<int16_t> Tone(double hz, double seconds, double amplitude, int rate, int channels = 1) {
+  const auto frames = static_cast<size_t>(seconds * rate);
+  std::vector<int16_t> out;
+  out.reserve(frames * static_cast<size_t>(channels));
+  for (size_t i = 0; i < frames; ++i) {
+    const auto v =
+        static_cast<int16_t>(std::lround(amplitude * std::sin(6.283185307179586 * hz * i / rate)));
+    out.insert(out.end(), static_cast<size_t>(channels), v);
+  }
+  return out;
+}
+
+// 30 s of 48 kHz stereo: reading and resampling it takes the worker many milliseconds.
+std::vector<uint8_t> LongWav() {
+  return Wav(1, 2, 48000, 16, Bytes(Tone(440.0, 30.0, 8000.0, 48000, 2)));
 }
 
 class SoundPlayerTest : public ::testing::Test {
@@ -56,7 +92,7 @@ TEST_F(SoundPlayerTest, SynthesisedFilePlaysAsAFileInTheDeviceFormat) {
   ASSERT_GT(player.DeviceRate(), 0);
   ASSERT_GT(player.DeviceChannels(), 0);
   const auto fileBytes = fs::file_size(kGunFile);
-  player.PlaySoundFile(kGunFile);
+  PlayAndWait(player, kGunFile);
   EXPECT_EQ(player.FilesPlayed(), 1);
   EXPECT_EQ(player.AlertsPlayed(), 0);
   ExpectConverted(player, static_cast<double>(fileBytes - 44) / 2, 22050);
@@ -68,7 +104,7 @@ TEST_F(SoundPlayerTest, ConvertsOtherRatesAndLayouts) {
   for (size_t i = 0; i < data.size(); ++i)
     data[i] = static_cast<uint8_t>(128 + 60 * std::sin(i * 0.2));
   SdlSoundPlayer player;
-  player.PlaySoundFile(Write("odd.wav", Wav(1, 2, 11025, 8, data)));
+  PlayAndWait(player, Write("odd.wav", Wav(1, 2, 11025, 8, data)));
   EXPECT_EQ(player.FilesPlayed(), 1);
   EXPECT_EQ(player.AlertsPlayed(), 0);
   ExpectConverted(player, static_cast<double>(data.size()) / 2, 11025);
@@ -95,12 +131,12 @@ TEST_F(SoundPlayerTest, UnplayableFilesGiveTheAlert) {
   };
   SdlSoundPlayer player;
   ASSERT_TRUE(player.HasDevice());
-  player.PlaySoundFile(kGunFile);
+  PlayAndWait(player, kGunFile);
   const size_t fileSize = player.CurrentSoundBytes();
   size_t alertSize = 0;
   for (size_t i = 0; i < bad.size(); ++i) {
     SCOPED_TRACE(bad[i]);
-    player.PlaySoundFile(bad[i]);
+    PlayAndWait(player, bad[i]);
     EXPECT_EQ(player.AlertsPlayed(), static_cast<int>(i + 1));
     EXPECT_EQ(player.FilesPlayed(), 1);
     if (i == 0) alertSize = player.CurrentSoundBytes();
@@ -110,9 +146,113 @@ TEST_F(SoundPlayerTest, UnplayableFilesGiveTheAlert) {
   ExpectConverted(player, 0.24 * player.DeviceRate(), player.DeviceRate());
   EXPECT_NE(alertSize, fileSize);
   // A good file after bad ones plays again, read afresh.
-  player.PlaySoundFile(kGunFile);
+  PlayAndWait(player, kGunFile);
   EXPECT_EQ(player.FilesPlayed(), 2);
   EXPECT_EQ(player.CurrentSoundBytes(), fileSize);
+}
+
+TEST_F(SoundPlayerTest, APlayOnlyHandsThePathToTheWorker) {
+  const std::string path = Write("long.wav", LongWav());
+  SdlSoundPlayer player;
+  ASSERT_TRUE(player.HasDevice());
+  const int64_t begin = ThreadMicros();
+  player.PlaySoundFile(path);
+  const int64_t spent = ThreadMicros() - begin;
+  EXPECT_LT(spent, 1000) << "microseconds of the caller's processor time";
+  ASSERT_TRUE(player.WaitIdle(std::chrono::seconds(20)));
+  EXPECT_EQ(player.FilesPlayed(), 1);
+  EXPECT_EQ(player.StreamsPlayed(), 0);
+  ExpectConverted(player, 30.0 * 48000, 48000);
+}
+
+TEST_F(SoundPlayerTest, PlaysOfOneTickCutEachOtherAndOnlyTheLastIsRead) {
+  const std::string longFile = Write("long.wav", LongWav());
+  const std::string missing = (dir_ / "missing.wav").string();
+  SdlSoundPlayer player;
+  const int kPlays = 1000;
+  for (int i = 0; i < kPlays; ++i) player.PlaySoundFile(i % 2 == 0 ? longFile : missing);
+  player.PlaySoundFile(kGunFile);
+  ASSERT_TRUE(player.WaitIdle(std::chrono::seconds(20)));
+  EXPECT_EQ(player.FilesPlayed() + player.AlertsPlayed() + player.PlaysSuperseded(), kPlays + 1);
+  // Each long file takes the worker milliseconds; the 1001 hand-overs take far less.
+  EXPECT_LE(player.FilesPlayed() + player.AlertsPlayed(), kPlays / 10) << "superseded plays read";
+  // The last play is the one heard.
+  ExpectConverted(player, static_cast<double>(fs::file_size(kGunFile) - 44) / 2, 22050);
+}
+
+TEST_F(SoundPlayerTest, FilesBeyondTheConversionCapPlayStreamed) {
+  // 70 MiB of 48 kHz stereo silence, sparse on disk: over the 64 MiB cap.
+  const uint32_t dataBytes = 70u << 20;
+  auto header = [&](uint16_t tag) {
+    std::vector<uint8_t> bytes = Wav(tag, 2, 48000, 16, {});
+    bytes.resize(40);
+    PutLe(bytes, dataBytes, 4);
+    const uint32_t riff = 36 + dataBytes;
+    for (int i = 0; i < 4; ++i) bytes[4 + i] = static_cast<uint8_t>(riff >> (8 * i));
+    return bytes;
+  };
+  const std::string huge = Write("huge.wav", header(1));
+  fs::resize_file(huge, 44 + uint64_t{dataBytes});
+  // The same over the cap in a compressed encoding: SDL's loader would read it all.
+  const std::string hugeMp3 = Write("huge_mp3.wav", header(0x55));
+  fs::resize_file(hugeMp3, 44 + uint64_t{dataBytes});
+
+  {
+    SdlSoundPlayer player;
+    PlayAndWait(player, huge);
+    EXPECT_EQ(player.FilesPlayed(), 1);
+    EXPECT_EQ(player.StreamsPlayed(), 1);
+    EXPECT_EQ(player.AlertsPlayed(), 0);
+    ExpectConverted(player, dataBytes / 4.0, 48000);
+    PlayAndWait(player, hugeMp3);
+    EXPECT_EQ(player.AlertsPlayed(), 1);
+  }
+
+  // With a small cap every plain PCM layout streams, converted like a whole file. (The dummy
+  // driver opens one device at a time.)
+  SoundOptions small;
+  small.maxWholeBytes = 4096;
+  SdlSoundPlayer streaming(small);
+  std::vector<uint8_t> wide, floats;
+  for (int16_t s : Tone(300.0, 0.5, 9000.0, 44100)) {
+    PutLe(wide, static_cast<uint32_t>(s) << 8, 3);
+    float f = s / 32768.0f;
+    uint32_t bits = 0;
+    std::memcpy(&bits, &f, 4);
+    PutLe(floats, bits, 4);
+  }
+  const struct {
+    std::string path;
+    double frames, rate;
+  } files[] = {
+      {kGunFile, static_cast<double>(fs::file_size(kGunFile) - 44) / 2, 22050},
+      {Write("wide.wav", Wav(1, 1, 44100, 24, wide)), 22050, 44100},
+      {Write("float.wav", Wav(3, 1, 44100, 32, floats)), 22050, 44100},
+      {Write("bytes.wav", Wav(1, 2, 11025, 8, std::vector<uint8_t>(11025, 128))), 5512, 11025},
+  };
+  for (const auto& f : files) {
+    SCOPED_TRACE(f.path);
+    const int before = streaming.StreamsPlayed();
+    PlayAndWait(streaming, f.path);
+    EXPECT_EQ(streaming.StreamsPlayed(), before + 1);
+    ExpectConverted(streaming, f.frames, f.rate);
+  }
+  EXPECT_EQ(streaming.AlertsPlayed(), 0);
+}
+
+TEST_F(SoundPlayerTest, AMissingSoundsFolderIsSaidOnceWithItsPath) {
+  SoundOptions options;
+  options.soundsFolder = (dir_ / "Sounds").string();
+  ::testing::internal::CaptureStderr();
+  {
+    SdlSoundPlayer player(options);
+    for (int n = 1; n <= 3; ++n)
+      PlayAndWait(player, options.soundsFolder + "/bombs/bomb" + std::to_string(n) + ".wav");
+    EXPECT_EQ(player.AlertsPlayed(), 3);
+  }
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+  EXPECT_NE(said.find(options.soundsFolder), std::string::npos) << said;
 }
 
 TEST_F(SoundPlayerTest, WithoutADriverPlaysNothingAndSaysSoOnce) {
@@ -136,32 +276,107 @@ TEST_F(SoundPlayerTest, WithoutADriverPlaysNothingAndSaysSoOnce) {
   EXPECT_TRUE(again.HasDevice());
 }
 
-TEST(SoundSlotTest, GivesTheSoundThenSilence) {
-  SoundSlot slot;
-  std::vector<uint8_t> out(6, 0xEE);
-  slot.Fill(out.data(), out.size());
-  EXPECT_EQ(out, std::vector<uint8_t>(6, 0)) << "an empty slot is silent";
-
-  EXPECT_TRUE(slot.Start({1, 2, 3, 4, 5}).empty());
-  slot.Fill(out.data(), 3);
-  EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + 3), (std::vector<uint8_t>{1, 2, 3}));
-  EXPECT_EQ(slot.Remaining(), 2u);
-  std::fill(out.begin(), out.end(), 0xEE);
-  slot.Fill(out.data(), out.size());
-  EXPECT_EQ(out, (std::vector<uint8_t>{4, 5, 0, 0, 0, 0}));
-  EXPECT_EQ(slot.Remaining(), 0u);
+MixerSound Whole(std::vector<int16_t> samples) {
+  auto shared = std::make_shared<const std::vector<int16_t>>(std::move(samples));
+  return MixerSound{shared, nullptr, shared->size() * 2};
 }
 
-TEST(SoundSlotTest, StartingCutsTheSoundPlayingAndHandsItBack) {
-  SoundSlot slot;
-  slot.Start({1, 2, 3, 4});
-  std::vector<uint8_t> out(2);
-  slot.Fill(out.data(), out.size());
-  EXPECT_EQ(slot.Start({9, 8, 7}), (std::vector<uint8_t>{1, 2, 3, 4}));
-  EXPECT_EQ(slot.Size(), 3u);
-  EXPECT_EQ(slot.Remaining(), 3u) << "a new sound starts from its beginning";
-  slot.Fill(out.data(), out.size());
-  EXPECT_EQ(out, (std::vector<uint8_t>{9, 8}));
+std::vector<int16_t> Mixed(SoundMixer& mixer, size_t frames) {
+  std::vector<int16_t> out(frames, 0x5555);
+  mixer.Mix(out.data(), frames);
+  return out;
+}
+
+int LargestStep(const std::vector<int16_t>& s) {
+  int step = 0;
+  for (size_t i = 1; i < s.size(); ++i) step = std::max(step, std::abs(s[i] - s[i - 1]));
+  return step;
+}
+
+// The samples of one of our own files: canonical 44-byte header, 22050 Hz mono.
+std::vector<int16_t> Samples(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<uint8_t> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<int16_t> out;
+  for (size_t i = 44; i + 1 < b.size(); i += 2)
+    out.push_back(static_cast<int16_t>(b[i] | (b[i + 1] << 8)));
+  return out;
+}
+
+TEST(SoundMixerTest, PlaysASoundThenSilence) {
+  SoundMixer mixer(1, 44, 1);
+  EXPECT_EQ(Mixed(mixer, 4), std::vector<int16_t>(4, 0)) << "nothing playing is silence";
+  mixer.Start(Whole({1, 2, 3, 4, 5}));
+  EXPECT_EQ(Mixed(mixer, 3), (std::vector<int16_t>{1, 2, 3}));
+  EXPECT_EQ(mixer.Sounding(), 1u);
+  EXPECT_EQ(Mixed(mixer, 4), (std::vector<int16_t>{4, 5, 0, 0}));
+  EXPECT_EQ(mixer.Sounding(), 0u);
+}
+
+TEST(SoundMixerTest, ACutFadesOutUnderTheNewSoundWithoutAClick) {
+  const char* kFiles[] = {"bombs/bomb1",    "horns/horn2",         "clangs/clang3",
+                          "thuds/thud4",    "ricochets/ricochet1", "guns/gun2",
+                          "random/random5", "bubbles/bubble3"};
+  const size_t kFade = 44;  // 2 ms at 22050 Hz
+  int hardClicks = 0;
+  for (const char* cut : kFiles) {
+    const std::vector<int16_t> a = Samples(std::string(TREADBRAWL_SOUNDS_DIR) + "/" + cut + ".wav");
+    for (const char* next : kFiles) {
+      const std::vector<int16_t> b =
+          Samples(std::string(TREADBRAWL_SOUNDS_DIR) + "/" + next + ".wav");
+      ASSERT_GT(a.size(), 3000u);
+      ASSERT_GT(b.size(), 3000u);
+      const int largest = std::max(LargestStep(a), LargestStep(b));
+      for (size_t at : {110u, 507u, 1323u, 2999u}) {
+        SCOPED_TRACE(std::string(cut) + " cut by " + next + " at " + std::to_string(at));
+        SoundMixer mixer(1, kFade, 1);
+        mixer.Start(Whole(a));
+        std::vector<int16_t> out = Mixed(mixer, at);
+        mixer.Start(Whole(b));
+        const std::vector<int16_t> after = Mixed(mixer, 400);
+        out.insert(out.end(), after.begin(), after.end());
+        EXPECT_LE(LargestStep(out), largest);
+        // Once faded, only the new sound is heard, as it is.
+        EXPECT_TRUE(std::equal(after.begin() + kFade, after.end(), b.begin() + kFade));
+        hardClicks += std::abs(a[at] - b[0]) > largest;
+      }
+    }
+  }
+  EXPECT_GT(hardClicks, 0) << "cutting straight to the next sound would click somewhere";
+}
+
+TEST(SoundMixerTest, MixingLetsEightSoundsOverlapAndFadesOutTheOldest) {
+  SoundMixer mixer(1, 44, 8);
+  for (int i = 0; i < 8; ++i) mixer.Start(Whole(std::vector<int16_t>(1000, 1000)));
+  EXPECT_EQ(Mixed(mixer, 10), std::vector<int16_t>(10, 8000));
+  mixer.Start(Whole(std::vector<int16_t>(1000, 1000)));
+  const std::vector<int16_t> overlap = Mixed(mixer, 100);
+  EXPECT_GT(overlap.front(), 8000) << "the oldest fades out under the ninth";
+  EXPECT_EQ(overlap.back(), 8000);
+  EXPECT_EQ(mixer.Sounding(), 8u);
+  EXPECT_LE(LargestStep(overlap), 1000 / 44 * 2);
+  // Loud sounds together clip at full scale, never wrap round.
+  SoundMixer loud(1, 44, 8);
+  for (int i = 0; i < 8; ++i) loud.Start(Whole(std::vector<int16_t>(100, i % 2 ? 20000 : -3000)));
+  EXPECT_EQ(Mixed(loud, 10), std::vector<int16_t>(10, 32767));
+}
+
+TEST(SoundMixerTest, AStreamedSoundPlaysWhatItsRingHoldsUntilItsEnd) {
+  auto ring = std::make_shared<SoundRing>(8);
+  const int16_t first[] = {1, 2, 3};
+  EXPECT_EQ(ring->Write(first, 3), 3u);
+  SoundMixer mixer(1, 44, 1);
+  mixer.Start(MixerSound{nullptr, ring, 8});
+  std::vector<int16_t> out(5);
+  EXPECT_TRUE(mixer.Mix(out.data(), 5)) << "a dry ring asks for more";
+  EXPECT_EQ(out, (std::vector<int16_t>{1, 2, 3, 0, 0})) << "a late feeder is silence, not the end";
+  EXPECT_EQ(mixer.Sounding(), 1u);
+  const int16_t last[] = {4};
+  ring->Write(last, 1);
+  ring->End();
+  EXPECT_EQ(Mixed(mixer, 2), (std::vector<int16_t>{4, 0}));
+  EXPECT_EQ(mixer.Sounding(), 0u);
+  EXPECT_TRUE(ring->Abandoned());
 }
 
 }  // namespace

@@ -163,6 +163,8 @@ struct SdlSoundPlayer::Feed {
   WavLayout layout;
   uint64_t left = 0;  // bytes of samples not yet read
   bool flushed = false;
+  uint64_t promised = 0;  // samples the whole sound has once converted
+  uint64_t emitted = 0;   // samples taken from the converter so far
   std::shared_ptr<SoundRing> ring;
   std::vector<uint8_t> piece;
   std::vector<int16_t> converted;  // converted, not yet in the ring
@@ -177,9 +179,9 @@ SdlSoundPlayer::SdlSoundPlayer(SoundOptions options) : options_(std::move(option
   options_.voices = std::clamp<size_t>(options_.voices, 1, 8);
   const Drivers drivers = ChooseAudioDrivers();
   if (drivers == Drivers::kNone || SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-    std::fprintf(stderr, "treadbrawl: no audio device (%s); playing silent\n",
-                 drivers == Drivers::kSdlDefault ? SDL_GetError()
-                                                 : "no sound card and no sound server");
+    std::fprintf(
+        stderr, "treadbrawl: no audio device (%s); playing silent\n",
+        drivers == Drivers::kSdlDefault ? SDL_GetError() : "no sound card and no sound server");
     return;
   }
   SDL_AudioSpec wanted{};
@@ -349,6 +351,7 @@ bool SdlSoundPlayer::Load(const std::string& path, MixerSound& sound, std::uniqu
           fseeko(candidate->file, static_cast<off_t>(layout.dataOffset), SEEK_SET) != 0)
         return false;
       candidate->left = layout.dataBytes;
+      candidate->promised = converted / sizeof(int16_t);
       candidate->ring = std::make_shared<SoundRing>(static_cast<size_t>(rate_ * channels_));
       // Starts with its ring full, so the first callback already has it.
       Pump(*candidate);
@@ -414,8 +417,9 @@ bool SdlSoundPlayer::Pump(Feed& feed) {
       DeviceLock lock(static_cast<SDL_AudioDeviceID>(device_));
       const size_t waiting = feed.converted.size() - feed.convertedAt;
       feed.convertedAt += feed.ring->Write(feed.converted.data() + feed.convertedAt, waiting);
-      if (feed.flushed && feed.convertedAt == feed.converted.size() &&
-          SDL_AudioStreamAvailable(feed.stream) == 0)
+      if (feed.convertedAt == feed.converted.size() &&
+          (feed.emitted >= feed.promised ||
+           (feed.flushed && SDL_AudioStreamAvailable(feed.stream) == 0)))
         feed.ring->End();
       over = feed.ring->Abandoned() || feed.ring->Ended();
     }
@@ -430,7 +434,14 @@ bool SdlSoundPlayer::Pump(Feed& feed) {
       feed.left -= got;
       int status = 0;
       if (got == 0) {
-        status = SDL_AudioStreamFlush(feed.stream);
+        // The converter keeps the last few samples back for its resampler even when flushed:
+        // push them out with silence, trimmed again below to the sound's own length.
+        const int width = feed.layout.bytesPerSample == 3 ? 4 : feed.layout.bytesPerSample;
+        const std::vector<uint8_t> silence(
+            static_cast<size_t>(feed.layout.rate / 20 * feed.layout.channels * width),
+            feed.layout.format == AUDIO_U8 ? 0x80 : 0);
+        status = SDL_AudioStreamPut(feed.stream, silence.data(), static_cast<int>(silence.size()));
+        if (status == 0) status = SDL_AudioStreamFlush(feed.stream);
         feed.flushed = true;
       } else if (feed.layout.bytesPerSample == 3) {
         // The converter has no 24-bit format: widen to 32 bits, little-endian as in the file.
@@ -452,7 +463,10 @@ bool SdlSoundPlayer::Pump(Feed& feed) {
     feed.converted.resize(static_cast<size_t>(std::max(available, 0)) / sizeof(int16_t));
     const int got = SDL_AudioStreamGet(feed.stream, feed.converted.data(),
                                        static_cast<int>(feed.converted.size() * sizeof(int16_t)));
-    feed.converted.resize(static_cast<size_t>(std::max(got, 0)) / sizeof(int16_t));
+    feed.converted.resize(static_cast<size_t>(
+        std::min<uint64_t>(static_cast<uint64_t>(std::max(got, 0)) / sizeof(int16_t),
+                           feed.promised - std::min(feed.emitted, feed.promised))));
+    feed.emitted += feed.converted.size();
     feed.convertedAt = 0;
   }
   return true;

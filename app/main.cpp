@@ -20,7 +20,6 @@ constexpr int kImageWidth = 582;
 constexpr int kImageHeight = 555;
 
 int Play(const tb::cli::GameArgs& args) {
-  (void)args;
   tb::Raster raster(kImageWidth, kImageHeight);
   // The window first: without a display nothing else is worth starting.
   tb::SdlGame game(tb::GameOptions::FromEnvironment());
@@ -29,10 +28,14 @@ int Play(const tb::cli::GameArgs& args) {
     return 1;
   }
   tb::SdlKeyState keys;
-  tb::SdlSoundPlayer sound;
+  const std::string folder = tb::ExecutableFolder();
+  tb::SoundOptions soundOptions;
+  soundOptions.voices = args.mixSounds ? 8 : 1;
+  soundOptions.soundsFolder = folder + "/Sounds";
+  tb::SdlSoundPlayer sound(soundOptions);
   tb::SystemClock clock;
   tb::Pcg32 random;
-  tb::MainFrm form(raster, keys, sound, clock, random, tb::ExecutableFolder());
+  tb::MainFrm form(raster, keys, sound, clock, random, folder);
   form.Load();
   tb::MainFrmTarget target(form);
   int status = game.Run(target, raster, &keys);

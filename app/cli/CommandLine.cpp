@@ -20,6 +20,11 @@ const std::vector<OptionRow>& Options() {
          a.version = true;
          return true;
        }},
+      {"--mix-sounds", "", "let up to 8 sounds overlap (default: each sound cuts the last)",
+       [](const std::string&, GameArgs& a, std::string&) {
+         a.mixSounds = true;
+         return true;
+       }},
   };
   return rows;
 }

@@ -11,6 +11,7 @@ namespace tb::cli {
 struct GameArgs {
   bool help = false;
   bool version = false;
+  bool mixSounds = false;  // let up to 8 sounds overlap instead of one at a time
 };
 
 // One option: its name, the name of its value ("" for a switch), its one-line help, and what

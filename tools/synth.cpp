@@ -2,14 +2,23 @@
 // oscillators and noise, so the repository holds no recorded audio and the build gives the
 // same files every time.
 //
+// Every file is brought to its category's loudness, measured as a listener hears it (ITU-R
+// BS.1770 through libebur128), not to a common peak: a hoot and an explosion of the same peak
+// differ by 15 dB to the ear. After writing, the files are measured again and the build fails
+// when one falls outside the balance the game wants.
+//
 // Usage: treadbrawl-synth OUTDIR   (writes OUTDIR/Sounds/<folder>/<stem><n>.wav)
+#include <ebur128.h>
+
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -21,7 +30,14 @@ constexpr int kRate = 22050;
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kTwoPi = 2.0 * kPi;
 constexpr double kMaxSeconds = 1.5;
-constexpr double kPeak = 0.8912509381337456;  // -1 dBFS: loud, with room for the resampler
+constexpr double kPeak = 0.8912509381337456;  // -1 dBFS: the ceiling, with room for the resampler
+// Integrated loudness of every file, and of the bombs, which are meant to stand out a little.
+constexpr double kLoudness = -19.0;      // LUFS
+constexpr double kBombLoudness = -17.5;  // LUFS
+// The balance the build insists on.
+constexpr double kMaxSpreadLu = 2.0;          // between the quietest and the loudest file
+constexpr double kSmallSpeakerHz = 150.0;     // laptop speakers give little below this
+constexpr double kMinShareAbove = 1.0 / 3.0;  // of each file's energy
 constexpr double kFadeSeconds = 0.005;
 // Partials above this are left out so nothing folds back below the Nyquist limit.
 constexpr double kHighestPartial = 0.45 * kRate;
@@ -129,35 +145,40 @@ double NoteEnvelope(double t, double length, double attack, double release) {
   return gain;
 }
 
-// A noisy boom: darkening low-passed rumble over a falling sine thump, long decay.
+// A noisy boom: a sharp crack over darkening low-passed rumble and a falling sine thump, long
+// decay. The crack and the upper rumble carry it on small speakers that give no low end.
 Samples Bomb(int variant) {
   struct Params {
     double seconds, cutoffHz, decay, thumpHz;
   };
   static const Params kParams[] = {
-      {1.40, 420.0, 0.30, 55.0},
-      {1.20, 700.0, 0.22, 72.0},
-      {1.50, 260.0, 0.42, 44.0},
-      {1.30, 950.0, 0.26, 62.0},
+      {1.40, 700.0, 0.30, 55.0},
+      {1.20, 1100.0, 0.22, 72.0},
+      {1.50, 650.0, 0.42, 44.0},
+      {1.30, 1400.0, 0.26, 62.0},
   };
   const Params& p = kParams[variant];
   size_t frames = FramesFor(p.seconds);
   Noise noise(0xB0B0u + 977u * static_cast<uint32_t>(variant));
-  LowPass first(p.cutoffHz), second(p.cutoffHz);
+  LowPass first(p.cutoffHz), second(p.cutoffHz), crackTop(3500.0), crackBottom(400.0);
   Phase phase;
-  Samples rumble(frames), thump(frames);
+  Samples rumble(frames), thump(frames), crack(frames);
   for (size_t i = 0; i < frames; ++i) {
     double t = TimeAt(i);
     double attack = std::min(1.0, t / 0.004);
-    double cutoff = p.cutoffHz * (0.3 + 0.7 * std::exp(-t / 0.25));
+    double cutoff = p.cutoffHz * (0.45 + 0.55 * std::exp(-t / 0.25));
     first.SetCutoff(cutoff);
     second.SetCutoff(cutoff);
-    rumble[i] = second.Process(first.Process(noise.Next())) * attack * std::exp(-t / p.decay);
+    double x = noise.Next();
+    rumble[i] = second.Process(first.Process(x)) * attack * std::exp(-t / p.decay);
+    double band = crackTop.Process(x) - crackBottom.Process(x);
+    crack[i] = band * attack * std::exp(-t / 0.07);
     double hz = p.thumpHz * (1.0 + 1.5 * std::exp(-t / 0.05));
     thump[i] = std::sin(phase.Advance(hz)) * attack * std::exp(-t / (0.6 * p.decay));
   }
   Samples out = Unit(rumble);
-  MixInto(out, Unit(thump), 0.7);
+  MixInto(out, Unit(crack), 0.5);
+  MixInto(out, Unit(thump), 0.3);
   return out;
 }
 
@@ -234,33 +255,37 @@ Samples Ricochet(int variant) {
   return out;
 }
 
-// A low dull knock: short falling sine under a burst of dark noise, fast decay.
+// A low dull knock: short falling sine with a wooden overtone under a burst of dark noise,
+// fast decay. The overtone and the noise are what small speakers let through.
 Samples Thud(int variant) {
   struct Params {
     double seconds, hz, decay, cutoffHz;
   };
   static const Params kParams[] = {
-      {0.22, 90.0, 0.045, 400.0},
-      {0.28, 65.0, 0.060, 300.0},
-      {0.18, 120.0, 0.035, 550.0},
-      {0.30, 75.0, 0.070, 250.0},
+      {0.22, 90.0, 0.045, 900.0},
+      {0.28, 65.0, 0.060, 700.0},
+      {0.18, 120.0, 0.035, 1100.0},
+      {0.30, 75.0, 0.070, 650.0},
   };
   const Params& p = kParams[variant];
   size_t frames = FramesFor(p.seconds);
   Noise noise(0x7D0Du + 104729u * static_cast<uint32_t>(variant));
   LowPass first(p.cutoffHz), second(p.cutoffHz);
-  Phase phase;
-  Samples tone(frames), knock(frames);
+  Phase phase, overtonePhase;
+  Samples tone(frames), overtone(frames), knock(frames);
   for (size_t i = 0; i < frames; ++i) {
     double t = TimeAt(i);
     double attack = std::min(1.0, t / 0.002);
     double hz = p.hz * (1.0 + 0.8 * std::exp(-t / 0.02));
     tone[i] = std::sin(phase.Advance(hz)) * attack * std::exp(-t / p.decay);
+    overtone[i] =
+        std::sin(overtonePhase.Advance(2.7 * hz)) * attack * std::exp(-t / (0.6 * p.decay));
     knock[i] =
         second.Process(first.Process(noise.Next())) * attack * std::exp(-t / (0.5 * p.decay));
   }
-  Samples out = Unit(tone);
-  MixInto(out, Unit(knock), 0.5);
+  Samples out = Unit(knock);
+  MixInto(out, Unit(tone), 0.6);
+  MixInto(out, Unit(overtone), 0.7);
   return out;
 }
 
@@ -384,8 +409,101 @@ Samples Jingle(int variant) {
   return out;
 }
 
-// Cut to the longest allowed, faded at both ends against clicks, brought to -1 dBFS.
-std::vector<int16_t> Finish(Samples s) {
+// Integrated loudness in LUFS. A sound shorter than one 400 ms gating block is measured over
+// one block, the silence after it included, as a short sound is heard.
+double Loudness(const Samples& s) {
+  ebur128_state* state = ebur128_init(1, kRate, EBUR128_MODE_I);
+  if (state == nullptr) throw std::runtime_error("libebur128 cannot start a measurement");
+  Samples padded = s;
+  padded.resize(std::max(padded.size(), FramesFor(0.4)), 0.0);
+  double lufs = -HUGE_VAL;
+  if (ebur128_add_frames_double(state, padded.data(), padded.size()) != EBUR128_SUCCESS ||
+      ebur128_loudness_global(state, &lufs) != EBUR128_SUCCESS)
+    lufs = -HUGE_VAL;
+  ebur128_destroy(&state);
+  return lufs;
+}
+
+// In-place radix-2 transform; the size must be a power of two.
+void Fft(std::vector<std::complex<double>>& x) {
+  const size_t n = x.size();
+  for (size_t i = 1, j = 0; i < n; ++i) {
+    size_t bit = n >> 1;
+    for (; j & bit; bit >>= 1) j ^= bit;
+    j ^= bit;
+    if (i < j) std::swap(x[i], x[j]);
+  }
+  for (size_t length = 2; length <= n; length <<= 1) {
+    const std::complex<double> step = std::polar(1.0, -kTwoPi / static_cast<double>(length));
+    for (size_t i = 0; i < n; i += length) {
+      std::complex<double> w = 1.0;
+      for (size_t k = 0; k < length / 2; ++k) {
+        const std::complex<double> u = x[i + k], v = x[i + k + length / 2] * w;
+        x[i + k] = u + v;
+        x[i + k + length / 2] = u - v;
+        w *= step;
+      }
+    }
+  }
+}
+
+// The part of the sound's energy that lies above `hz`.
+double ShareAbove(const Samples& s, double hz) {
+  size_t n = 1;
+  while (n < s.size()) n <<= 1;
+  std::vector<std::complex<double>> x(n);
+  std::copy(s.begin(), s.end(), x.begin());
+  Fft(x);
+  double total = 0.0, above = 0.0;
+  for (size_t k = 0; k <= n / 2; ++k) {
+    const double power = std::norm(x[k]) * (k == 0 || k == n / 2 ? 1.0 : 2.0);
+    total += power;
+    if (static_cast<double>(k) * kRate / static_cast<double>(n) > hz) above += power;
+  }
+  return total > 0.0 ? above / total : 0.0;
+}
+
+// Holds every sample within the ceiling by turning the gain down smoothly around the peaks
+// that pass it: the least gain needed within 2 ms either side, averaged over 2 ms, never
+// needs more than any sample within reach of it.
+Samples Limit(const Samples& s, double ceiling) {
+  const size_t reach = FramesFor(0.002);
+  std::vector<double> need(s.size());
+  for (size_t i = 0; i < s.size(); ++i)
+    need[i] = std::fabs(s[i]) > ceiling ? ceiling / std::fabs(s[i]) : 1.0;
+  std::vector<double> least(s.size(), 1.0);
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (need[i] == 1.0) continue;
+    const size_t from = i > reach ? i - reach : 0, to = std::min(s.size(), i + reach + 1);
+    for (size_t j = from; j < to; ++j) least[j] = std::min(least[j], need[i]);
+  }
+  Samples out(s.size());
+  const size_t half = reach / 2;
+  for (size_t i = 0; i < s.size(); ++i) {
+    const size_t from = i > half ? i - half : 0, to = std::min(s.size(), i + half + 1);
+    double sum = 0.0;
+    for (size_t j = from; j < to; ++j) sum += least[j];
+    out[i] = s[i] * sum / static_cast<double>(to - from);
+  }
+  return out;
+}
+
+std::vector<int16_t> Quantise(const Samples& s) {
+  std::vector<int16_t> pcm(s.size());
+  for (size_t i = 0; i < s.size(); ++i)
+    pcm[i] = static_cast<int16_t>(std::clamp(std::round(s[i] * 32767.0), -32767.0, 32767.0));
+  return pcm;
+}
+
+Samples FromPcm(const std::vector<int16_t>& pcm) {
+  Samples s(pcm.size());
+  for (size_t i = 0; i < pcm.size(); ++i) s[i] = pcm[i] / 32767.0;
+  return s;
+}
+
+// Cut to the longest allowed, faded at both ends against clicks, brought to `lufs` with no
+// sample above -1 dBFS.
+std::vector<int16_t> Finish(Samples s, double lufs) {
   s.resize(std::min(s.size(), FramesFor(kMaxSeconds)));
   size_t fade = std::min(FramesFor(kFadeSeconds), s.size() / 2);
   for (size_t i = 0; i < fade; ++i) {
@@ -393,12 +511,16 @@ std::vector<int16_t> Finish(Samples s) {
     s[i] *= gain;
     s[s.size() - 1 - i] *= gain;
   }
-  double peak = PeakOf(s);
-  double scale = peak > 0.0 ? kPeak / peak : 0.0;
-  std::vector<int16_t> pcm(s.size());
-  for (size_t i = 0; i < s.size(); ++i) {
-    double v = std::clamp(std::round(s[i] * scale * 32767.0), -32767.0, 32767.0);
-    pcm[i] = static_cast<int16_t>(v);
+  // Limiting takes off loudness, so the gain is found again from the result a few times.
+  double gain = 1.0;
+  std::vector<int16_t> pcm;
+  for (int round = 0; round < 12; ++round) {
+    Samples scaled = s;
+    for (double& x : scaled) x *= gain;
+    pcm = Quantise(Limit(scaled, kPeak));
+    const double measured = Loudness(FromPcm(pcm));
+    if (!std::isfinite(measured) || std::fabs(measured - lufs) < 0.05) break;
+    gain *= std::pow(10.0, (lufs - measured) / 20.0);
   }
   return pcm;
 }
@@ -450,14 +572,80 @@ struct Category {
   const char* stem;
   int count;
   Samples (*make)(int variant);
+  double lufs;
 };
 
 const Category kCategories[] = {
-    {"random", "random", 7, Jingle}, {"guns", "gun", 4, Gun},
-    {"horns", "horn", 4, Horn},      {"bubbles", "bubble", 4, Bubble},
-    {"clangs", "clang", 4, Clang},   {"ricochets", "ricochet", 4, Ricochet},
-    {"thuds", "thud", 4, Thud},      {"bombs", "bomb", 4, Bomb},
+    {"random", "random", 7, Jingle, kLoudness}, {"guns", "gun", 4, Gun, kLoudness},
+    {"horns", "horn", 4, Horn, kLoudness},      {"bubbles", "bubble", 4, Bubble, kLoudness},
+    {"clangs", "clang", 4, Clang, kLoudness},   {"ricochets", "ricochet", 4, Ricochet, kLoudness},
+    {"thuds", "thud", 4, Thud, kLoudness},      {"bombs", "bomb", 4, Bomb, kBombLoudness},
 };
+
+// What the check measured of one written file.
+struct Measured {
+  std::string path;
+  const Category* category;
+  double lufs, shareAbove, peak;
+};
+
+// The balance the game wants: all within a few LU, bombs above everything else, enough
+// energy where small speakers reach, nothing clipped. Prints one line per category and every
+// file that falls outside; false if any does.
+bool CheckBalance(const std::vector<Measured>& files) {
+  double quietest = HUGE_VAL, loudest = -HUGE_VAL, loudestOther = -HUGE_VAL,
+         quietestBomb = HUGE_VAL;
+  for (const Measured& m : files) {
+    quietest = std::min(quietest, m.lufs);
+    loudest = std::max(loudest, m.lufs);
+    if (m.category->make == Bomb) {
+      quietestBomb = std::min(quietestBomb, m.lufs);
+    } else {
+      loudestOther = std::max(loudestOther, m.lufs);
+    }
+  }
+  for (const Category& c : kCategories) {
+    double low = HUGE_VAL, high = -HUGE_VAL, share = 1.0, peak = 0.0;
+    for (const Measured& m : files) {
+      if (m.category != &c) continue;
+      low = std::min(low, m.lufs);
+      high = std::max(high, m.lufs);
+      share = std::min(share, m.shareAbove);
+      peak = std::max(peak, m.peak);
+    }
+    std::printf(
+        "treadbrawl-synth: %-9s %6.2f to %6.2f LUFS, at least %2.0f%% above %.0f Hz, peak %5.1f "
+        "dBFS\n",
+        c.folder, low, high, 100.0 * share, kSmallSpeakerHz, 20.0 * std::log10(peak));
+  }
+  bool ok = true;
+  for (const Measured& m : files) {
+    const char* path = m.path.c_str();
+    if (!std::isfinite(m.lufs)) {
+      std::fprintf(stderr, "treadbrawl-synth: %s: no measurable loudness\n", path);
+      ok = false;
+    }
+    if (m.shareAbove < kMinShareAbove) {
+      std::fprintf(stderr, "treadbrawl-synth: %s: only %.0f%% of its energy above %.0f Hz\n", path,
+                   100.0 * m.shareAbove, kSmallSpeakerHz);
+      ok = false;
+    }
+    if (m.peak > kPeak + 1.0 / 32767.0) {
+      std::fprintf(stderr, "treadbrawl-synth: %s: peak above -1 dBFS\n", path);
+      ok = false;
+    }
+  }
+  if (loudest - quietest > kMaxSpreadLu) {
+    std::fprintf(stderr, "treadbrawl-synth: loudness spreads over %.2f LU (at most %.1f)\n",
+                 loudest - quietest, kMaxSpreadLu);
+    ok = false;
+  }
+  if (quietestBomb <= loudestOther) {
+    std::fprintf(stderr, "treadbrawl-synth: a bomb is not louder than every other sound\n");
+    ok = false;
+  }
+  return ok;
+}
 
 }  // namespace
 
@@ -468,20 +656,29 @@ int main(int argc, char** argv) {
   }
   try {
     const fs::path sounds = fs::path(argv[1]) / "Sounds";
-    int written = 0;
+    std::vector<Measured> written;
     for (const Category& category : kCategories) {
       const fs::path folder = sounds / category.folder;
       fs::create_directories(folder);
       for (int n = 1; n <= category.count; ++n) {
         const fs::path path = folder / (std::string(category.stem) + std::to_string(n) + ".wav");
-        if (!WriteFile(path, EncodeWav(Finish(category.make(n - 1))))) {
+        const std::vector<int16_t> pcm = Finish(category.make(n - 1), category.lufs);
+        if (!WriteFile(path, EncodeWav(pcm))) {
           std::fprintf(stderr, "treadbrawl-synth: cannot write %s\n", path.string().c_str());
           return 1;
         }
-        ++written;
+        const Samples s = FromPcm(pcm);
+        written.push_back(
+            {path.string(), &category, Loudness(s), ShareAbove(s, kSmallSpeakerHz), PeakOf(s)});
       }
     }
-    std::printf("treadbrawl-synth: wrote %d sounds to %s\n", written, sounds.string().c_str());
+    std::printf("treadbrawl-synth: wrote %zu sounds to %s\n", written.size(),
+                sounds.string().c_str());
+    if (!CheckBalance(written)) {
+      // Leave no files behind that look finished to the next build.
+      fs::remove_all(sounds);
+      return 1;
+    }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "treadbrawl-synth: %s\n", e.what());
     return 1;

@@ -283,8 +283,12 @@ void SdlSoundPlayer::Work() {
     hungry_ = false;
     busy_ = true;
     lock.unlock();
-    if (play) PlayNow(path);
-    FeedStreams();
+    try {
+      if (play) PlayNow(path);
+      FeedStreams();
+    } catch (...) {
+      // Out of memory for one sound or its stream: the next play starts afresh.
+    }
     lock.lock();
     busy_ = false;
     idle_.notify_all();

@@ -72,10 +72,16 @@ fs::path GameFolder(Fault fault) {
   if (fault == Fault::FolderMissing) return dir;
   fs::copy(TREADBRAWL_SOUNDS_DIR, dir / "Sounds", fs::copy_options::recursive);
   const std::vector<uint8_t> mp3 = Wav(0x55, 1, 22050, 16, std::vector<uint8_t>(4000, 0x20));
-  // 30 s of 48 kHz stereo: long to read and resample, which the game's thread must not do.
-  const std::vector<uint8_t> long30 =
-      fault == Fault::Long ? Wav(1, 2, 48000, 16, std::vector<uint8_t>(30 * 48000 * 4, 0x10))
-                           : std::vector<uint8_t>();
+  // 30 s of 48 kHz stereo, long to read and resample, which the game's thread must not do;
+  // written once and linked under every name.
+  const fs::path long30 = dir / "long.wav";
+  if (fault == Fault::Long) {
+    const std::vector<uint8_t> bytes =
+        Wav(1, 2, 48000, 16, std::vector<uint8_t>(30 * 48000 * 4, 0x10));
+    std::ofstream(long30, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+  }
   for (const auto& entry : fs::recursive_directory_iterator(dir / "Sounds")) {
     if (!entry.is_regular_file() || fault == Fault::None) continue;
     const fs::path file = entry.path();
@@ -84,11 +90,13 @@ fs::path GameFolder(Fault fault) {
     } else if (fault == Fault::Directory) {
       fs::remove(file);
       fs::create_directory(file);
+    } else if (fault == Fault::Long) {
+      fs::remove(file);
+      fs::create_hard_link(long30, file);
     } else {
-      const std::vector<uint8_t>& bytes = fault == Fault::Long ? long30 : mp3;
       std::ofstream(file, std::ios::binary | std::ios::trunc)
-          .write(reinterpret_cast<const char*>(bytes.data()),
-                 static_cast<std::streamsize>(bytes.size()));
+          .write(reinterpret_cast<const char*>(mp3.data()),
+                 static_cast<std::streamsize>(mp3.size()));
     }
   }
   return dir;

@@ -205,7 +205,10 @@ SdlSoundPlayer::SdlSoundPlayer(SoundOptions options) : options_(std::move(option
   const auto fadeFrames = static_cast<size_t>(std::lround(kFadeSeconds * rate_));
   mixer_ = std::make_unique<SoundMixer>(channels_, fadeFrames, options_.voices);
   try {
-    worker_ = std::thread([this] { Work(); });
+    worker_ = std::thread([this] {
+      Work();
+      SDL_TLSCleanup();  // SDL keeps its error text per thread; ours is not one SDL made
+    });
   } catch (const std::exception& e) {
     std::fprintf(stderr, "treadbrawl: no sound thread (%s); playing silent\n", e.what());
     SDL_CloseAudioDevice(id);

@@ -180,6 +180,21 @@ TEST_F(SoundPlayerTest, PlaysOfOneTickCutEachOtherAndOnlyTheLastIsRead) {
   ExpectConverted(player, static_cast<double>(fs::file_size(kGunFile) - 44) / 2, 22050);
 }
 
+TEST_F(SoundPlayerTest, MixingKeepsUpToEightPlaysOfATick) {
+  SoundOptions mixing;
+  mixing.voices = 8;
+  SdlSoundPlayer player(mixing);
+  for (int i = 0; i < 8; ++i) player.PlaySoundFile(kGunFile);
+  ASSERT_TRUE(player.WaitIdle(std::chrono::seconds(20)));
+  EXPECT_EQ(player.FilesPlayed(), 8) << "every one is heard";
+  EXPECT_EQ(player.PlaysSuperseded(), 0);
+  // A ninth and tenth in one tick push out the oldest that have not started yet, if any.
+  for (int i = 0; i < 10; ++i) player.PlaySoundFile(kGunFile);
+  ASSERT_TRUE(player.WaitIdle(std::chrono::seconds(20)));
+  EXPECT_EQ(player.FilesPlayed() + player.PlaysSuperseded(), 18);
+  EXPECT_LE(player.PlaysSuperseded(), 2);
+}
+
 TEST_F(SoundPlayerTest, FilesBeyondTheConversionCapPlayStreamed) {
   // 70 MiB of 48 kHz stereo silence, sparse on disk: over the 64 MiB cap.
   const uint32_t dataBytes = 70u << 20;

@@ -1,8 +1,9 @@
 #pragma once
 // Plays the game's sound files through the default audio device. The game's thread only hands
 // the path over; a worker thread opens, reads and converts the file and starts it, and SDL's
-// audio thread mixes. One sound at a time unless mixing is asked for: starting a sound fades
-// the one it cuts out over 2 ms. SDL stays inside the .cpp, so including this pulls in no SDL.
+// audio thread mixes. One sound at a time unless mixing is asked for: the sound a new one cuts
+// fades out over 2 ms as the new one fades in. SDL stays inside the .cpp, so including this
+// pulls in no SDL.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>

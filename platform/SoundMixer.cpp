@@ -44,12 +44,14 @@ std::vector<MixerSound> SoundMixer::Start(MixerSound sound) {
   std::vector<MixerSound> over;
   size_t playing = 0;
   for (const Voice& v : voices_) playing += !v.over && !v.fading;
+  bool cuts = false;
   for (Voice& v : voices_) {
     if (playing < maxVoices_) break;
     if (v.over || v.fading) continue;
     v.fading = true;
     v.fadeLeft = fadeFrames_;
     --playing;
+    cuts = true;
   }
   size_t fading = 0;
   for (const Voice& v : voices_) fading += !v.over && v.fading;
@@ -73,6 +75,8 @@ std::vector<MixerSound> SoundMixer::Start(MixerSound sound) {
   voices_.swap(kept);
   Voice fresh;
   fresh.sound = std::move(sound);
+  // A cross-fade: the two steepest moments of the two sounds never add up into one step.
+  fresh.riseLeft = cuts ? fadeFrames_ : 0;
   voices_.push_back(std::move(fresh));
   return over;
 }
@@ -111,20 +115,25 @@ void SoundMixer::MixVoice(Voice& voice, size_t frames) {
   }
   const size_t got = available / channels;
   for (size_t f = 0; f < got; ++f) {
+    // Raised cosine: no corner where a fade begins or ends.
     double gain = 1.0;
     if (voice.fading) {
       if (voice.fadeLeft == 0) {
         voice.over = true;
         break;
       }
-      // Raised cosine: no corner where the fade begins or ends.
       gain = 0.5 - 0.5 * std::cos(kPi * static_cast<double>(voice.fadeLeft) /
                                   static_cast<double>(fadeFrames_));
       --voice.fadeLeft;
+    } else if (voice.riseLeft > 0) {
+      gain = 0.5 + 0.5 * std::cos(kPi * static_cast<double>(voice.riseLeft) /
+                                  static_cast<double>(fadeFrames_));
+      --voice.riseLeft;
     }
+    const bool scaled = gain != 1.0;
     for (size_t c = 0; c < channels; ++c) {
       const int16_t s = source[f * channels + c];
-      sum_[f * channels + c] += voice.fading ? static_cast<int32_t>(std::lround(s * gain)) : s;
+      sum_[f * channels + c] += scaled ? static_cast<int32_t>(std::lround(s * gain)) : s;
     }
   }
   if (voice.fading && voice.fadeLeft == 0) voice.over = true;

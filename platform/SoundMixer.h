@@ -52,8 +52,8 @@ class SoundMixer {
   SoundMixer(int channels, size_t fadeFrames, size_t voices);
 
   // Starts `sound` from its beginning. When that makes one sound too many, the oldest fades
-  // out under its start. Hands back the sounds that are over, for the caller to free after
-  // letting go of the lock.
+  // out as the new one fades in, over the same frames. Hands back the sounds that are over, for the
+  // caller to free after letting go of the lock.
   std::vector<MixerSound> Start(MixerSound sound);
   // Writes the next `frames` frames of the mix into `out`, silence where nothing plays.
   // Returns whether a fed sound wants more samples.
@@ -70,6 +70,7 @@ class SoundMixer {
     size_t position = 0;  // samples of a whole sound already played
     size_t fadeLeft = 0;  // frames of fade to go, while fading
     bool fading = false;
+    size_t riseLeft = 0;  // frames of fade-in to go, for a sound that cut another
     bool over = false;
   };
   static constexpr size_t kBlockFrames = 256;

@@ -47,7 +47,9 @@ class SdlSoundPlayer final : public SoundPlayer {
   bool WaitIdle(std::chrono::milliseconds limit);
 
   bool HasDevice() const { return device_ != 0; }
+  // Files started, whole or streamed.
   int FilesPlayed() const { return filesPlayed_.load(); }
+  // Plays that started the alert in place of their file.
   int AlertsPlayed() const { return alertsPlayed_.load(); }
   // Plays cut by a later one before they started, never read.
   int PlaysSuperseded() const { return superseded_.load(); }
@@ -55,6 +57,7 @@ class SdlSoundPlayer final : public SoundPlayer {
   int StreamsPlayed() const { return streamsPlayed_.load(); }
   // Size in bytes, in the device's format, of the sound started last (played or not).
   size_t CurrentSoundBytes() const;
+  // The device's format: frames a second and channels a frame, signed 16-bit samples.
   int DeviceRate() const { return rate_; }
   int DeviceChannels() const { return channels_; }
 

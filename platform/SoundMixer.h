@@ -13,8 +13,11 @@ namespace tb {
 // that the player's worker writes and the mixer reads.
 class SoundRing {
  public:
+  // Room for `capacity` samples.
   explicit SoundRing(size_t capacity);
+  // Samples it has room for now.
   size_t Free() const { return ring_.size() - count_; }
+  // Samples written and not yet read.
   size_t Queued() const { return count_; }
   // Appends up to Free() samples; returns how many were taken.
   size_t Write(const int16_t* samples, size_t count);
@@ -23,6 +26,7 @@ class SoundRing {
   // No more samples will come: the sound ends once the ring runs dry.
   void End() { ended_ = true; }
   bool Ended() const { return ended_; }
+  // Ended and played out.
   bool Finished() const { return ended_ && count_ == 0; }
   // Nobody will read it any more: the feeder may stop.
   void Abandon() { abandoned_ = true; }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "TestWorld.h"
 #include "geometry/Numeric.h"
@@ -123,6 +124,55 @@ TEST(Driving, TreadOffsetsWrapBothWays) {
   EXPECT_EQ(run(1, -18), 3.0f);  // 19 -> 3
   EXPECT_EQ(run(0, 4), 4.0f);    // -4 -> 4
   EXPECT_EQ(run(0, 14), 2.0f);   // -14 -> 2
+
+  // Any finite value gives what the loops of whole periods give, each step stored as a float.
+  auto loops = [](float v) {
+    while (v > 8.0f) v = F(D(v) - 8.0);
+    while (v < 0.0f) v = F(D(v) + 8.0);
+    return v;
+  };
+  std::vector<float> values = {8.0f,     16.0f,     7992.0f, 8000.0f,  8008.0f,  8001.5f,
+                               80000.0f, 1048584.f, -8.0f,   -8008.0f, -1e-30f,  -8000.25f,
+                               9.5e6f,   -9.5e6f,   1e-40f,  -3.0e-7f, 8.000001f};
+  tb::Pcg32 rng(7, true);
+  for (int i = 0; i < 500; ++i) values.push_back(F((D(rng.Draw()) - 0.5) * 4.0e5));
+  for (float v : values) {
+    float got = run(v, 0);
+    EXPECT_EQ(got, loops(v)) << v;
+    EXPECT_FALSE(std::signbit(got)) << v;
+  }
+  // Beyond 2^27 a float step of 8 no longer changes the value; such values are whole
+  // multiples of 8 and wrap as every multiple does.
+  EXPECT_EQ(run(1e30f, 0), 8.0f);
+  EXPECT_EQ(run(4.0e9f, 0), 8.0f);
+  EXPECT_EQ(run(-1e30f, 0), 0.0f);
+  EXPECT_FALSE(std::signbit(run(-1e30f, 0)));
+  EXPECT_FALSE(std::signbit(run(-0.0f, 0)));
+  for (float v : {INFINITY, -INFINITY, NAN}) EXPECT_EQ(run(v, 0), 0.0f) << v;
+}
+
+// The free velocity is an intermediate until XSpeed is stored: rounding it to a float first
+// would give 4.40558863 here.
+TEST(Driving, FreeVelocityIsRoundedOnlyWhenStored) {
+  tbtest::TestWorld w;
+  auto block = w.Rect(Block, 300, 300, 20, 20);
+  block->XSpeed = 4.81758404f;
+  Field<float>(*block, "DriveXSpeed") = -0.0775148869f;
+  block->YSpeed = -4.81758404f;
+  Field<float>(*block, "DriveYSpeed") = 0.0775148869f;
+  block->Move();
+  EXPECT_EQ(block->XSpeed, 4.4055891f);
+  EXPECT_EQ(block->YSpeed, -4.4055891f);
+  EXPECT_EQ(block->X, F(300.0 + D(4.4055891f)));
+
+  // With a drive of its own the stored sum keeps the same single rounding.
+  auto car = w.Rect(Vehicle, 100, 100, 30, 60);
+  car->XSpeed = 4.81758404f;
+  Field<float>(*car, "DriveXSpeed") = -0.0775148869f;
+  Field<float>(*car, "RightTrackSpeed") = 2.0f;
+  Field<float>(*car, "LeftTrackSpeed") = 2.0f;
+  car->Move();
+  EXPECT_EQ(car->XSpeed, F(2.0 + D(4.4055891f)));
 }
 
 TEST(Driving, FreeVelocityWearsByFriction) {

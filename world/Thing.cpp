@@ -68,14 +68,15 @@ void Thing::SetLeftTrackSpeed(float v) {
 }
 
 namespace {
-// Wraps into [0, 8] by whole periods, each step stored as a float. Values far outside
-// (or not finite) are first brought near the range so the loops stay short.
+// Wraps into [0, 8] by whole periods of 8, as stepping by 8 with each step stored as a float
+// would: fmod is exact, so one step does it for any size. Only the last step up from below 0
+// can round (to 8). Multiples of 8 above 8 give 8, negative ones 0; never a negative zero.
 float WrapTread(float v) {
-  if (!std::isfinite(v)) return 0;
-  if (v > 8000.0f || v < -8000.0f) v = std::fmod(v, 8.0f);
-  while (v > 8.0f) v = F(D(v) - 8.0);
-  while (v < 0.0f) v = F(D(v) + 8.0);
-  return v;
+  if (!std::isfinite(v)) return 0.0f;
+  const float r = std::fmod(v, 8.0f);
+  if (v > 8.0f) return r == 0.0f ? 8.0f : r;
+  if (v < 0.0f) return r < 0.0f ? F(D(r) + 8.0) : 0.0f;
+  return v == 0.0f ? 0.0f : v;
 }
 }  // namespace
 
@@ -101,10 +102,11 @@ void Thing::Move() {
                  (2.0 * (D(static_cast<float>(Width)) + 30.0) * pi) * pi * 2.0);
   TurnSpeed = turn;
   Angle = F(D(turn) + D(Angle));
-  float vx = F(D(XSpeed) - D(DriveXSpeed));
-  float vy = F(D(YSpeed) - D(DriveYSpeed));
-  XSpeed = F((1.0 - D(Friction)) * D(vx));
-  YSpeed = F((1.0 - D(Friction)) * D(vy));
+  // The free part is an intermediate: rounded only when stored.
+  const double vx = D(XSpeed) - D(DriveXSpeed);
+  const double vy = D(YSpeed) - D(DriveYSpeed);
+  XSpeed = F((1.0 - D(Friction)) * vx);
+  YSpeed = F((1.0 - D(Friction)) * vy);
   DriveXSpeed = F(D(DriveSpeed) * std::cos(D(Angle)));
   DriveYSpeed = F(D(DriveSpeed) * std::sin(D(Angle)));
   XSpeed = F(D(DriveXSpeed) + D(XSpeed));

@@ -91,13 +91,16 @@ bool Thing::Examine(Thing& P, bool JustResults, bool& HitFlag, bool& OwnGrenade,
   return false;
 }
 
-// Both looks at one partner: a second one at rectangles that were deep in each other. A
-// partner that has left the world (a token just collected) is not looked at again, so it is
-// never taken twice. True when a check-only query must end.
+// Both looks at one partner: a second one while CornerHits says the things were deep in each
+// other. A token just collected, by either side of the pair, is not looked at again, so it
+// is never handed out twice; any other partner is, even one the first push destroyed. True
+// when a check-only query must end.
 bool Thing::ExamineBoth(Thing& P, bool JustResults, bool& HitFlag, bool& OwnGrenade, bool& Result) {
   bool endQuery = false;
   Examine(P, JustResults, HitFlag, OwnGrenade, Result, endQuery);
-  if (!endQuery && Contact.CornerHits >= 2 && Form->ThingCollection.Contains(P.ID))
+  const bool pickup = (ThingType() == Vehicle && P.ThingType() == PowerUp) ||
+                      (ThingType() == PowerUp && P.ThingType() == Vehicle);
+  if (!endQuery && Contact.CornerHits >= 2 && !(pickup && HitFlag))
     Examine(P, JustResults, HitFlag, OwnGrenade, Result, endQuery);
   return endQuery;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // A game window with injected keys, clock, sounds and random draws, for tests.
 #include <deque>
+#include <functional>
 #include <memory>
 #include <set>
 #include <stdexcept>
@@ -26,7 +27,11 @@ struct ManualClock : tb::Clock {
 
 struct SoundLog : tb::SoundPlayer {
   std::vector<std::string> paths;
-  void PlaySoundFile(const std::string& p) override { paths.push_back(p); }
+  std::function<void(const std::string&)> onPlay;  // a look at the world as each sound starts
+  void PlaySoundFile(const std::string& p) override {
+    paths.push_back(p);
+    if (onPlay) onPlay(p);
+  }
   int Count(const std::string& part) const {
     int n = 0;
     for (const auto& p : paths) n += p.find(part) != std::string::npos;

@@ -195,3 +195,45 @@ TEST(Response, SeparationCountsCapAndTitle) {
   EXPECT_EQ(w.raster.Caption(), "256");
   EXPECT_EQ(wall->X, 0.0f);  // walls are never nudged
 }
+
+// A vehicle destroyed by the first push of a deep contact is examined again: a second
+// clang and push, more damage, and still a single explosion.
+TEST(HitThings, DestroyedPartnerIsExaminedASecondTime) {
+  tbtest::TestWorld w;
+  auto a = w.Rect(Vehicle, 100, 300, 30, 60);
+  auto b = w.Rect(Vehicle, 140, 310, 30, 60);
+  a->XSpeed = 20;
+  Field<int32_t>(*b, "Damage") = 245;
+  std::vector<int32_t> damageAtClang;
+  w.sound.onPlay = [&](const std::string& p) {
+    if (p.find("/Sounds/clangs/clang") != std::string::npos)
+      damageAtClang.push_back(Field<int32_t>(*b, "Damage"));
+  };
+  EXPECT_TRUE(a->HitThings(false));
+  ASSERT_EQ(damageAtClang.size(), 2u);
+  EXPECT_EQ(damageAtClang[0], 245);
+  EXPECT_GT(damageAtClang[1], 250);  // destroyed by the first push
+  EXPECT_GT(Field<int32_t>(*b, "Damage"), damageAtClang[1]);
+  EXPECT_EQ(w.sound.Count("/Sounds/bombs/bomb"), 1);
+  EXPECT_FALSE(w.frm.ThingCollection.Contains(b->ID));
+  int explosions = 0;
+  for (Thing* t : w.frm.ThingCollection.Items()) explosions += t->ThingType() == Explosion;
+  EXPECT_EQ(explosions, 1);
+}
+
+// CornerHits left at 2 by an earlier polygon test must not hand a token out twice, whichever
+// side of the pair runs the query.
+TEST(HitThings, TokenIsHandedOutOnceInEitherOrder) {
+  for (bool tokenAsks : {false, true}) {
+    tbtest::TestWorld w;
+    auto car = w.Rect(Vehicle, 200, 200, 30, 60);
+    auto token = w.Round(PowerUp, 200, 200, 8);
+    token->PowerUpType(ExtraGrenade);
+    Module1::Contact.CornerHits = 2;
+    EXPECT_FALSE((tokenAsks ? token : car)->HitThings(false)) << tokenAsks;
+    EXPECT_FALSE(w.frm.ThingCollection.Contains(token->ID));
+    EXPECT_EQ(Field<int32_t>(*car, "Grenades"), 4) << tokenAsks;
+    EXPECT_EQ(w.sound.Count("/Sounds/bubbles/bubble"), 1) << tokenAsks;
+    EXPECT_EQ(w.sound.Count("/Sounds/thuds/thud"), 1) << tokenAsks;
+  }
+}

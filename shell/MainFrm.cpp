@@ -77,16 +77,18 @@ void MainFrm::ReadControls() {
 }
 
 template <class MoveFn>
-bool MainFrm::PlaceFreely(const std::shared_ptr<Thing>& thing, MoveFn&& moveIt) {
-  for (int tries = 0;; ++tries) {
+bool MainFrm::PlaceFreely(const std::shared_ptr<Thing>& thing, int64_t& triesLeft,
+                          MoveFn&& moveIt) {
+  for (;;) {
     bool overlap = thing->HitThings(true);
     // A token handed to a vehicle on the spot has left the world: nothing more to place.
     if (!ThingCollection.Contains(thing->ID)) return false;
     if (!overlap) return true;
-    if (tries >= kMaxPlacementTries) {
+    if (triesLeft <= 0) {
       ThingCollection.Remove(thing->ID);
       return false;
     }
+    --triesLeft;
     moveIt();
   }
 }
@@ -94,6 +96,7 @@ bool MainFrm::PlaceFreely(const std::shared_ptr<Thing>& thing, MoveFn&& moveIt) 
 void MainFrm::SetUpArena() {
   ThingCollection.Clear();
   PlayerCollection.clear();
+  setUpTriesLeft_ = kSetUpPlacementTries;
   const double pi = D(kPi);
   auto W = [this] { return D(surface_.DrawableWidth()); };
   auto H = [this] { return D(surface_.DrawableHeight()); };
@@ -173,7 +176,7 @@ void MainFrm::AddBlock(int32_t X, int32_t Y, int32_t Width, int32_t Length, floa
   t->ThingType(Block);
   t->FindPoints();
   RegisterThing(t);
-  PlaceFreely(t, [&] {
+  PlaceFreely(t, setUpTriesLeft_, [&] {
     double rx = D(random_.Draw());
     double w = D(surface_.DrawableWidth());
     double ry = D(random_.Draw());
@@ -192,7 +195,7 @@ void MainFrm::AddBall(int32_t X, int32_t Y, int32_t Radius, int32_t Colour) {
   t->Radius = Radius;
   t->Color = Colour;
   RegisterThing(t);
-  PlaceFreely(t, [&] {
+  PlaceFreely(t, setUpTriesLeft_, [&] {
     double rx = D(random_.Draw());
     double w = D(surface_.DrawableWidth());
     double ry = D(random_.Draw());
@@ -234,7 +237,8 @@ void MainFrm::AddPowerUp(int32_t X, int32_t Y, int32_t Kind) {
   t->ThingType(PowerUp);
   t->Radius = 8;
   RegisterThing(t);
-  PlaceFreely(t, [&] {
+  int64_t triesLeft = kMaxPlacementTries;
+  PlaceFreely(t, triesLeft, [&] {
     double rx = D(random_.Draw());
     double w = D(surface_.DrawableWidth());
     double ry = D(random_.Draw());

@@ -48,9 +48,12 @@ class MainFrm {
   int32_t IssuedIDs() const { return IDCount; }
   bool Started() const { return GameStarted; }
 
-  // A generous bound on the free-place retries of one thing: a normal window never gets
-  // near it, and a window too small for the arena leaves the thing out instead of hanging.
-  static constexpr int kMaxPlacementTries = 10000;
+  // Free-place retries that arena set-up may spend on all its blocks and balls together:
+  // no ordinary window and seed comes near it (the most seen is some 30,000 for one block),
+  // and a window too small for the arena leaves the rest out instead of hanging.
+  static constexpr int64_t kSetUpPlacementTries = 1000000;
+  // Free-place retries of a token dropped during play, bounded by the tick's time budget.
+  static constexpr int64_t kMaxPlacementTries = 10000;
 
  private:
   void SetUpArena();
@@ -61,9 +64,10 @@ class MainFrm {
   void AddBlock(int32_t X, int32_t Y, int32_t Width, int32_t Length, float Heading, int32_t Colour);
   void AddBall(int32_t X, int32_t Y, int32_t Radius, int32_t Colour);
   void AddPowerUp(int32_t X, int32_t Y, int32_t Kind);
-  // Moves a registered thing until it overlaps nothing; false if it was given up (and removed).
+  // Moves a registered thing until it overlaps nothing, spending retries from triesLeft;
+  // false if it was given up (and removed).
   template <class MoveFn>
-  bool PlaceFreely(const std::shared_ptr<Thing>& thing, MoveFn&& moveIt);
+  bool PlaceFreely(const std::shared_ptr<Thing>& thing, int64_t& triesLeft, MoveFn&& moveIt);
 
   Surface& surface_;
   KeyState& keys_;
@@ -75,6 +79,7 @@ class MainFrm {
 
   std::map<std::string, std::shared_ptr<Thing>> PlayerCollection;
   int32_t IDCount = 0;
+  int64_t setUpTriesLeft_ = 0;
   bool GameStarted = false;
 };
 

@@ -126,13 +126,38 @@ TEST(Arena, CountsRangesAndNoOverlapOverManySeeds) {
   }
 }
 
+// Set-up retries are bounded for the arena as a whole: a window with room for no block
+// spends the bound once, not once per block, and starts with what fits.
 TEST(Arena, TinyAreaStartsWithFewerThingsInsteadOfHanging) {
   tbtest::TestWorld w(20, 20);
+  int64_t thuds = 0;
+  w.sound.onPlay = [&](const std::string&) {
+    ++thuds;
+    w.sound.paths.clear();  // a million rejected places: count them, keep none
+  };
   w.frm.Timer1Tick();
   size_t count = w.frm.ThingCollection.Count();
   EXPECT_GE(count, 8u);   // vehicles and walls are never left out
   EXPECT_LT(count, 12u);  // most blocks and balls found no place
+  EXPECT_GE(thuds, MainFrm::kSetUpPlacementTries);
+  EXPECT_LE(thuds, MainFrm::kSetUpPlacementTries + 20);
   EXPECT_TRUE(w.frm.Started());
+}
+
+// An ordinary window and seed whose twelfth block needs some 30,000 tries still gets it,
+// and then both balls.
+TEST(Arena, SlowPlacementStillCompletesTheArena) {
+  tbtest::TestWorld w;
+  w.random.rest = Pcg32(44276, true);
+  w.frm.Timer1Tick();
+  int blocks = 0, balls = 0;
+  for (Thing* t : w.frm.ThingCollection.Items()) {
+    blocks += t->ThingType() == Block;
+    balls += t->ThingType() == Ball;
+  }
+  EXPECT_EQ(blocks, 12);
+  EXPECT_EQ(balls, 2);
+  EXPECT_GT(w.sound.Count("/Sounds/thuds/thud"), 20000);
 }
 
 TEST(Controls, PriorityOrderAndFiring) {

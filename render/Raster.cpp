@@ -31,30 +31,47 @@ void Raster::SetPenWidth(int16_t width) { penWidth_ = std::max<int16_t>(1, width
 
 void Raster::SetFillColor(int32_t colour) { fillColour_ = colour; }
 
-// A filled disc of diameter `width` about a whole-pixel centre, painted row by row.
+namespace {
+// Largest k >= 0 with k * k < m, for m > 0.
+int64_t FloorSqrtBelow(int64_t m) {
+  auto k = static_cast<int64_t>(std::sqrt(static_cast<double>(m)));
+  while (k * k >= m) --k;
+  while ((k + 1) * (k + 1) < m) ++k;
+  return k;
+}
+}  // namespace
+
+// A filled disc of diameter `width`: every pixel whose centre lies inside it. An odd width is
+// centred on pixel (cx, cy), an even one on that pixel's lower-right corner, so the disc is
+// `width` pixels across each way. Worked in doubled coordinates, where every test is exact.
 void Raster::Stamp(int64_t cx, int64_t cy, int width, uint32_t colour) {
   if (width <= 1) {
     if (cx >= 0 && cy >= 0 && cx < width_ && cy < height_)
       pixels_[static_cast<size_t>(cy) * width_ + static_cast<size_t>(cx)] = colour;
     return;
   }
+  const int64_t e = width % 2 == 0 ? 1 : 0;  // centre offset from the pixel, in half pixels
+  const int64_t rows = width;                // rows from cy - top to cy - top + width - 1
+  const int64_t top = (width - 1 - e) / 2;
   if (width != spanWidth_) {
-    // Half-widths of the disc's rows, worked out once per pen width.
-    const double r = width / 2.0;
-    const int64_t reach = static_cast<int64_t>(r);
-    spans_.resize(static_cast<size_t>(2 * reach + 1));
-    for (int64_t dy = -reach; dy <= reach; ++dy)
-      spans_[static_cast<size_t>(dy + reach)] =
-          static_cast<int32_t>(std::sqrt(r * r - static_cast<double>(dy * dy)));
+    // Each row's reach to the right of cx, worked out once per pen width; the disc is
+    // mirrored about the centre, so a row reaches e - reach on the left.
+    const int64_t w2 = static_cast<int64_t>(width) * width;
+    spans_.resize(static_cast<size_t>(rows));
+    for (int64_t j = 0; j < rows; ++j) {
+      const int64_t a = 2 * (j - top) - e;
+      // The pixels i of the row have (2i - e)^2 < w2 - a^2, that is |2i - e| <= k.
+      const int64_t k = FloorSqrtBelow(w2 - a * a);
+      spans_[static_cast<size_t>(j)] = static_cast<int32_t>((k + e) / 2);
+    }
     spanWidth_ = width;
   }
-  const int64_t reach = (static_cast<int64_t>(spans_.size()) - 1) / 2;
-  const int64_t y0 = std::max<int64_t>(cy - reach, 0);
-  const int64_t y1 = std::min<int64_t>(cy + reach, static_cast<int64_t>(height_) - 1);
+  const int64_t y0 = std::max<int64_t>(cy - top, 0);
+  const int64_t y1 = std::min<int64_t>(cy - top + rows - 1, static_cast<int64_t>(height_) - 1);
   for (int64_t y = y0; y <= y1; ++y) {
-    int64_t half = spans_[static_cast<size_t>(y - cy + reach)];
-    int64_t x0 = std::max<int64_t>(cx - half, 0);
-    int64_t x1 = std::min<int64_t>(cx + half, static_cast<int64_t>(width_) - 1);
+    const int64_t reach = spans_[static_cast<size_t>(y - cy + top)];
+    int64_t x0 = std::max<int64_t>(cx + e - reach, 0);
+    int64_t x1 = std::min<int64_t>(cx + reach, static_cast<int64_t>(width_) - 1);
     if (x0 > x1) continue;
     uint32_t* row = pixels_.data() + static_cast<size_t>(y) * width_;
     std::fill(row + x0, row + x1 + 1, colour);

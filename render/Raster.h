@@ -39,7 +39,7 @@ class Raster final : public Surface {
   int width_;
   int height_;
   std::vector<uint32_t> pixels_;
-  std::vector<int32_t> spans_;  // row half-widths of the disc for spanWidth_
+  std::vector<int32_t> spans_;  // each row's reach right of the centre pixel, for spanWidth_
   int spanWidth_ = -1;
   std::vector<int32_t> fillStack_;  // reused by FloodFill so a fill allocates nothing per tick
   int32_t background_ = 0;

@@ -20,9 +20,16 @@ struct HeldKeys : tb::KeyState {
   bool IsKeyDown(uint8_t k) const override { return down.count(k) != 0; }
 };
 
+// Stands still unless given a step; with one, every reading is `step` later than the one
+// before, so an operation that reuses a reading instead of taking a fresh one shows.
 struct ManualClock : tb::Clock {
   float now = 36000.0f;
-  float Now() override { return now; }
+  double step = 0;
+  float Now() override {
+    float reading = now;
+    now = static_cast<float>(static_cast<double>(now) + step);
+    return reading;
+  }
 };
 
 struct SoundLog : tb::SoundPlayer {

@@ -353,3 +353,76 @@ TEST(Sounds, PathAndNumberDraw) {
   tb::Pcg32 rng(1, true);
   for (int i = 0; i < 100000; ++i) ASSERT_LT(rng.Draw(), 1.0f);
 }
+
+// Each operation takes its clock readings afresh, in its own order: with a clock that moves
+// on at every reading, a reading taken once and reused gives other values.
+TEST(FreshClock, LaunchFuseAndHorn) {
+  tbtest::TestWorld w;
+  auto car = w.Rect(Vehicle, 100, 100, 30, 60);
+  w.clock.now = 100.4f;
+  w.clock.step = 0.2;
+  car->LaunchGrenade();  // readings: cool-down 100.4, fuse 100.6, launch time 100.8
+  Thing* g = w.frm.ThingCollection.Find("ID2");
+  ASSERT_NE(g, nullptr);
+  EXPECT_EQ(Field<int32_t>(*g, "FuseTime"), 103);
+  EXPECT_EQ(Field<int32_t>(*car, "LastLaunchTime"), 101);
+
+  // The fuse: compared with one reading, the blink phase taken from the next.
+  w.clock.now = 102.9f;
+  g->Draw();  // 102.9 is not past 103; t = 103.1
+  EXPECT_EQ(Field<float>(*g, "Pulse"), F((2.0 - (103.0 - D(103.1f))) / 2.0 * 0.5));
+  EXPECT_TRUE(w.frm.ThingCollection.Contains(g->ID));
+  w.clock.now = 103.0f;
+  w.clock.step = 0.2;
+  g->Draw();  // 103.0 is not past 103 yet
+  EXPECT_TRUE(w.frm.ThingCollection.Contains(g->ID));
+  g->Draw();  // the next reading, 103.4, is
+  EXPECT_FALSE(w.frm.ThingCollection.Contains(g->ID));
+
+  Field<int32_t>(*car, "Grenades") = 0;
+  w.clock.now = 200.4f;
+  car->LaunchGrenade();  // horn: cool-down 200.4, launch time 200.6
+  EXPECT_EQ(w.sound.Count("/Sounds/horns/horn"), 1);
+  EXPECT_EQ(Field<int32_t>(*car, "LastLaunchTime"), 201);
+}
+
+TEST(FreshClock, PowerUpAndBoosts) {
+  tbtest::TestWorld w;
+  auto car = w.Rect(Vehicle, 100, 100, 30, 60);
+  Field<int32_t>(*car, "InvulnerableUntil") = 500;
+  w.clock.now = 500.45f;
+  w.clock.step = 0.1;
+  car->GetPowerUp(Invulnerability);  // 500.45 is past 500; then round(500.55) + 20
+  EXPECT_EQ(Field<int32_t>(*car, "InvulnerableUntil"), 521);
+
+  // Speed, blast and shield each read the clock: 999.9, 1000.0 and 1000.1.
+  Field<float>(*car, "MaxSpeed") = 12;
+  Field<float>(*car, "SpeedDecayTime") = 999.5f;
+  car->ExplosionSize = 140;
+  Field<float>(*car, "BlastDecayTime") = 999.5f;
+  Field<int32_t>(*car, "InvulnerableUntil") = 1000;
+  w.clock.now = 999.9f;
+  car->Move();
+  EXPECT_EQ(Field<float>(*car, "SpeedDecayTime"), 999.9f);
+  EXPECT_EQ(Field<float>(*car, "MaxSpeed"), F(12.0 - (D(999.9f) - 999.5) / 10.0));
+  EXPECT_EQ(Field<float>(*car, "BlastDecayTime"), F(D(999.9f) + 0.1));
+  EXPECT_FALSE(Field<bool>(*car, "Invulnerable"));
+}
+
+// The launch velocity takes cos and sin of the heading in double: in float, 10 cos(1) + XSpeed
+// and 10 sin(1) + YSpeed would fall on the other side of a half here.
+TEST(FreshClock, LaunchVelocityTrigInDouble) {
+  tbtest::TestWorld w;
+  auto car = w.Rect(Vehicle, 300, 300, 30, 60, 1.0f);
+  const double cd = std::cos(1.0), sd = std::sin(1.0);
+  const double cf = D(std::cos(1.0f)), sf = D(std::sin(1.0f));
+  car->XSpeed = F(5.5 - 10.0 * (cd + cf) / 2.0);
+  car->YSpeed = F(8.5 - 10.0 * (sd + sf) / 2.0);
+  ASSERT_EQ(RoundToInt(10.0 * cf + D(car->XSpeed)), 5);
+  ASSERT_EQ(RoundToInt(10.0 * sf + D(car->YSpeed)), 8);
+  car->LaunchGrenade();
+  Thing* g = w.frm.ThingCollection.Find("ID2");
+  ASSERT_NE(g, nullptr);
+  EXPECT_EQ(g->XSpeed, 6.0f);
+  EXPECT_EQ(g->YSpeed, 9.0f);
+}

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build needs from Debian's packages, or says which line to run.
 set -euo pipefail
-packages=(cmake g++ make pkg-config libsdl2-dev libgtest-dev libbenchmark-dev libpng-dev
+packages=(cmake g++ clang make pkg-config libsdl2-dev libgtest-dev libbenchmark-dev libpng-dev
           nlohmann-json3-dev libebur128-dev)
 missing=()
 for p in "${packages[@]}"; do

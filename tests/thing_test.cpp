@@ -362,7 +362,7 @@ TEST(FreshClock, LaunchFuseAndHorn) {
   w.clock.now = 100.4f;
   w.clock.step = 0.2;
   car->LaunchGrenade();  // readings: cool-down 100.4, fuse 100.6, launch time 100.8
-  Thing* g = w.frm.ThingCollection.Find("ID2");
+  std::shared_ptr<Thing> g = w.frm.ThingCollection.Share("ID2");  // kept while it explodes
   ASSERT_NE(g, nullptr);
   EXPECT_EQ(Field<int32_t>(*g, "FuseTime"), 103);
   EXPECT_EQ(Field<int32_t>(*car, "LastLaunchTime"), 101);

@@ -21,6 +21,9 @@ namespace {
 using std::chrono::microseconds;
 using std::chrono::steady_clock;
 
+// The raster's pixels: bytes R, G, B, unused.
+constexpr Uint32 kRasterFormat = SDL_PIXELFORMAT_XBGR8888;
+
 // Room for the title bar and borders, which the usable desktop area does not include.
 constexpr int kFrameWidth = 16;
 constexpr int kFrameHeight = 48;
@@ -294,9 +297,14 @@ bool SdlGame::Present(const Raster& image) {
   if (image.Width() <= 0 || image.Height() <= 0) return true;
   if (texture_ == nullptr || textureWidth_ != image.Width() || textureHeight_ != image.Height()) {
     if (texture_ != nullptr) SDL_DestroyTexture(texture_);
-    // The raster's bytes are R, G, B, unused: ABGR8888's layout, but with the top byte
-    // ignored so a zero there can never make the picture transparent.
-    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_XBGR8888, SDL_TEXTUREACCESS_STREAMING,
+    // The texture takes the window's own format where it is a plain 32-bit one, so that the
+    // copies to the window need no conversion; the raster's bytes (R, G, B, unused) are
+    // converted once as they go in. The unused byte is ignored, never read as transparency.
+    textureFormat_ = SDL_GetWindowPixelFormat(window_);
+    if (SDL_BYTESPERPIXEL(textureFormat_) != 4 || SDL_ISPIXELFORMAT_ALPHA(textureFormat_) ||
+        SDL_ISPIXELFORMAT_INDEXED(textureFormat_))
+      textureFormat_ = kRasterFormat;
+    texture_ = SDL_CreateTexture(renderer_, textureFormat_, SDL_TEXTUREACCESS_STREAMING,
                                  image.Width(), image.Height());
     if (texture_ == nullptr) {
       error_ = std::string("cannot draw in the window: ") + SDL_GetError();
@@ -308,7 +316,13 @@ bool SdlGame::Present(const Raster& image) {
     sharpScale_ = 0;
   }
   // One upload a tick; the renderer does the scaling.
-  SDL_UpdateTexture(texture_, nullptr, image.Pixels(), image.Width() * 4);
+  void* pixels = nullptr;
+  int pitch = 0;
+  if (SDL_LockTexture(texture_, nullptr, &pixels, &pitch) == 0) {
+    SDL_ConvertPixels(image.Width(), image.Height(), kRasterFormat, image.Pixels(),
+                      image.Width() * 4, textureFormat_, pixels, pitch);
+    SDL_UnlockTexture(texture_);
+  }
   int outputWidth = 0, outputHeight = 0;
   if (SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight) != 0)
     SDL_GetWindowSize(window_, &outputWidth, &outputHeight);
@@ -331,7 +345,7 @@ bool SdlGame::SharpenInto(int scale) {
   if (sharp_ == nullptr || sharpScale_ != scale) {
     if (sharp_ != nullptr) SDL_DestroyTexture(sharp_);
     sharpScale_ = 0;
-    sharp_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_XBGR8888, SDL_TEXTUREACCESS_TARGET,
+    sharp_ = SDL_CreateTexture(renderer_, textureFormat_, SDL_TEXTUREACCESS_TARGET,
                                textureWidth_ * scale, textureHeight_ * scale);
     if (sharp_ == nullptr) return false;  // no render targets here: smooth from 1x instead
     SDL_SetTextureBlendMode(sharp_, SDL_BLENDMODE_NONE);

@@ -135,6 +135,7 @@ class SdlGame {
   SDL_Texture* texture_ = nullptr;
   int textureWidth_ = 0;
   int textureHeight_ = 0;
+  Uint32 textureFormat_ = 0;
   SDL_Texture* sharp_ = nullptr;  // the picture at a whole multiple, for the smooth step
   int sharpScale_ = 0;
   SDL_Rect windowed_{0, 0, 0, 0};  // where the window was before full screen

@@ -161,20 +161,15 @@ bool SdlKeyState::IsKeyDown(uint8_t virtualKey) const {
 }
 
 void SdlKeyState::HandleEvent(const SDL_Event& event) {
-  if (event.type == SDL_JOYDEVICEADDED) {
-    // Mapped pads come again as controllers; an unmapped one would be ignored silently.
-    int index = event.jdevice.which;
-    if (SDL_IsGameController(index)) return;
-    const char* name = SDL_JoystickNameForIndex(index);
-    std::string known = name != nullptr ? name : "unnamed";
-    if (!named_.insert(known).second) return;
-    warnings_ << "treadbrawl: game controller \"" << known
-              << "\" has no mapping and is not used; add one to gamecontrollerdb.txt beside "
-                 "the game or in ~/.config/treadbrawl/"
-              << std::endl;
-  } else if (event.type == SDL_CONTROLLERDEVICEADDED) {
-    // "which" is a device index here; SDL may announce a pad twice at start-up.
-    SDL_GameController* pad = SDL_GameControllerOpen(event.cdevice.which);
+  if (event.type == SDL_JOYDEVICEADDED || event.type == SDL_CONTROLLERDEVICEADDED) {
+    // "which" is a device index here. A pad comes as a joystick and, when SDL has a mapping
+    // for it, again as a controller; a mapping added after the pad came has only the first.
+    int index = event.type == SDL_JOYDEVICEADDED ? event.jdevice.which : event.cdevice.which;
+    if (!SDL_IsGameController(index)) {
+      if (event.type == SDL_JOYDEVICEADDED) NameUnmapped(index);
+      return;
+    }
+    SDL_GameController* pad = SDL_GameControllerOpen(index);
     if (pad == nullptr) return;
     SDL_JoystickID id = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad));
     if (id < 0 || pads_.count(id) != 0) {
@@ -190,6 +185,16 @@ void SdlKeyState::HandleEvent(const SDL_Event& event) {
     slots_.Disconnect(it->first);
     pads_.erase(it);
   }
+}
+
+void SdlKeyState::NameUnmapped(int index) {
+  const char* name = SDL_JoystickNameForIndex(index);
+  std::string known = name != nullptr ? name : "unnamed";
+  if (!named_.insert(known).second) return;
+  warnings_ << "treadbrawl: game controller \"" << known
+            << "\" has no mapping and is not used; add one to gamecontrollerdb.txt beside the "
+               "game or in ~/.config/treadbrawl/"
+            << std::endl;
 }
 
 }  // namespace tb

@@ -100,6 +100,9 @@ class SdlKeyState final : public KeyState {
   int ConnectedPads() const { return static_cast<int>(pads_.size()); }
 
  private:
+  // Says once per name that a pad cannot be used for want of a mapping.
+  void NameUnmapped(int index);
+
   KeyboardMap keyboard_;
   PadSlots slots_;
   std::map<SDL_JoystickID, SDL_GameController*> pads_;

@@ -69,6 +69,12 @@ bool OnSoftwareOpenGl(SDL_Renderer* renderer) {
   return false;
 }
 
+// An environment variable that is absent or empty.
+bool Unset(const char* name) {
+  const char* value = SDL_getenv(name);
+  return value == nullptr || *value == '\0';
+}
+
 }  // namespace
 
 bool HeadlessDriverAllowed(const std::string& driver, const char* requested) {
@@ -159,13 +165,19 @@ bool SdlGame::Open(int imageWidth, int imageHeight, const std::string& caption) 
   if (window_ != nullptr) return true;
   // Without a Wayland session, trying Wayland first only prints the library's complaint
   // ahead of our own message; take the other drivers in SDL's order.
-  bool noDisplay = SDL_getenv("DISPLAY") == nullptr && SDL_getenv("WAYLAND_DISPLAY") == nullptr;
-  if (SDL_getenv("SDL_VIDEODRIVER") == nullptr && SDL_getenv("WAYLAND_DISPLAY") == nullptr)
-    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,kmsdrm");
+  bool noWayland = Unset("WAYLAND_DISPLAY");
+  bool noDisplay = noWayland && Unset("DISPLAY");
+  bool ourDrivers = noWayland && Unset("SDL_VIDEODRIVER");
+  if (ourDrivers)  // an empty variable would win over an ordinary hint
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11,kmsdrm", SDL_HINT_OVERRIDE);
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    error_ =
-        std::string("cannot open a window: ") +
-        (noDisplay ? "no display found (DISPLAY and WAYLAND_DISPLAY are not set)" : SDL_GetError());
+    error_ = "cannot open a window: ";
+    if (noDisplay)
+      error_ += "no display found (DISPLAY and WAYLAND_DISPLAY are not set)";
+    else if (ourDrivers)
+      error_ += std::string("no display at DISPLAY=") + SDL_getenv("DISPLAY");
+    else
+      error_ += SDL_GetError();
     return false;
   }
   subsystems_ |= SDL_INIT_VIDEO;

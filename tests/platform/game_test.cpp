@@ -481,5 +481,19 @@ TEST(GameExecutable, WithoutADisplaySaysSoOnceAndFails) {
   EXPECT_EQ(r.errors.rfind("treadbrawl: cannot open a window: ", 0), 0u) << r.errors;
 }
 
+TEST(GameExecutable, WithNoDisplayAtAllItsOwnLineIsTheOnlyOne) {
+  // Empty counts as unset, for SDL as for the game.
+  ChildResult r = RunGameExecutable({{"SDL_VIDEODRIVER", ""},
+                                     {"DISPLAY", ""},
+                                     {"WAYLAND_DISPLAY", ""},
+                                     {"SDL_AUDIODRIVER", "dummy"},
+                                     {"TREADBRAWL_MAX_TICKS", "20"}});
+  EXPECT_TRUE(r.exited) << "killed by signal " << -r.status;
+  EXPECT_NE(r.status, 0);
+  EXPECT_EQ(r.errors,
+            "treadbrawl: cannot open a window: no display found (DISPLAY and WAYLAND_DISPLAY "
+            "are not set)\n");
+}
+
 }  // namespace
 }  // namespace tb

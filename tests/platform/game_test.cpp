@@ -355,6 +355,101 @@ TEST(GameLoop, RunsToTheTickLimitShowingImageAndCaption) {
   std::remove(options.tickLogPath.c_str());
 }
 
+// Draws a white frame round the whole picture, to see where its edges land on the window.
+class FramedPicture final : public TickTarget {
+ public:
+  explicit FramedPicture(Raster& raster) : raster_(raster) {}
+  void Tick() override {
+    raster_.Clear();
+    float w = raster_.DrawableWidth() - 1, h = raster_.DrawableHeight() - 1;
+    raster_.SetPenWidth(1);
+    raster_.DrawLine(0, 0, w, 0, 0xFFFFFF);
+    raster_.LineTo(w, h, 0xFFFFFF);
+    raster_.LineTo(0, h, 0xFFFFFF);
+    raster_.LineTo(0, 0, 0xFFFFFF);
+  }
+  void KeyDown(uint16_t, int) override {}
+  bool Closed() const override { return false; }
+
+ private:
+  Raster& raster_;
+};
+
+// The window's pixels after the loop, as 0xRRGGBB.
+std::vector<uint32_t> WindowPixels(SDL_Window* window, int& w, int& h) {
+  SDL_GetRendererOutputSize(SDL_GetRenderer(window), &w, &h);
+  std::vector<uint32_t> pixels(static_cast<size_t>(w) * h);
+  SDL_RenderReadPixels(SDL_GetRenderer(window), nullptr, SDL_PIXELFORMAT_RGB888, pixels.data(),
+                       w * 4);
+  for (uint32_t& p : pixels) p &= 0xFFFFFF;
+  return pixels;
+}
+
+TEST(GameLoop, FitModeFillsAWindowOfAnySizeSharply) {
+  Raster raster(582, 555);
+  GameOptions options;
+  options.maxTicks = 2;
+  SdlGame game(options);
+  ASSERT_TRUE(game.Open(raster.Width(), raster.Height(), raster.Caption())) << game.Error();
+  SDL_SetWindowSize(game.Window(), 1000, 900);  // 1.62x: limited by the height
+  FramedPicture picture(raster);
+  ASSERT_EQ(game.Run(picture, raster, nullptr), 0);
+  int w = 0, h = 0;
+  std::vector<uint32_t> pixels = WindowPixels(game.Window(), w, h);
+  ASSERT_EQ(w, 1000);
+  ASSERT_EQ(h, 900);
+  ImagePlacement place = PlaceImage(w, h, 582, 555, ScaleMode::kFit);
+  EXPECT_EQ(place.height, 900);
+  auto at = [&](int x, int y) { return pixels[static_cast<size_t>(y) * w + x]; };
+  int mid = w / 2;
+  // The frame's top and bottom lie on the window's first and last rows...
+  EXPECT_NE(at(mid, 0), 0u);
+  EXPECT_NE(at(mid, h - 1), 0u);
+  // ...its sides at the placement's edges, black outside.
+  EXPECT_NE(at(place.x, h / 2), 0u);
+  EXPECT_NE(at(place.x + place.width - 1, h / 2), 0u);
+  EXPECT_EQ(at(place.x - 1, h / 2), 0u);
+  EXPECT_EQ(at(place.x + place.width, h / 2), 0u);
+  // A one-pixel line at 1.62x spans one or two window pixels, never a blur wider than that.
+  int lit = 0;
+  for (int y = 0; y < 8; ++y) lit += at(mid, y) != 0;
+  EXPECT_GE(lit, 1);
+  EXPECT_LE(lit, 3);
+  EXPECT_EQ(at(mid, 10), 0u);
+}
+
+TEST(GameLoop, AltEnterTwiceReturnsToTheSameWindow) {
+  Raster raster(582, 555);
+  GameOptions options;
+  options.maxTicks = 3;
+  SdlGame game(options);
+  ASSERT_TRUE(game.Open(raster.Width(), raster.Height(), raster.Caption())) << game.Error();
+  int minW = 0, minH = 0;
+  SDL_GetWindowMinimumSize(game.Window(), &minW, &minH);
+  EXPECT_EQ(minW, 582);  // never smaller than the picture at 1x
+  EXPECT_EQ(minH, 555);
+  SDL_SetWindowSize(game.Window(), 700, 650);
+  SDL_SetWindowPosition(game.Window(), 20, 30);
+  FramedPicture picture(raster);
+  PushKey(SDL_SCANCODE_RETURN, SDLK_RETURN, KMOD_LALT);
+  ASSERT_EQ(game.Run(picture, raster, nullptr), 0);
+  EXPECT_TRUE(game.FullScreen());
+  PushKey(SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER, KMOD_RALT);
+  ASSERT_EQ(game.Run(picture, raster, nullptr), 0);
+  EXPECT_FALSE(game.FullScreen());
+  int w = 0, h = 0, x = 0, y = 0;
+  SDL_GetWindowSize(game.Window(), &w, &h);
+  SDL_GetWindowPosition(game.Window(), &x, &y);
+  EXPECT_EQ(w, 700);
+  EXPECT_EQ(h, 650);
+  EXPECT_EQ(x, 20);
+  EXPECT_EQ(y, 30);
+  int outW = 0, outH = 0;
+  WindowPixels(game.Window(), outW, outH);
+  EXPECT_EQ(outW, 700);
+  EXPECT_EQ(outH, 650);
+}
+
 TEST(GameLoop, EscapeWithShiftGoesToTheGameAltEnterDoesNot) {
   Raster raster(582, 555);
   GameOptions options;

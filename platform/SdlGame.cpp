@@ -128,13 +128,13 @@ ImagePlacement PlaceImage(int outputWidth, int outputHeight, int imageWidth, int
 WindowSize InitialWindowSize(int usableWidth, int usableHeight, int imageWidth, int imageHeight,
                              ScaleMode mode) {
   int w = usableWidth - kFrameWidth, h = usableHeight - kFrameHeight;
-  if (mode == ScaleMode::kFit) {
-    w = w * 9 / 10;
-    h = h * 9 / 10;
-  }
-  ImagePlacement p = PlaceImage(w, h, imageWidth, imageHeight, mode);
-  if (p.width < imageWidth || p.height < imageHeight) return {imageWidth, imageHeight};
-  return {p.width, p.height};
+  ImagePlacement whole = PlaceImage(w, h, imageWidth, imageHeight, ScaleMode::kWhole);
+  // A whole multiple is exact and the cheapest to show; it does when it is large enough.
+  if (mode == ScaleMode::kWhole || 2 * whole.height >= usableHeight)
+    return {whole.width, whole.height};
+  ImagePlacement fit = PlaceImage(w * 9 / 10, h * 9 / 10, imageWidth, imageHeight, mode);
+  if (fit.width < imageWidth || fit.height < imageHeight) return {imageWidth, imageHeight};
+  return {fit.width, fit.height};
 }
 
 void TickSchedule::Started(SteadyTime now, bool waited) {

@@ -184,15 +184,17 @@ TEST(ImageScale, FitModeFillsTheScreenSharply) {
 
 TEST(ImageScale, FirstWindowIsLargeButLeavesRoomForTheFrame) {
   const ScaleMode fit = ScaleMode::kFit, whole = ScaleMode::kWhole;
-  // 1920 x 1080 with a panel: at least half the screen's height.
-  WindowSize hd = InitialWindowSize(1920, 1040, 582, 555, fit);
-  EXPECT_GE(hd.height, 540);
-  EXPECT_LE(hd.height, 1040 - 48);
-  EXPECT_NEAR(hd.width * 555.0 / 582, hd.height, 1.0);
-  EXPECT_EQ(InitialWindowSize(2560, 1400, 582, 555, fit).height, 1110);   // 2x
-  EXPECT_EQ(InitialWindowSize(3840, 2100, 582, 555, fit).height, 1665);   // 3x
-  EXPECT_EQ(InitialWindowSize(800, 600, 582, 555, fit).height, 555);      // never below 1x
-  EXPECT_EQ(InitialWindowSize(1920, 1040, 582, 555, whole).height, 555);  // 2x needs 1110
+  // At least half the desktop's height: a whole multiple where one is that large...
+  EXPECT_EQ(InitialWindowSize(1920, 1080, 582, 555, fit).height, 555);
+  EXPECT_EQ(InitialWindowSize(2560, 1400, 582, 555, fit).height, 1110);  // 2x
+  EXPECT_EQ(InitialWindowSize(3840, 2100, 582, 555, fit).height, 1665);  // 3x
+  EXPECT_EQ(InitialWindowSize(1366, 740, 582, 555, fit).height, 555);
+  // ...otherwise nine tenths of the largest fit, keeping the shape.
+  WindowSize tall = InitialWindowSize(1920, 1150, 582, 555, fit);
+  EXPECT_EQ(tall.height, (1150 - 48) * 9 / 10);
+  EXPECT_NEAR(tall.width * 555.0 / 582, tall.height, 1.0);
+  EXPECT_EQ(InitialWindowSize(1920, 1150, 582, 555, whole).height, 555);
+  EXPECT_EQ(InitialWindowSize(800, 600, 582, 555, fit).height, 555);  // never below 1x
   EXPECT_EQ(InitialWindowSize(2560, 1400, 582, 555, whole).height, 1110);
   EXPECT_EQ(InitialWindowSize(1164 + 4, 1110 + 4, 582, 555, whole).height, 555);  // no frame
 }

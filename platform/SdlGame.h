@@ -47,7 +47,7 @@ struct ImagePlacement {
   }
 };
 ImagePlacement PlaceImage(int outputWidth, int outputHeight, int imageWidth, int imageHeight,
-                          ScaleMode mode = ScaleMode::kWhole);
+                          ScaleMode mode);
 // The size of the window's client area at start on a desktop with this usable area, leaving
 // room for the window frame: the largest whole multiple that fits, or in fit mode, when that
 // is less than half the desktop's height, nine tenths of the largest fit. Never below 1x.

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -387,12 +388,20 @@ std::vector<uint32_t> WindowPixels(SDL_Window* window, int& w, int& h) {
   return pixels;
 }
 
+// A window for the raster that stops after the given number of ticks.
+std::unique_ptr<SdlGame> OpenWindow(const Raster& raster, long ticks) {
+  GameOptions options;
+  options.maxTicks = ticks;
+  auto game = std::make_unique<SdlGame>(options);
+  EXPECT_TRUE(game->Open(raster.Width(), raster.Height(), raster.Caption())) << game->Error();
+  return game;
+}
+
 TEST(GameLoop, FitModeFillsAWindowOfAnySizeSharply) {
   Raster raster(582, 555);
-  GameOptions options;
-  options.maxTicks = 2;
-  SdlGame game(options);
-  ASSERT_TRUE(game.Open(raster.Width(), raster.Height(), raster.Caption())) << game.Error();
+  std::unique_ptr<SdlGame> window = OpenWindow(raster, 2);
+  SdlGame& game = *window;
+  ASSERT_NE(game.Window(), nullptr);
   SDL_SetWindowSize(game.Window(), 1000, 900);  // 1.62x: limited by the height
   FramedPicture picture(raster);
   ASSERT_EQ(game.Run(picture, raster, nullptr), 0);
@@ -422,10 +431,9 @@ TEST(GameLoop, FitModeFillsAWindowOfAnySizeSharply) {
 
 TEST(GameLoop, AltEnterTwiceReturnsToTheSameWindow) {
   Raster raster(582, 555);
-  GameOptions options;
-  options.maxTicks = 3;
-  SdlGame game(options);
-  ASSERT_TRUE(game.Open(raster.Width(), raster.Height(), raster.Caption())) << game.Error();
+  std::unique_ptr<SdlGame> window = OpenWindow(raster, 3);
+  SdlGame& game = *window;
+  ASSERT_NE(game.Window(), nullptr);
   int minW = 0, minH = 0;
   SDL_GetWindowMinimumSize(game.Window(), &minW, &minH);
   EXPECT_EQ(minW, 582);  // never smaller than the picture at 1x

@@ -86,13 +86,8 @@ void BM_HitThings(benchmark::State& state) {
 }
 BENCHMARK(BM_HitThings)->Arg(0)->Arg(1);
 
-// Blocks and balls on a grid that keeps them apart, in a drawing area large enough for them.
-void BM_TickWithThings(benchmark::State& state) {
-  const int count = static_cast<int>(state.range(0));
-  int side = 1;
-  while (side * side < count) ++side;
-  tb::Raster raster(side * 60 + 40, side * 60 + 40);
-  World w(raster);
+// Blocks and balls on a grid that keeps them apart (the drawing area must hold them).
+void AddThings(World& w, int count, int side) {
   w.form.BeginWithoutArena();
   for (int i = 0; i < count; ++i) {
     auto t = std::make_shared<tb::Thing>(w.form);
@@ -112,10 +107,53 @@ void BM_TickWithThings(benchmark::State& state) {
     }
     w.form.RegisterThing(t);
   }
+}
+
+int SideFor(int count) {
+  int side = 1;
+  while (side * side < count) ++side;
+  return side;
+}
+
+void BM_TickWithThings(benchmark::State& state) {
+  const int count = static_cast<int>(state.range(0));
+  const int side = SideFor(count);
+  tb::Raster raster(side * 60 + 40, side * 60 + 40);
+  World w(raster);
+  AddThings(w, count, side);
   for (auto _ : state) w.Tick();
   state.counters["things"] = count;
 }
 BENCHMARK(BM_TickWithThings)->Arg(16)->Arg(64)->Arg(256)->Arg(1024)->Unit(benchmark::kMicrosecond);
+
+// Taking a snapshot and restoring it, on the default arena after a second of play (0) and
+// on a crowded one of 750 things.
+void BM_SnapshotAndRestore(benchmark::State& state) {
+  const int count = static_cast<int>(state.range(0));
+  const int side = SideFor(count);
+  NullSurface surface;
+  World w(surface);
+  if (count > 0) AddThings(w, count, side);
+  for (int i = 0; i < 50; ++i) w.Tick();
+  tb::Snapshot snap;
+  for (auto _ : state) {
+    w.form.TakeSnapshot(snap);
+    w.form.RestoreSnapshot(snap);
+  }
+  state.counters["things"] = static_cast<double>(w.form.ThingCollection.Count());
+}
+BENCHMARK(BM_SnapshotAndRestore)->Arg(0)->Arg(750)->Unit(benchmark::kMicrosecond);
+
+void BM_SnapshotOnly(benchmark::State& state) {
+  const int count = static_cast<int>(state.range(0));
+  NullSurface surface;
+  World w(surface);
+  if (count > 0) AddThings(w, count, SideFor(count));
+  for (int i = 0; i < 50; ++i) w.Tick();
+  tb::Snapshot snap;
+  for (auto _ : state) w.form.TakeSnapshot(snap);
+}
+BENCHMARK(BM_SnapshotOnly)->Arg(0)->Arg(750)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -120,7 +120,7 @@ void Thing::SeparateThings(Thing& Other, int32_t& CrashX, int32_t& CrashY) {
     SeparationTotal = SeparationTotal + step;
     SeparationCount = SeparationCount + 1;
   }
-  Form->DrawingSurface().SetCaption(SeparationCaption(SeparationTotal, SeparationCount));
+  Form->SetCaption(SeparationCaption(SeparationTotal, SeparationCount));
   if (Rectangle) FindPoints();
   if (Other.Rectangle) Other.FindPoints();
 }

@@ -1,5 +1,6 @@
 #include "shell/MainFrm.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "geometry/Module1.h"
@@ -17,9 +18,76 @@ MainFrm::MainFrm(Surface& surface, KeyState& keys, SoundPlayer& sound, Clock& cl
       clock_(clock),
       random_(random),
       exeFolder_(std::move(exeFolder)) {
-  surface_.SetCaption("Form1");
+  SetCaption("Form1");
   // The contact state is shared by the module; a new game must not see an old game's.
   Module1::Contact = {};
+}
+
+void MainFrm::SetCaption(const std::string& text) {
+  caption_ = text;
+  surface_.SetCaption(text);
+}
+
+Snapshot MainFrm::TakeSnapshot() const {
+  Snapshot s;
+  TakeSnapshot(s);
+  return s;
+}
+
+void MainFrm::TakeSnapshot(Snapshot& s) const {
+  s.Things.clear();
+  s.OutOfWorld.clear();
+  s.Players.clear();
+  std::vector<Thing*> items = ThingCollection.Items();
+  s.Things.reserve(items.size());
+  for (const Thing* t : items) s.Things.push_back(*t);
+  for (const auto& [colour, thing] : PlayerCollection) {
+    Snapshot::Player p;
+    p.Colour = colour;
+    auto at = std::find(items.begin(), items.end(), thing.get());
+    p.InWorld = at != items.end();
+    if (p.InWorld) {
+      p.Index = static_cast<uint32_t>(at - items.begin());
+    } else {
+      p.Index = static_cast<uint32_t>(s.OutOfWorld.size());
+      s.OutOfWorld.push_back(*thing);
+    }
+    s.Players.push_back(std::move(p));
+  }
+  s.IDCount = IDCount;
+  s.GameStarted = GameStarted;
+  s.RandomState = random_.SaveState();
+  s.Contact = Module1::Contact;
+  s.Caption = caption_;
+}
+
+void MainFrm::RestoreSnapshot(const Snapshot& s) {
+  // Clearing drops the collision grid and everything it remembered; adding refiles each thing.
+  ThingCollection.Clear();
+  PlayerCollection.clear();
+  std::vector<std::shared_ptr<Thing>> made;
+  made.reserve(s.Things.size());
+  for (const Thing& t : s.Things) {
+    auto copy = std::make_shared<Thing>(t);
+    copy->Adopt(*this);
+    ThingCollection.Add(copy->ID, copy);
+    made.push_back(std::move(copy));
+  }
+  for (const Snapshot::Player& p : s.Players) {
+    std::shared_ptr<Thing> thing;
+    if (p.InWorld && p.Index < made.size()) {
+      thing = made[p.Index];
+    } else if (!p.InWorld && p.Index < s.OutOfWorld.size()) {
+      thing = std::make_shared<Thing>(s.OutOfWorld[p.Index]);
+      thing->Adopt(*this);
+    }
+    if (thing) PlayerCollection[p.Colour] = std::move(thing);
+  }
+  IDCount = s.IDCount;
+  GameStarted = s.GameStarted;
+  random_.RestoreState(s.RandomState);
+  Module1::Contact = s.Contact;
+  SetCaption(s.Caption);
 }
 
 void MainFrm::Load() { random_.Randomize(clock_.Now()); }

@@ -8,6 +8,7 @@
 
 #include "render/Surface.h"
 #include "shell/Platform.h"
+#include "shell/Snapshot.h"
 #include "shell/ThingCollection.h"
 #include "world/Thing.h"
 
@@ -48,6 +49,15 @@ class MainFrm {
   int32_t IssuedIDs() const { return IDCount; }
   bool Started() const { return GameStarted; }
 
+  // The window title, kept here so that it belongs to the game's state.
+  void SetCaption(const std::string& text);
+  const std::string& Caption() const { return caption_; }
+
+  // The whole game as a value, and back; only between ticks.
+  Snapshot TakeSnapshot() const;
+  void TakeSnapshot(Snapshot& into) const;  // reusing the snapshot's storage
+  void RestoreSnapshot(const Snapshot& snapshot);
+
   // Free-place retries that arena set-up may spend on all its blocks and balls together:
   // no ordinary window and seed comes near it (the most seen is some 30,000 for one block),
   // and a window too small for the arena leaves the rest out instead of hanging.
@@ -76,6 +86,7 @@ class MainFrm {
   RandomSource& random_;
   std::string exeFolder_;
   bool closed_ = false;
+  std::string caption_;
 
   std::map<std::string, std::shared_ptr<Thing>> PlayerCollection;
   int32_t IDCount = 0;

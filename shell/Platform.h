@@ -34,6 +34,9 @@ class RandomSource {
   virtual void Randomize(float clockNow) = 0;
   // Uniform in [0, 1), never 1.
   virtual float Draw() = 0;
+  // The generator's whole state, so that a saved game draws on exactly as it would have.
+  virtual uint64_t SaveState() const = 0;
+  virtual void RestoreState(uint64_t state) = 0;
 };
 
 }  // namespace tb

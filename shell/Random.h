@@ -27,6 +27,8 @@ class Pcg32 final : public RandomSource {
     return (xorshifted >> rot) | (xorshifted << ((32u - rot) & 31u));
   }
   float Draw() override { return static_cast<float>(Next() >> 8) * (1.0f / 16777216.0f); }
+  uint64_t SaveState() const override { return state_; }
+  void RestoreState(uint64_t state) override { state_ = state; }
 
  private:
   static constexpr uint64_t kInc = 1442695040888963407ULL;

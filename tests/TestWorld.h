@@ -59,6 +59,9 @@ struct QueuedRandom : tb::RandomSource {
     queue.pop_front();
     return r;
   }
+  // The queue is the test's own business; only the generator behind it is saved.
+  uint64_t SaveState() const override { return rest.SaveState(); }
+  void RestoreState(uint64_t state) override { rest.RestoreState(state); }
 };
 
 // Reference to a field of a thing by its name (private ones included).

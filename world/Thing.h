@@ -35,6 +35,13 @@ using Corners = std::array<int32_t, 5>;
 class Thing {
  public:
   explicit Thing(MainFrm& form) : Form(&form) {}
+  // A thing of no window, as a snapshot holds it; Adopt gives it one.
+  Thing() = default;
+  // Makes this thing (a copy from a snapshot) one of the form's, filed in no grid yet.
+  void Adopt(MainFrm& form) {
+    Form = &form;
+    IndexEntry = -1;
+  }
 
   // Public fields, read and written directly by the window and by other things.
   int32_t Width = 0;
@@ -111,7 +118,7 @@ class Thing {
   bool HitNearThings(std::vector<SpatialIndex::Candidate>& near, bool JustResults, bool& HitFlag,
                      bool& OwnGrenade, bool& Result, bool& Touched, uint8_t& Tests);
 
-  MainFrm* Form;
+  MainFrm* Form = nullptr;
   // Where the collision grid keeps this thing; not part of the game's state.
   friend class SpatialIndex;
   int32_t IndexEntry = -1;

@@ -1,0 +1,50 @@
+#pragma once
+// The complete state of a game as a value: taken from a running window and put back into
+// one, it continues exactly the game that never stopped. Derived helpers (the collision
+// grid, remembered quiet looks) are not part of it; restoring rebuilds them.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "geometry/Module1.h"
+#include "world/Thing.h"
+
+namespace tb {
+
+struct Snapshot {
+  // Where a player's vehicle is: in the collection, or out of the world once destroyed.
+  struct Player {
+    std::string Colour;
+    bool InWorld = true;
+    uint32_t Index = 0;  // into Things when in the world, else into OutOfWorld
+  };
+  std::vector<Thing> Things;  // the collection, in its order
+  std::vector<Thing> OutOfWorld;
+  std::vector<Player> Players;  // by colour name, in name order
+  int32_t IDCount = 0;
+  bool GameStarted = false;
+  uint64_t RandomState = 0;
+  Module1::ContactState Contact;
+  std::string Caption;
+};
+
+// The snapshot file's format version; a file of another version is refused, not guessed at.
+inline constexpr uint32_t kSnapshotVersion = 1;
+
+// The versioned binary form: magic, version, length, body, checksum.
+std::string SerializeSnapshot(const Snapshot& snapshot);
+// False with a one-line description of the problem (truncated, other version, corrupted).
+bool ParseSnapshot(const std::string& bytes, Snapshot& snapshot, std::string& problem);
+
+// Every field of a thing, in VisitFields order; shared by snapshots and replays.
+class ByteWriter;
+class ByteReader;
+void WriteThing(ByteWriter& out, const Thing& thing);
+bool ReadThing(ByteReader& in, Thing& thing);
+
+// Reads a whole file, at most maxSize bytes; false with the problem when it cannot.
+bool ReadWholeFile(const std::string& path, size_t maxSize, std::string& bytes,
+                   std::string& problem);
+bool WriteWholeFile(const std::string& path, const std::string& bytes, std::string& problem);
+
+}  // namespace tb

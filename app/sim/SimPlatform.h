@@ -6,6 +6,7 @@
 
 #include "app/sim/Script.h"
 #include "shell/Platform.h"
+#include "shell/TickClock.h"
 
 namespace tb::sim {
 
@@ -40,22 +41,6 @@ class RecordingSoundPlayer final : public SoundPlayer {
   std::vector<SoundEvent> log_;
 };
 
-// Game time that moves on by exactly one frame (0.02 s) per tick and stands still within it.
-class SimClock final : public Clock {
- public:
-  explicit SimClock(double start) : start_(start) {}
-  void SetTick(int64_t tick) { tick_ = tick; }
-  int64_t Tick() const { return tick_; }
-  // Computed afresh from the tick in double, so no error builds up over a long run.
-  float Now() override {
-    return static_cast<float>(start_ + static_cast<double>(tick_) * kSecondsPerTick);
-  }
-
-  static constexpr double kSecondsPerTick = 0.02;
-
- private:
-  double start_;
-  int64_t tick_ = 0;
-};
+using SimClock = TickClock;
 
 }  // namespace tb::sim

@@ -1,0 +1,243 @@
+#include "net/Rollback.h"
+
+#include <algorithm>
+
+#include "geometry/Module1.h"
+#include "shell/Controls.h"
+#include "shell/WorldHash.h"
+
+namespace tb::net {
+
+namespace {
+
+// The five keys of a table in the order of the mask's bits.
+std::array<uint8_t, 5> KeysInBitOrder(const PlayerKeys& t) {
+  return {t.Right, t.Left, t.Forward, t.Backward, t.Fire};
+}
+
+// For each virtual key, the seat and bit it stands for (seat -1: no player's key).
+struct KeyOwners {
+  std::array<int8_t, 256> seat;
+  std::array<uint8_t, 256> bit{};
+  KeyOwners() {
+    seat.fill(-1);
+    for (int s = 0; s < kSeats; ++s) {
+      std::array<uint8_t, 5> keys = KeysInBitOrder(kPlayerKeys[s]);
+      for (int b = 0; b < 5; ++b) {
+        seat[keys[b]] = static_cast<int8_t>(s);
+        bit[keys[b]] = static_cast<uint8_t>(1u << b);
+      }
+    }
+  }
+};
+
+const KeyOwners& Owners() {
+  static const KeyOwners owners;
+  return owners;
+}
+
+// The game keeps one contact state for every window; each match brings its own in and out.
+class ContactScope {
+ public:
+  explicit ContactScope(Module1::ContactState& mine) : mine_(mine), theirs_(Module1::Contact) {
+    Module1::Contact = mine_;
+  }
+  ~ContactScope() {
+    mine_ = Module1::Contact;
+    Module1::Contact = theirs_;
+  }
+  ContactScope(const ContactScope&) = delete;
+  ContactScope& operator=(const ContactScope&) = delete;
+
+ private:
+  Module1::ContactState& mine_;
+  Module1::ContactState theirs_;
+};
+
+}  // namespace
+
+uint8_t MaskFromKeys(const KeyState& keys, const PlayerKeys& table) {
+  uint8_t mask = 0;
+  std::array<uint8_t, 5> codes = KeysInBitOrder(table);
+  for (int b = 0; b < 5; ++b)
+    if (keys.IsKeyDown(codes[b])) mask = static_cast<uint8_t>(mask | (1u << b));
+  return mask;
+}
+
+bool MaskKeyState::IsKeyDown(uint8_t virtualKey) const {
+  const KeyOwners& o = Owners();
+  int8_t seat = o.seat[virtualKey];
+  return seat >= 0 && (keys_[seat] & o.bit[virtualKey]) != 0;
+}
+
+void GatedSurface::Clear() {
+  if (open_) real_.Clear();
+}
+void GatedSurface::SetPenWidth(int16_t width) {
+  if (open_) real_.SetPenWidth(width);
+}
+void GatedSurface::PlotPoint(float x, float y) {
+  if (open_) real_.PlotPoint(x, y);
+}
+void GatedSurface::PlotPoint(float x, float y, int32_t colour) {
+  if (open_) real_.PlotPoint(x, y, colour);
+}
+void GatedSurface::LineTo(float x, float y, int32_t colour) {
+  if (open_) real_.LineTo(x, y, colour);
+}
+void GatedSurface::DrawLine(float x1, float y1, float x2, float y2, int32_t colour) {
+  if (open_) real_.DrawLine(x1, y1, x2, y2, colour);
+}
+void GatedSurface::SetFillColor(int32_t colour) {
+  if (open_) real_.SetFillColor(colour);
+}
+void GatedSurface::FloodFill(int32_t x, int32_t y, int32_t colour) {
+  if (open_) real_.FloodFill(x, y, colour);
+}
+
+RollbackGame::RollbackGame(Surface& screen, SoundPlayer& sound, uint64_t seed, double clockStart,
+                           std::string exeFolder)
+    : surface_(screen),
+      sound_(sound),
+      clock_(clockStart),
+      random_(seed, true),
+      form_(surface_, keys_, sound_, clock_, random_, std::move(exeFolder)) {
+  end_.fill(kNoEnd);
+  snapshotTick_.fill(-1);
+  ContactScope scope(contact_);
+  Module1::Contact = {};
+  clock_.SetTick(0);
+  form_.Load();
+  form_.TakeSnapshot(snapshots_[0]);
+  snapshotTick_[0] = 0;
+}
+
+void RollbackGame::SetSeats(uint8_t localSeats, uint8_t idleSeats) {
+  local_ = static_cast<uint8_t>(localSeats & kAllSeats);
+  for (int s = 0; s < kSeats; ++s) {
+    if (idleSeats & ~local_ & (1u << s)) end_[s] = 0;
+  }
+}
+
+int64_t RollbackGame::Synced() const {
+  int64_t synced = tick_;
+  for (int s = 0; s < kSeats; ++s) {
+    if (known_[s] >= end_[s]) continue;  // no more keys to wait for
+    synced = std::min(synced, known_[s]);
+  }
+  return synced;
+}
+
+uint8_t RollbackGame::KeysOf(uint8_t seat, int64_t tick) const {
+  if (seat >= kSeats || tick < 1 || tick > known_[seat] || tick > end_[seat]) return 0;
+  if (tick <= known_[seat] - kKeyRing) return 0;  // no longer kept
+  return keyRing_[seat][tick % kKeyRing];
+}
+
+uint8_t RollbackGame::Guess(uint8_t seat, int64_t tick) const {
+  if (tick > end_[seat]) return 0;
+  int64_t from = std::min(tick, known_[seat]);
+  return from < 1 ? 0 : keyRing_[seat][from % kKeyRing];
+}
+
+bool RollbackGame::CanAdvance() const {
+  if (lastTick_ > 0 && tick_ >= lastTick_) return false;
+  return tick_ + 1 - Synced() <= kMaxAhead;
+}
+
+void RollbackGame::Advance(const TickKeys& localKeys) {
+  if (rollbackFrom_ != 0 && !Reconcile(false)) return;
+  const int64_t t = tick_ + 1;
+  for (uint8_t s = 0; s < kSeats; ++s) {
+    if (!(local_ & (1u << s))) continue;
+    keyRing_[s][t % kKeyRing] = localKeys[s] & kKeyBits;
+    known_[s] = t;
+  }
+  tick_ = t;
+  Simulate(t, true, true);
+}
+
+bool RollbackGame::AddKeys(uint8_t seat, int64_t first, const uint8_t* keys, size_t count) {
+  if (seat >= kSeats || (local_ & (1u << seat)) || end_[seat] == 0 || first < 1) return false;
+  if (first > known_[seat] + 1) return false;  // a gap: the sender repeats them later
+  const int64_t limit = Synced() + kKeyRing / 2;
+  for (size_t i = 0; i < count; ++i) {
+    const int64_t t = first + static_cast<int64_t>(i);
+    if (t <= known_[seat]) continue;  // known already: the first word stands
+    if (t > end_[seat]) break;
+    if (t > limit) return false;
+    const uint8_t k = keys[i] & kKeyBits;
+    keyRing_[seat][t % kKeyRing] = k;
+    known_[seat] = t;
+    if (t <= tick_ && played_[seat][t % kKeyRing] != k)
+      rollbackFrom_ = rollbackFrom_ == 0 ? t : std::min(rollbackFrom_, t);
+  }
+  return true;
+}
+
+void RollbackGame::DropSeat(uint8_t seat, int64_t lastTick) {
+  if (seat >= kSeats || (local_ & (1u << seat)) || end_[seat] != kNoEnd) return;
+  // Keys every tick up to Synced was played with stay as they were.
+  lastTick = std::max(lastTick, Synced());
+  end_[seat] = lastTick;
+  known_[seat] = std::min(known_[seat], lastTick);
+  for (int64_t t = lastTick + 1; t <= tick_; ++t) {
+    if (played_[seat][t % kKeyRing] != 0) {
+      rollbackFrom_ = rollbackFrom_ == 0 ? t : std::min(rollbackFrom_, t);
+      break;
+    }
+  }
+}
+
+bool RollbackGame::Reconcile(bool drawPresent) {
+  if (rollbackFrom_ == 0) return true;
+  const int64_t from = rollbackFrom_;
+  rollbackFrom_ = 0;
+  const int64_t base = from - 1;
+  const Snapshot& snap = snapshots_[base % kSnapshots];
+  if (snapshotTick_[base % kSnapshots] != base) {
+    problem_ = "cannot go back to tick " + std::to_string(base);
+    return false;
+  }
+  {
+    ContactScope scope(contact_);
+    form_.RestoreSnapshot(snap);
+  }
+  for (int64_t t = from; t <= tick_; ++t) Simulate(t, drawPresent && t == tick_, false);
+  const int64_t depth = tick_ - base;
+  stats_.rollbacks += 1;
+  stats_.replayedTicks += depth;
+  stats_.deepest = std::max(stats_.deepest, depth);
+  return true;
+}
+
+void RollbackGame::Simulate(int64_t tick, bool draw, bool sound) {
+  ContactScope scope(contact_);
+  surface_.Open(draw);
+  sound_.Open(sound);
+  TickKeys keys{};
+  for (uint8_t s = 0; s < kSeats; ++s) {
+    keys[s] = Guess(s, tick);
+    played_[s][tick % kKeyRing] = keys[s];
+  }
+  keys_.Set(keys);
+  clock_.SetTick(tick);
+  form_.Timer1Tick();
+  surface_.Open(true);
+  sound_.Open(true);
+  form_.TakeSnapshot(snapshots_[tick % kSnapshots]);
+  snapshotTick_[tick % kSnapshots] = tick;
+  if (tick % kHashEvery == 0) hashes_[(tick / kHashEvery) % hashes_.size()] = {tick, CurrentHash()};
+}
+
+bool RollbackGame::FinalHash(int64_t tick, uint64_t& hash) const {
+  if (tick < 1 || tick > Synced() || (rollbackFrom_ != 0 && rollbackFrom_ <= tick)) return false;
+  const HashEntry& e = hashes_[(tick / kHashEvery) % hashes_.size()];
+  if (e.tick != tick) return false;
+  hash = e.hash;
+  return true;
+}
+
+uint64_t RollbackGame::CurrentHash() const { return WorldHash(form_); }
+
+}  // namespace tb::net

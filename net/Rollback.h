@@ -1,0 +1,169 @@
+#pragma once
+// One match played with rollback: the local seats' keys act at once, the others' are guessed
+// (their last known keys); when the real keys of a past tick differ from the guess, the
+// world goes back to that tick's snapshot and plays forward again, unseen and unheard.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "net/Protocol.h"
+#include "render/Surface.h"
+#include "shell/Controls.h"
+#include "shell/MainFrm.h"
+#include "shell/Platform.h"
+#include "shell/Random.h"
+#include "shell/Snapshot.h"
+#include "shell/TickClock.h"
+
+namespace tb::net {
+
+// The keys of every seat on one tick, as the five-bit masks of the messages.
+using TickKeys = std::array<uint8_t, kSeats>;
+
+// The mask of one player's five keys held on `keys` under the given key table.
+uint8_t MaskFromKeys(const KeyState& keys, const PlayerKeys& table);
+
+// The game's keyboard on one tick, made from the seats' masks.
+class MaskKeyState final : public KeyState {
+ public:
+  void Set(const TickKeys& keys) { keys_ = keys; }
+  bool IsKeyDown(uint8_t virtualKey) const override;
+
+ private:
+  TickKeys keys_{};
+};
+
+// A surface that draws only while open; its size is always the real one's, as the world
+// depends on it.
+class GatedSurface final : public Surface {
+ public:
+  explicit GatedSurface(Surface& real) : real_(real) {}
+  void Open(bool open) { open_ = open; }
+  void Clear() override;
+  void SetPenWidth(int16_t width) override;
+  void PlotPoint(float x, float y) override;
+  void PlotPoint(float x, float y, int32_t colour) override;
+  void LineTo(float x, float y, int32_t colour) override;
+  void DrawLine(float x1, float y1, float x2, float y2, int32_t colour) override;
+  void SetFillColor(int32_t colour) override;
+  void FloodFill(int32_t x, int32_t y, int32_t colour) override;
+  int32_t BackgroundColor() const override { return real_.BackgroundColor(); }
+  float DrawableWidth() const override { return real_.DrawableWidth(); }
+  float DrawableHeight() const override { return real_.DrawableHeight(); }
+  // The title always follows the game, so it is right after a silent replay too.
+  void SetCaption(const std::string& text) override { real_.SetCaption(text); }
+
+ private:
+  Surface& real_;
+  bool open_ = true;
+};
+
+// A sound player that plays only while open.
+class GatedSound final : public SoundPlayer {
+ public:
+  explicit GatedSound(SoundPlayer& real) : real_(real) {}
+  void Open(bool open) { open_ = open; }
+  void PlaySoundFile(const std::string& path) override {
+    if (open_) real_.PlaySoundFile(path);
+  }
+
+ private:
+  SoundPlayer& real_;
+  bool open_ = true;
+};
+
+// Figures of a match, for tests, benchmarks and the report at its end.
+struct RollbackStats {
+  int64_t rollbacks = 0;
+  int64_t replayedTicks = 0;
+  int64_t deepest = 0;  // ticks replayed by the largest rollback
+};
+
+class RollbackGame {
+ public:
+  // A peer never plays more than this many ticks past the last tick it has every key for.
+  static constexpr int64_t kMaxAhead = 8;
+  // Keys are kept for this many ticks; snapshots for kSnapshots.
+  static constexpr int64_t kKeyRing = 256;
+  static constexpr int64_t kSnapshots = 16;
+
+  RollbackGame(Surface& screen, SoundPlayer& sound, uint64_t seed, double clockStart,
+               std::string exeFolder);
+
+  // Which seats this peer plays and which nobody plays (no keys, ever); before tick 1.
+  void SetSeats(uint8_t localSeats, uint8_t idleSeats);
+  uint8_t LocalSeats() const { return local_; }
+
+  // The last tick played, and the last tick for which every seat's keys are known.
+  int64_t Tick() const { return tick_; }
+  int64_t Synced() const;
+  // The last tick of a seat's keys known without a gap (dropped seats: up to their end).
+  int64_t Known(uint8_t seat) const { return known_[seat]; }
+  uint8_t KeysOf(uint8_t seat, int64_t tick) const;
+
+  // Whether the next tick may be played now (it is never more than kMaxAhead past Synced,
+  // nor past `lastTick` when one was set).
+  bool CanAdvance() const;
+  void SetLastTick(int64_t lastTick) { lastTick_ = lastTick; }
+  // Plays the next tick with the local seats' keys (others' bits ignored), drawn and heard.
+  void Advance(const TickKeys& localKeys);
+
+  // The real keys of a remote seat from tick `first` on. Ticks already known are skipped
+  // (a repeated message changes nothing); returns false for keys that cannot be taken: a
+  // local or idle seat, a gap before them or ticks too far ahead.
+  bool AddKeys(uint8_t seat, int64_t first, const uint8_t* keys, size_t count);
+  // The seat's player left: after `lastTick` it holds no keys.
+  void DropSeat(uint8_t seat, int64_t lastTick);
+  bool Dropped(uint8_t seat) const { return end_[seat] != kNoEnd; }
+
+  // Replays from the earliest tick whose guess proved wrong, if any. The last replayed tick
+  // is drawn when `drawPresent`. False (with Problem()) if the snapshot needed is gone.
+  bool Reconcile(bool drawPresent);
+  const std::string& Problem() const { return problem_; }
+  // Whether every played tick was played with the keys known now.
+  bool Settled() const { return rollbackFrom_ == 0; }
+
+  // The world hash of a tick on which every seat's keys are known and were played; the
+  // match compares these every kHashEvery ticks. False while it is not known yet.
+  bool FinalHash(int64_t tick, uint64_t& hash) const;
+  // The hash of the world as it stands now.
+  uint64_t CurrentHash() const;
+
+  const RollbackStats& Stats() const { return stats_; }
+  MainFrm& Form() { return form_; }
+
+ private:
+  static constexpr int64_t kNoEnd = INT64_MAX;
+  struct HashEntry {
+    int64_t tick = -1;
+    uint64_t hash = 0;
+  };
+  // The keys a tick was played with (or would be now).
+  uint8_t Guess(uint8_t seat, int64_t tick) const;
+  void Simulate(int64_t tick, bool draw, bool sound);
+
+  GatedSurface surface_;
+  GatedSound sound_;
+  TickClock clock_;
+  Pcg32 random_;
+  MaskKeyState keys_;
+  MainFrm form_;
+  Module1::ContactState contact_{};
+
+  uint8_t local_ = 0;
+  int64_t tick_ = 0;
+  int64_t lastTick_ = 0;
+  int64_t rollbackFrom_ = 0;  // 0: every played tick was played with the keys known now
+  std::array<int64_t, kSeats> known_{};
+  std::array<int64_t, kSeats> end_;
+  std::array<std::array<uint8_t, kKeyRing>, kSeats> keyRing_{};
+  std::array<std::array<uint8_t, kKeyRing>, kSeats> played_{};
+  std::array<Snapshot, kSnapshots> snapshots_;
+  std::array<int64_t, kSnapshots> snapshotTick_{};
+  std::array<HashEntry, 8> hashes_{};
+  std::string problem_;
+  RollbackStats stats_;
+};
+
+}  // namespace tb::net

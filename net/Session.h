@@ -1,0 +1,120 @@
+#pragma once
+// One peer of an online match: the waiting room, then the match itself over any transport.
+// The host seats the joiners, checks the password and starts the match with its seed and
+// clock; during the match every peer sends its keys each frame (the host passes them on),
+// drops a peer that has gone silent and compares world hashes with the others.
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "net/Protocol.h"
+#include "net/Rollback.h"
+#include "net/Transport.h"
+
+namespace tb::net {
+
+struct SessionOptions {
+  bool host = false;
+  uint8_t seats = 0;  // seats wanted; 0: Green for the host, the next free one for a joiner
+  std::string password;
+  uint64_t seed = 1;            // the host's; joiners are told
+  double clockStart = 36000.0;  // the host's; joiners are told
+  std::string exeFolder = ".";
+  int64_t lastTick = 0;         // 0: the match goes on until closed
+  int64_t silenceUs = 3000000;  // a peer not heard from this long is dropped
+  int64_t microsPerTick = 20000;
+};
+
+enum class Phase { Joining, Waiting, Playing, Ended };
+
+struct SessionStats {
+  int64_t waitedFrames = 0;  // frames on which the next tick could not be played yet
+  int64_t driftFrames = 0;   // frames left out to fall back in step with the others
+};
+
+class Session {
+ public:
+  Session(Transport& transport, SessionOptions options, Surface& screen, SoundPlayer& sound);
+
+  // One frame, every 20 ms: reads the network and, during the match, plays at most one tick
+  // with the local seats' keys read from `keys`.
+  void Frame(int64_t nowUs, const KeyState& keys);
+  // The host starts the match (its Enter); false when not the host or not waiting.
+  bool Start();
+
+  Phase State() const { return phase_; }
+  // The line the window title shows outside the match.
+  std::string Title() const;
+  const std::string& EndReason() const { return endReason_; }
+  // Lines worth telling the player (a peer left, the match ended), taken once.
+  std::vector<std::string> TakeNotices();
+
+  uint8_t LocalSeats() const { return localSeats_; }
+  uint8_t TakenSeats() const { return taken_; }
+  RollbackGame* Game() { return game_.get(); }
+  const SessionStats& Stats() const { return stats_; }
+  // The tick after which a seat's keys ended because its player left, or -1.
+  int64_t DroppedAfter(uint8_t seat) const { return droppedAfter_[seat]; }
+
+ private:
+  struct Remote {
+    LinkId link = 0;
+    uint8_t seats = 0;  // the seats this link speaks for
+    bool welcomed = false;
+    int64_t lastHeardUs = 0;
+    std::array<int64_t, kSeats> acks{};
+    uint32_t echoMs = 0;
+    double roundTripMs = -1;
+    double advantage = 0;  // how many ticks we are ahead of it, smoothed
+    std::map<int64_t, uint64_t> hashes;
+  };
+
+  void Handle(const LinkEvent& e);
+  void HandleMessage(Remote& r, const Message& m);
+  void HandleHello(Remote& r, const Message& m, ReadResult read);
+  void HandleInputs(Remote& r, const Message& m);
+  void HandleHash(Remote& r, const Message& m);
+  void Refuse(Remote& r, const std::string& reason);
+  void BroadcastLobby();
+  void Begin(uint64_t seed, double clockStart, uint8_t seats);
+  void PlayFrame(const KeyState& keys);
+  void SendInputs();
+  void CheckHashes();
+  void DropRemote(Remote& r, const std::string& why);
+  void StopMatch(const std::string& reason);
+  void End(const std::string& reason);
+  void SendTo(Remote& r, const Message& m, Delivery d);
+  void RemoveRemote(LinkId link);
+  Remote* Find(LinkId link);
+  void ShowTitle();
+  uint32_t NowMs() const { return static_cast<uint32_t>(nowUs_ / 1000); }
+
+  Transport& transport_;
+  SessionOptions options_;
+  Surface& screen_;
+  SoundPlayer& sound_;
+  Phase phase_ = Phase::Joining;
+  int64_t nowUs_ = 0;
+  uint8_t localSeats_ = 0;
+  uint8_t taken_ = 0;
+  std::vector<Remote> remotes_;
+  std::unique_ptr<RollbackGame> game_;
+  std::string endReason_;
+  std::vector<std::string> notices_;
+  std::string shownTitle_;
+  std::map<int64_t, uint64_t> ownHashes_;
+  int64_t nextHash_ = kHashEvery;
+  int64_t lastDriftTick_ = 0;
+  std::array<int64_t, kSeats> droppedAfter_;
+  SessionStats stats_;
+};
+
+// "Green, Blue" for a seat mask.
+std::string SeatNames(uint8_t seats);
+// Parses "Green,Blue" (any case) into a mask; false with the problem.
+bool ParseSeats(const std::string& text, uint8_t& seats, std::string& problem);
+
+}  // namespace tb::net

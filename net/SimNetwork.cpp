@@ -1,0 +1,106 @@
+#include "net/SimNetwork.h"
+
+#include <algorithm>
+
+namespace tb::net {
+
+void SimTransport::Send(LinkId link, const std::string& bytes, Delivery delivery) {
+  bytesSent_ += static_cast<int64_t>(bytes.size());
+  net_.Send(node_, link, bytes, delivery);
+}
+
+bool SimTransport::Poll(LinkEvent& event) {
+  if (inbox_.empty()) return false;
+  event = std::move(inbox_.front());
+  inbox_.pop_front();
+  return true;
+}
+
+void SimTransport::Close(LinkId link) { net_.Close(node_, link); }
+
+SimTransport& SimNetwork::AddNode() {
+  nodes_.push_back(
+      std::unique_ptr<SimTransport>(new SimTransport(*this, static_cast<int>(nodes_.size()))));
+  dead_.push_back(false);
+  return *nodes_.back();
+}
+
+LinkId SimNetwork::Connect(int a, int b, const LinkConditions& conditions, LinkId* bLink) {
+  Link link{{a, nextId_++}, {b, nextId_++}, conditions};
+  links_.push_back(link);
+  nodes_[a]->inbox_.push_back({LinkEvent::Connected, link.a.link, {}});
+  nodes_[b]->inbox_.push_back({LinkEvent::Connected, link.b.link, {}});
+  if (bLink != nullptr) *bLink = link.b.link;
+  return link.a.link;
+}
+
+SimNetwork::Link* SimNetwork::Find(int node, LinkId id, int& side) {
+  for (Link& l : links_) {
+    if (l.a.node == node && l.a.link == id) {
+      side = 0;
+      return &l;
+    }
+    if (l.b.node == node && l.b.link == id) {
+      side = 1;
+      return &l;
+    }
+  }
+  return nullptr;
+}
+
+void SimNetwork::Send(int fromNode, LinkId id, const std::string& bytes, Delivery delivery) {
+  int side = 0;
+  Link* l = Find(fromNode, id, side);
+  if (l == nullptr || !l->open || dead_[fromNode]) return;
+  const End& to = side == 0 ? l->b : l->a;
+  const LinkConditions& c = l->conditions;
+  auto delay = [&] {
+    double j = (static_cast<double>(random_.Draw()) * 2.0 - 1.0) * static_cast<double>(c.jitterUs);
+    return std::max<int64_t>(0, c.latencyUs + static_cast<int64_t>(j));
+  };
+  int64_t due = now_ + delay();
+  int copies = 1;
+  if (delivery == Delivery::Reliable) {
+    // In order and never lost: a late one holds up those behind it.
+    due = std::max(due, l->lastReliableDue[side]);
+    l->lastReliableDue[side] = due;
+  } else {
+    if (random_.Draw() < c.loss) return;
+    if (random_.Draw() < c.duplicate) copies = 2;
+  }
+  for (int i = 0; i < copies; ++i) {
+    int64_t when = i == 0 ? due : now_ + delay();
+    inFlight_.push_back({when, order_++, to.node, {LinkEvent::Received, to.link, bytes}});
+  }
+}
+
+void SimNetwork::Close(int fromNode, LinkId id) {
+  int side = 0;
+  Link* l = Find(fromNode, id, side);
+  if (l == nullptr || !l->open) return;
+  l->open = false;
+  const End& to = side == 0 ? l->b : l->a;
+  int64_t due = std::max(now_ + l->conditions.latencyUs, l->lastReliableDue[side]);
+  inFlight_.push_back({due, order_++, to.node, {LinkEvent::Disconnected, to.link, {}}});
+}
+
+void SimNetwork::AdvanceTo(int64_t nowUs) {
+  now_ = std::max(now_, nowUs);
+  std::vector<InFlight> due;
+  auto split = std::stable_partition(inFlight_.begin(), inFlight_.end(),
+                                     [&](const InFlight& f) { return f.due > now_; });
+  due.assign(std::make_move_iterator(split), std::make_move_iterator(inFlight_.end()));
+  inFlight_.erase(split, inFlight_.end());
+  std::sort(due.begin(), due.end(), [](const InFlight& x, const InFlight& y) {
+    return x.due != y.due ? x.due < y.due : x.order < y.order;
+  });
+  for (InFlight& f : due) {
+    if (!dead_[f.node]) nodes_[f.node]->inbox_.push_back(std::move(f.event));
+  }
+}
+
+void SimNetwork::Kill(int node) {
+  if (node >= 0 && node < static_cast<int>(dead_.size())) dead_[node] = true;
+}
+
+}  // namespace tb::net

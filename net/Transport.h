@@ -1,0 +1,32 @@
+#pragma once
+// What the match needs from a network: links to other peers that carry whole messages,
+// reliably (in order, never lost) or not (may be lost, repeated or reordered).
+#include <cstdint>
+#include <string>
+
+namespace tb::net {
+
+using LinkId = uint32_t;
+
+enum class Delivery { Reliable, Unreliable };
+
+struct LinkEvent {
+  enum Kind { Connected, Received, Disconnected };
+  Kind kind = Received;
+  LinkId link = 0;
+  std::string data;  // Received only
+};
+
+class Transport {
+ public:
+  virtual ~Transport() = default;
+  virtual void Send(LinkId link, const std::string& bytes, Delivery delivery) = 0;
+  // The next event, without waiting; false when there is none.
+  virtual bool Poll(LinkEvent& event) = 0;
+  // Ends a link; messages already sent on it may still go out.
+  virtual void Close(LinkId link) = 0;
+  // Sends what was queued now rather than at the next poll.
+  virtual void Flush() {}
+};
+
+}  // namespace tb::net

@@ -1,0 +1,158 @@
+#include "tests/net/NetMatch.h"
+
+#include <sstream>
+
+#include "app/sim/SimPlatform.h"
+#include "shell/Controls.h"
+#include "shell/MainFrm.h"
+#include "shell/Random.h"
+#include "shell/WorldHash.h"
+
+namespace tbtest {
+
+using tb::net::kSeats;
+
+KeyPlan KeyPlan::Random(uint64_t seed, int64_t ticks) {
+  static const char* kKeyNames[5] = {"Right", "Left", "Forward", "Backward", "Fire"};
+  tb::Pcg32 random(seed, true);
+  std::ostringstream text;
+  for (int s = 0; s < kSeats; ++s) {
+    int64_t t = 1;
+    while (t <= ticks) {
+      // Holds of a fifth of a second to two seconds; a third of them hold nothing.
+      int64_t length = 10 + static_cast<int64_t>(random.Draw() * 90.0f);
+      int64_t last = std::min(ticks, t + length - 1);
+      uint32_t mask = static_cast<uint32_t>(random.Draw() * 32.0f);
+      if (random.Draw() < 0.33f) mask = 0;
+      if (mask != 0) {
+        text << t << '-' << last;
+        for (int b = 0; b < 5; ++b)
+          if (mask & (1u << b)) text << ' ' << tb::kPlayerKeys[s].Name << '.' << kKeyNames[b];
+        text << '\n';
+      }
+      t = last + 1;
+    }
+  }
+  KeyPlan plan;
+  plan.script = text.str();
+  tb::sim::Script script;
+  std::string error;
+  if (!tb::sim::ParseScript(plan.script, script, error)) throw std::runtime_error(error);
+  tb::sim::ScriptCursor cursor(script);
+  plan.byTick.resize(static_cast<size_t>(ticks) + 1);
+  tb::sim::ScriptedKeys held;
+  tb::sim::KeySet set;
+  for (int64_t t = 1; t <= ticks; ++t) {
+    cursor.Advance(t, set);
+    held.Set(set);
+    for (int s = 0; s < kSeats; ++s)
+      plan.byTick[t][s] = tb::net::MaskFromKeys(held, tb::kPlayerKeys[s]);
+  }
+  return plan;
+}
+
+tb::sim::KeySet KeyPlan::Held(int64_t tick, const std::array<int64_t, 4>& droppedAfter) const {
+  tb::sim::KeySet set;
+  for (int s = 0; s < kSeats; ++s) {
+    if (droppedAfter[s] >= 0 && tick > droppedAfter[s]) continue;
+    const tb::PlayerKeys& k = tb::kPlayerKeys[s];
+    const uint8_t codes[5] = {k.Right, k.Left, k.Forward, k.Backward, k.Fire};
+    for (int b = 0; b < 5; ++b)
+      if (byTick[tick][s] & (1u << b)) set.set(codes[b]);
+  }
+  return set;
+}
+
+bool PlanKeys::IsKeyDown(uint8_t virtualKey) const {
+  tb::net::RollbackGame* game = session == nullptr ? nullptr : session->Game();
+  if (plan == nullptr || game == nullptr) return false;
+  const int64_t next = game->Tick() + 1;
+  if (next >= static_cast<int64_t>(plan->byTick.size())) return false;
+  tb::net::TickKeys keys{};
+  for (int s = 0; s < kSeats; ++s)
+    if (game->LocalSeats() & (1u << s)) keys[s] = plan->byTick[next][s];
+  tb::net::MaskKeyState state;
+  state.Set(keys);
+  return state.IsKeyDown(virtualKey);
+}
+
+uint64_t PlainGameHash(uint64_t seed, double clockStart, const KeyPlan& plan, int64_t ticks,
+                       const std::array<int64_t, 4>& droppedAfter) {
+  tb::sim::NullSurface surface;
+  tb::sim::ScriptedKeys keys;
+  SilentSound sound;
+  tb::sim::SimClock clock(clockStart);
+  tb::Pcg32 random(seed, true);
+  tb::MainFrm form(surface, keys, sound, clock, random, ".");
+  form.Load();
+  for (int64_t t = 1; t <= ticks; ++t) {
+    clock.SetTick(t);
+    keys.Set(plan.Held(t, droppedAfter));
+    form.Timer1Tick();
+  }
+  return tb::WorldHash(form);
+}
+
+NetMatch::NetMatch(uint64_t netSeed, int peers, const tb::net::LinkConditions& conditions,
+                   tb::net::SessionOptions host, int64_t lastTick)
+    : net_(netSeed), conditions_(conditions), lastTick_(lastTick) {
+  host.host = true;
+  host.lastTick = lastTick;
+  for (int i = 0; i < peers; ++i) {
+    auto p = std::make_unique<NetPeer>();
+    p->node = i;
+    p->transport = &net_.AddNode();
+    tb::net::SessionOptions o = host;
+    if (i > 0) {
+      o.host = false;
+      o.seats = 0;
+    }
+    p->session = std::make_unique<tb::net::Session>(*p->transport, o, p->screen, p->sound);
+    // Frames of different machines fall at different moments of the 20 ms.
+    p->phaseUs = static_cast<int64_t>(i) * 7000 % 20000;
+    p->nextFrameUs = p->phaseUs;
+    peers_.push_back(std::move(p));
+  }
+}
+
+void NetMatch::FrameOf(NetPeer& p, int64_t now, const KeyPlan* plan) {
+  net_.AdvanceTo(now);
+  p.planKeys.plan = plan;
+  p.planKeys.session = p.session.get();
+  p.session->Frame(now, p.planKeys);
+  p.nextFrameUs += 20000;
+}
+
+bool NetMatch::Gather(int64_t limitUs) {
+  // One joiner after another, so that they come in a known order.
+  for (size_t i = 1; i < peers_.size(); ++i) {
+    net_.Connect(0, static_cast<int>(i), conditions_);
+    int64_t until = Now() + 400000;
+    while (Now() < until) StepEarliest();
+  }
+  return Now() < limitUs && peers_[0]->session->Start();
+}
+
+void NetMatch::StepEarliest() {
+  NetPeer* next = nullptr;
+  for (auto& p : peers_)
+    if (p->alive && (next == nullptr || p->nextFrameUs < next->nextFrameUs)) next = p.get();
+  if (next != nullptr) FrameOf(*next, next->nextFrameUs, nullptr);
+}
+
+void NetMatch::Kill(int peer) {
+  peers_[peer]->alive = false;
+  net_.Kill(peers_[peer]->node);
+}
+
+bool NetMatch::Finished() const {
+  for (const auto& p : peers_) {
+    if (!p->alive) continue;
+    if (p->session->State() != tb::net::Phase::Playing) return true;  // ended: nothing more
+    tb::net::RollbackGame* g = p->session->Game();
+    if (g->Tick() < lastTick_ || g->Synced() < lastTick_ || !g->Settled()) return false;
+  }
+  return true;
+}
+
+}  // namespace tbtest

@@ -1,0 +1,280 @@
+// Online play: messages that survive any bytes, rollback that ends where the plain game
+// ends, and peers that agree under delay, loss and a peer that vanishes.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "net/Address.h"
+#include "net/Protocol.h"
+#include "net/Rollback.h"
+#include "net/Session.h"
+#include "tests/net/NetMatch.h"
+
+namespace {
+
+using namespace tb::net;
+using tbtest::KeyPlan;
+using tbtest::NetMatch;
+
+constexpr std::array<int64_t, 4> kNoDrops = {-1, -1, -1, -1};
+
+Message Sample(Type type) {
+  Message m;
+  m.type = type;
+  m.seats = 0x05;
+  m.text = "word";
+  m.seed = 0x123456789ULL;
+  m.clockStart = 36000.5;
+  m.tick = 250;
+  m.sentMs = 77;
+  m.echoMs = 55;
+  m.acks = {1, 2, 3, 4};
+  m.runs = {{1, 10, {1, 2, 31}}, {3, 7, {0}}};
+  m.hash = 0xDEADBEEFCAFEULL;
+  m.seat = 2;
+  return m;
+}
+
+TEST(NetMessages, EveryTypeRoundTripsAndEveryCutIsRefused) {
+  for (Type type : {Type::Hello, Type::Welcome, Type::Refuse, Type::Lobby, Type::Start,
+                    Type::Inputs, Type::Hash, Type::Drop, Type::Stop}) {
+    std::string bytes = Encode(Sample(type));
+    Message back;
+    ASSERT_EQ(Decode(bytes, back), ReadResult::Ok) << static_cast<int>(type);
+    EXPECT_EQ(Encode(back), bytes);
+    for (size_t n = 0; n < bytes.size(); ++n)
+      EXPECT_NE(Decode(bytes.substr(0, n), back), ReadResult::Ok) << static_cast<int>(type) << n;
+    EXPECT_EQ(Decode(bytes + '\0', back), ReadResult::Malformed);
+  }
+}
+
+TEST(NetMessages, FieldsOutsideTheGameAreRefused) {
+  Message back;
+  std::string other = Encode(Sample(Type::Hello));
+  other[2] = static_cast<char>(kProtocolVersion + 1);
+  EXPECT_EQ(Decode(other, back), ReadResult::OtherVersion);
+  auto refused = [&](Message m) { return Decode(Encode(m), back) == ReadResult::Malformed; };
+  Message m = Sample(Type::Inputs);
+  m.runs[0].seat = 4;
+  EXPECT_TRUE(refused(m));
+  m = Sample(Type::Inputs);
+  m.runs[1].seat = 1;  // two runs for one seat
+  EXPECT_TRUE(refused(m));
+  m = Sample(Type::Inputs);
+  m.runs[0].keys[0] = 0x20;
+  EXPECT_TRUE(refused(m));
+  m = Sample(Type::Inputs);
+  m.runs[0].first = 0;
+  EXPECT_TRUE(refused(m));
+  m = Sample(Type::Inputs);
+  m.runs[0].first = kMaxTick;
+  EXPECT_TRUE(refused(m));
+  m = Sample(Type::Inputs);
+  m.acks[2] = kMaxTick + 1;
+  EXPECT_TRUE(refused(m));
+  m = Sample(Type::Hash);
+  m.tick = 251;
+  EXPECT_TRUE(refused(m));
+  m = Sample(Type::Start);
+  m.clockStart = 86400;
+  EXPECT_TRUE(refused(m));
+  m = Sample(Type::Welcome);
+  m.seats = 0x10;
+  EXPECT_TRUE(refused(m));
+  m = Sample(Type::Refuse);
+  m.text.assign(kMaxText + 1, 'x');
+  EXPECT_TRUE(refused(m));
+  EXPECT_EQ(Decode(std::string(kMaxMessageSize + 1, 'T'), back), ReadResult::Malformed);
+}
+
+TEST(NetAddress, HostAndPort) {
+  std::string host, problem;
+  uint16_t port = 0;
+  ASSERT_TRUE(ParseHostPort("example.org", host, port, problem));
+  EXPECT_EQ(host, "example.org");
+  EXPECT_EQ(port, kDefaultPort);
+  ASSERT_TRUE(ParseHostPort("10.1.2.3:5000", host, port, problem));
+  EXPECT_EQ(host, "10.1.2.3");
+  EXPECT_EQ(port, 5000);
+  ASSERT_TRUE(ParseHostPort("[::1]:7", host, port, problem));
+  EXPECT_EQ(host, "::1");
+  EXPECT_EQ(port, 7);
+  for (const char* bad : {"", ":5", "h:", "h:0", "h:65536", "h:x1", "[::1", "[::1]5"})
+    EXPECT_FALSE(ParseHostPort(bad, host, port, problem)) << bad;
+  uint8_t seats = 0;
+  ASSERT_TRUE(ParseSeats("green,BLUE", seats, problem));
+  EXPECT_EQ(seats, 0x05);
+  EXPECT_FALSE(ParseSeats("Green,Purple", seats, problem));
+  EXPECT_FALSE(ParseSeats("", seats, problem));
+}
+
+// Red's keys arrive late and in pieces: the game guesses, rolls back, and ends exactly where
+// the plain game ends.
+TEST(NetRollback, LateKeysEndWhereThePlainGameEnds) {
+  const int64_t ticks = 600;
+  KeyPlan plan = KeyPlan::Random(5, ticks);
+  tb::sim::NullSurface screen;
+  tbtest::SilentSound sound;
+  RollbackGame game(screen, sound, 42, 36000.0, ".");
+  game.SetSeats(0x01, 0x0C);  // Green here, Red far away, Blue and Yellow idle
+  std::array<int64_t, 4> idle = {-1, -1, 0, 0};
+  int64_t redSent = 0;
+  for (int64_t t = 1; t <= ticks; ++t) {
+    while (!game.CanAdvance()) {
+      // Red's keys come in bursts of up to five ticks.
+      int64_t n = std::min<int64_t>(1 + t % 5, ticks - redSent);
+      std::vector<uint8_t> keys;
+      for (int64_t i = 1; i <= n; ++i) keys.push_back(plan.byTick[redSent + i][1]);
+      ASSERT_TRUE(game.AddKeys(1, redSent + 1, keys.data(), keys.size()));
+      redSent += n;
+      ASSERT_TRUE(game.Reconcile(false));
+    }
+    game.Advance(plan.byTick[t]);
+    ASSERT_LE(game.Tick() - game.Synced(), RollbackGame::kMaxAhead);
+  }
+  std::vector<uint8_t> rest;
+  for (int64_t t = redSent + 1; t <= ticks; ++t) rest.push_back(plan.byTick[t][1]);
+  if (!rest.empty()) {
+    ASSERT_TRUE(game.AddKeys(1, redSent + 1, rest.data(), rest.size()));
+  }
+  ASSERT_TRUE(game.Reconcile(true));
+  EXPECT_GT(game.Stats().rollbacks, 0);
+  EXPECT_LE(game.Stats().deepest, RollbackGame::kMaxAhead);
+  EXPECT_EQ(game.CurrentHash(), tbtest::PlainGameHash(42, 36000.0, plan, ticks, idle));
+  uint64_t hash = 0;
+  EXPECT_TRUE(game.FinalHash(600, hash));
+  EXPECT_EQ(hash, game.CurrentHash());
+  // Keys already known stand: a repeated or forged message for them changes nothing.
+  uint8_t forged[3] = {31, 31, 31};
+  EXPECT_TRUE(game.AddKeys(1, 100, forged, 3));
+  EXPECT_TRUE(game.Reconcile(false));
+  EXPECT_EQ(game.CurrentHash(), tbtest::PlainGameHash(42, 36000.0, plan, ticks, idle));
+  // Keys for our own seat, after a gap, or too far ahead are refused.
+  EXPECT_FALSE(game.AddKeys(0, 601, forged, 1));
+  EXPECT_FALSE(game.AddKeys(1, 700, forged, 1));
+  EXPECT_FALSE(game.AddKeys(2, 1, forged, 1));
+}
+
+TEST(NetLobby, SeatsInJoinOrderPasswordAndFullMatch) {
+  SessionOptions host;
+  host.password = "tracks";
+  LinkConditions lan{2000, 500, 0, 0};
+  NetMatch match(3, 5, lan, host, 0);
+  // The fourth joiner has the right password but finds the match full; a fifth node with
+  // the wrong word is refused before it reaches the match.
+  for (int i = 1; i < 5; ++i) {
+    auto& p = match.Peers()[i];
+    SessionOptions o;
+    o.password = "tracks";
+    p->session = std::make_unique<Session>(*p->transport, o, p->screen, p->sound);
+  }
+  auto wrong = std::make_unique<tbtest::NetPeer>();
+  tb::net::SimTransport& wrongNet = match.Network().AddNode();
+  SessionOptions bad;
+  bad.password = "treads";
+  Session badSession(wrongNet, bad, wrong->screen, wrong->sound);
+  match.Network().Connect(0, 5, lan);
+  for (int f = 0; f < 20; ++f) {
+    match.Network().AdvanceTo(match.Now() + 20000);
+    badSession.Frame(match.Now(), wrong->keys);
+    match.Peers()[0]->session->Frame(match.Now(), wrong->keys);
+  }
+  EXPECT_EQ(badSession.State(), Phase::Ended);
+  EXPECT_EQ(badSession.EndReason(), "refused by the host: wrong password");
+  ASSERT_TRUE(match.Gather(10000000));
+  EXPECT_EQ(match.Peers()[0]->session->LocalSeats(), 0x01);
+  EXPECT_EQ(match.Peers()[1]->session->LocalSeats(), 0x02);
+  EXPECT_EQ(match.Peers()[2]->session->LocalSeats(), 0x04);
+  EXPECT_EQ(match.Peers()[3]->session->LocalSeats(), 0x08);
+  EXPECT_EQ(match.Peers()[4]->session->State(), Phase::Ended);
+  EXPECT_EQ(match.Peers()[4]->session->EndReason(), "refused by the host: the match is full");
+}
+
+TEST(NetLobby, WaitingTitleSaysWhoIsConnected) {
+  SessionOptions host;
+  NetMatch match(4, 2, LinkConditions{2000, 0, 0, 0}, host, 0);
+  match.Network().Connect(0, 1, LinkConditions{2000, 0, 0, 0});
+  for (int f = 0; f < 10; ++f)
+    for (auto& p : match.Peers())
+      p->session->Frame(match.Now() + f * 20000, p->keys),
+          match.Network().AdvanceTo(match.Now() + 10000);
+  EXPECT_EQ(match.Peers()[0]->session->Title(),
+            "Treadbrawl online: Green (you), Red connected; Enter starts the match");
+  EXPECT_EQ(match.Peers()[1]->session->Title(),
+            "Treadbrawl online: Green, Red (you) connected; waiting for the host to start");
+  EXPECT_FALSE(match.Peers()[1]->session->Start());
+}
+
+// Two peers on a link that loses, repeats and reorders a great deal: the same world.
+TEST(NetMatch, HostileLinkStillOneGame) {
+  SessionOptions host;
+  host.seed = 11;
+  host.clockStart = 86000.0;  // the match runs across midnight
+  LinkConditions awful{40000, 35000, 0.25, 0.3};
+  if (getenv("CLEAN")) awful = LinkConditions{40000, 0, 0, 0};
+  int64_t ticks = 1500;
+  if (getenv("TICKS")) ticks = atoi(getenv("TICKS"));
+  NetMatch match(9, 2, awful, host, ticks);
+  KeyPlan plan = KeyPlan::Random(12, ticks);
+  ASSERT_TRUE(match.Gather(20000000));
+  ASSERT_TRUE(match.Run(plan, 200000000));
+  const uint64_t want = tbtest::PlainGameHash(11, 86000.0, plan, ticks, {-1, -1, 0, 0});
+  for (auto& p : match.Peers()) {
+    ASSERT_EQ(p->session->State(), Phase::Playing) << p->session->EndReason();
+    for (int s = 0; s < 4; ++s)
+      std::printf("seat %d known %lld\n", s, (long long)p->session->Game()->Known(s));
+    for (int64_t t = std::max<int64_t>(1, ticks - 200); t <= ticks; ++t)
+      for (int s = 0; s < 2; ++s)
+        if (p->session->Game()->KeysOf(s, t) != plan.byTick[t][s]) {
+          std::printf("diff seat %d tick %lld\n", s, (long long)t);
+          break;
+        }
+    EXPECT_EQ(p->session->Game()->CurrentHash(), want);
+  }
+}
+
+// Four peers, 150 ms round trip to the host with jitter and loss, three minutes of play;
+// Yellow's machine dies after a minute and the others play on to the end.
+TEST(NetMatch, FourPeersThreeMinutesOneDies) {
+  SessionOptions host;
+  host.seed = 2026;
+  host.clockStart = 45000.0;
+  LinkConditions wan{75000, 20000, 0.05, 0.0};
+  const int64_t ticks = 9000;
+  NetMatch match(21, 4, wan, host, ticks);
+  KeyPlan plan = KeyPlan::Random(77, ticks);
+  ASSERT_TRUE(match.Gather(20000000));
+  int64_t killedAt = -1;
+  ASSERT_TRUE(match.Run(plan, 400000000, [&](tbtest::NetPeer& p, int64_t) {
+    if (killedAt < 0 && p.node == 0 && p.session->Game()->Tick() >= 3000) {
+      killedAt = p.session->Game()->Tick();
+      match.Kill(3);
+    }
+  }));
+  std::array<int64_t, 4> dropped = kNoDrops;
+  dropped[3] = match.Peers()[0]->session->DroppedAfter(3);
+  ASSERT_GE(dropped[3], killedAt - RollbackGame::kMaxAhead);
+  const uint64_t want = tbtest::PlainGameHash(2026, 45000.0, plan, ticks, dropped);
+  int64_t deepest = 0, waited = 0;
+  for (int i = 0; i < 3; ++i) {
+    Session& s = *match.Peers()[i]->session;
+    ASSERT_EQ(s.State(), Phase::Playing) << i << ": " << s.EndReason();
+    EXPECT_EQ(s.DroppedAfter(3), dropped[3]);
+    EXPECT_EQ(s.Game()->Tick(), ticks);
+    EXPECT_EQ(s.Game()->CurrentHash(), want) << i;
+    deepest = std::max(deepest, s.Game()->Stats().deepest);
+    waited += s.Stats().waitedFrames;
+    const double seconds = static_cast<double>(match.Now()) / 1e6;
+    std::printf(
+        "peer %d: deepest rollback %lld ticks, %lld rollbacks, %lld frames waited, "
+        "%lld drift frames, %.0f bytes/s sent\n",
+        i, static_cast<long long>(s.Game()->Stats().deepest),
+        static_cast<long long>(s.Game()->Stats().rollbacks),
+        static_cast<long long>(s.Stats().waitedFrames),
+        static_cast<long long>(s.Stats().driftFrames),
+        static_cast<double>(match.Peers()[i]->transport->BytesSent()) / seconds);
+  }
+  EXPECT_LE(deepest, RollbackGame::kMaxAhead);
+}
+
+}  // namespace

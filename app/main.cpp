@@ -1,10 +1,14 @@
 // Treadbrawl: the window, the keyboard and controllers, sound and the clock, wired to the game.
 #include <exception>
 #include <iostream>
+#include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "app/OnlineGame.h"
 #include "app/cli/CommandLine.h"
+#include "net/enet/EnetTransport.h"
 #include "platform/ExeFolder.h"
 #include "platform/SdlGame.h"
 #include "platform/SdlKeys.h"
@@ -45,6 +49,45 @@ int Play(const tb::cli::GameArgs& args) {
   return status;
 }
 
+// An online match over ENet: the host listens, a joiner connects; both then tick the match.
+int PlayOnline(const tb::cli::GameArgs& args) {
+  std::string error;
+  std::unique_ptr<tb::net::EnetTransport> transport;
+  tb::net::SessionOptions options;
+  options.host = args.host;
+  options.seats = args.seats;
+  options.password = args.password;
+  options.exeFolder = tb::ExecutableFolder();
+  if (args.host) {
+    const uint16_t port = args.hostPort != 0 ? args.hostPort : tb::net::kDefaultPort;
+    transport = tb::net::EnetTransport::Listen("", port, error);
+    options.seed = (static_cast<uint64_t>(std::random_device{}()) << 32) ^ std::random_device{}();
+    options.clockStart = tb::SystemClock::LocalSecondsOfDay();
+    if (transport) std::cerr << "treadbrawl: hosting on UDP port " << transport->Port() << '\n';
+  } else {
+    const uint16_t port = args.joinPort != 0 ? args.joinPort : tb::net::kDefaultPort;
+    transport = tb::net::EnetTransport::Connect(args.join, port, error);
+  }
+  if (!transport) {
+    std::cerr << "treadbrawl: " << error << std::endl;
+    return 1;
+  }
+  tb::Raster raster(kImageWidth, kImageHeight);
+  tb::SdlGame game(tb::GameOptions::FromEnvironment());
+  if (!game.Open(raster.Width(), raster.Height(), raster.Caption())) {
+    std::cerr << "treadbrawl: " << game.Error() << std::endl;
+    return 1;
+  }
+  tb::SdlKeyState keys;
+  tb::SdlSoundPlayer sound;
+  tb::net::Session session(*transport, options, raster, sound);
+  tb::OnlineTarget target(session, keys);
+  int status = game.Run(target, raster, &keys);
+  if (status != 0) std::cerr << "treadbrawl: " << game.Error() << std::endl;
+  transport->CloseAll(200);
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -64,7 +107,7 @@ int main(int argc, char** argv) {
   }
   int status = 1;
   try {
-    status = Play(args);
+    status = args.host || !args.join.empty() ? PlayOnline(args) : Play(args);
   } catch (const std::exception& e) {
     std::cerr << "treadbrawl: " << e.what() << std::endl;
     status = 1;

@@ -25,6 +25,9 @@ uint8_t VirtualKeyForScancode(int scancode, bool numLockOn) {
       return vk::kDown;
     case SDL_SCANCODE_ESCAPE:
       return vk::kEscape;
+    case SDL_SCANCODE_RETURN:
+    case SDL_SCANCODE_KP_ENTER:
+      return vk::kReturn;
     default:
       return vk::kNone;
   }

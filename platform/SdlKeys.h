@@ -18,6 +18,7 @@ namespace tb {
 
 namespace vk {
 constexpr uint8_t kNone = 0;
+constexpr uint8_t kReturn = 0x0D;  // Enter, either one: starts an online match
 constexpr uint8_t kEscape = 0x1B;
 constexpr uint8_t kLeft = 0x25;
 constexpr uint8_t kUp = 0x26;

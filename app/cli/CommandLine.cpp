@@ -2,6 +2,9 @@
 
 #include <sstream>
 
+#include "net/Address.h"
+#include "net/Session.h"
+
 #ifndef TREADBRAWL_VERSION
 #define TREADBRAWL_VERSION "unknown"
 #endif
@@ -30,6 +33,32 @@ const std::vector<OptionRow>& Options() {
        [](const std::string& v, GameArgs& a, std::string&) {
          if (v != "fit" && v != "whole") return false;
          a.wholeScale = v == "whole";
+         return true;
+       }},
+      {"--host", "PORT", "host an online match on this UDP port (default 24642); Enter starts it",
+       [](const std::string& v, GameArgs& a, std::string& e) {
+         a.host = true;
+         if (v.empty()) return true;
+         std::string host;
+         if (!net::ParseHostPort("x:" + v, host, a.hostPort, e)) return false;
+         return true;
+       },
+       true},
+      {"--join", "HOST[:PORT]", "join the online match hosted at that address",
+       [](const std::string& v, GameArgs& a, std::string& e) {
+         return net::ParseHostPort(v, a.join, a.joinPort, e);
+       }},
+      {"--seats", "SEATS", "online: the seats played here, such as Green,Blue",
+       [](const std::string& v, GameArgs& a, std::string& e) {
+         return net::ParseSeats(v, a.seats, e);
+       }},
+      {"--password", "WORD", "online: the word a joiner must give to the host",
+       [](const std::string& v, GameArgs& a, std::string& e) {
+         if (v.size() > net::kMaxText) {
+           e = "--password: at most " + std::to_string(net::kMaxText) + " characters";
+           return false;
+         }
+         a.password = v;
          return true;
        }},
   };
@@ -61,6 +90,8 @@ bool Parse(const std::vector<std::string>& argv, GameArgs& args, std::string& er
         error = row->name + " takes no value";
         return false;
       }
+    } else if (!inlineValue && row->valueOptional) {
+      if (i + 1 < argv.size() && argv[i + 1].rfind("-", 0) != 0) value = argv[++i];
     } else if (!inlineValue) {
       if (i + 1 >= argv.size()) {
         error = row->name + " needs a value (" + row->valueName + ")";
@@ -69,9 +100,20 @@ bool Parse(const std::vector<std::string>& argv, GameArgs& args, std::string& er
       value = argv[++i];
     }
     if (!row->apply(value, args, error)) {
-      if (error.empty()) error = row->name + ": bad value '" + value + "'";
+      if (error.empty())
+        error = row->name + ": bad value '" + value + "'";
+      else if (error.rfind("--", 0) != 0)
+        error = row->name + ": " + error;
       return false;
     }
+  }
+  if (args.host && !args.join.empty()) {
+    error = "--host and --join cannot go together";
+    return false;
+  }
+  if (!args.host && args.join.empty() && (args.seats != 0 || !args.password.empty())) {
+    error = "--seats and --password are for online play (--host or --join)";
+    return false;
   }
   return true;
 }
@@ -82,7 +124,8 @@ std::string HelpText() {
          "Tracked-vehicle arcade brawl for up to four players. Escape quits, Alt+Enter toggles\n"
          "full screen.\n\n";
   for (const OptionRow& r : Options()) {
-    std::string left = r.name + (r.valueName.empty() ? "" : " " + r.valueName);
+    std::string value = r.valueOptional ? " [" + r.valueName + "]" : " " + r.valueName;
+    std::string left = r.name + (r.valueName.empty() ? "" : value);
     out << "  " << left;
     for (size_t n = left.size(); n < 22; ++n) out << ' ';
     out << ' ' << r.help << '\n';

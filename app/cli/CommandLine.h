@@ -1,6 +1,7 @@
 #pragma once
 // The game's command line: one table of options serves parsing, --help and the manual page.
 // Every option of the game is added here, as a field of GameArgs and a row of the table.
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -13,15 +14,24 @@ struct GameArgs {
   bool version = false;
   bool mixSounds = false;   // let up to 8 sounds overlap instead of one at a time
   bool wholeScale = false;  // --scale whole: enlarge the picture by whole multiples only
+  // Online play: host a match on a UDP port, or join one at an address.
+  bool host = false;
+  uint16_t hostPort = 0;  // 0 until set: the default port
+  std::string join;       // the host's name or address, without the port
+  uint16_t joinPort = 0;
+  uint8_t seats = 0;  // bit per seat (Green 1, Red 2, Blue 4, Yellow 8); 0: the usual one
+  std::string password;
 };
 
 // One option: its name, the name of its value ("" for a switch), its one-line help, and what
-// taking it does; `apply` returns false with `error` set when the value is bad.
+// taking it does; `apply` returns false with `error` set when the value is bad. An optional
+// value is taken when the next argument does not start with "-" (apply then sees "" without).
 struct OptionRow {
   std::string name;
   std::string valueName;
   std::string help;
   std::function<bool(const std::string& value, GameArgs& args, std::string& error)> apply;
+  bool valueOptional = false;
 };
 
 // Every option, in the order --help lists them.

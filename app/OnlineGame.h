@@ -1,0 +1,27 @@
+#pragma once
+// The game window driven by an online match instead of the local keyboard alone: the
+// waiting room first, then the match; Enter starts it on the host, Escape leaves.
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "net/Session.h"
+#include "platform/SdlGame.h"
+
+namespace tb {
+
+class OnlineTarget final : public TickTarget {
+ public:
+  OnlineTarget(net::Session& session, const KeyState& keys);
+  void Tick() override;
+  void KeyDown(uint16_t keyCode, int shift) override;
+  bool Closed() const override { return closed_; }
+
+ private:
+  net::Session& session_;
+  const KeyState& keys_;
+  std::chrono::steady_clock::time_point start_;
+  bool closed_ = false;
+};
+
+}  // namespace tb

@@ -3,6 +3,7 @@
 // and a virtual clock; and the same keys played by a plain game window for comparison.
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>

@@ -23,34 +23,9 @@ namespace {
 constexpr int kImageWidth = 582;
 constexpr int kImageHeight = 555;
 
-int Play(const tb::cli::GameArgs& args) {
-  tb::Raster raster(kImageWidth, kImageHeight);
-  tb::GameOptions options = tb::GameOptions::FromEnvironment();
-  options.scale = args.wholeScale ? tb::ScaleMode::kWhole : tb::ScaleMode::kFit;
-  // The window first: without a display nothing else is worth starting.
-  tb::SdlGame game(options);
-  if (!game.Open(raster.Width(), raster.Height(), raster.Caption())) {
-    std::cerr << "treadbrawl: " << game.Error() << std::endl;
-    return 1;
-  }
-  tb::SdlKeyState keys;
-  const std::string folder = tb::ExecutableFolder();
-  tb::SoundOptions soundOptions;
-  soundOptions.voices = args.mixSounds ? 8 : 1;
-  soundOptions.soundsFolder = folder + "/Sounds";
-  tb::SdlSoundPlayer sound(soundOptions);
-  tb::SystemClock clock;
-  tb::Pcg32 random;
-  tb::MainFrm form(raster, keys, sound, clock, random, folder);
-  form.Load();
-  tb::MainFrmTarget target(form);
-  int status = game.Run(target, raster, &keys);
-  if (status != 0) std::cerr << "treadbrawl: " << game.Error() << std::endl;
-  return status;
-}
-
 // An online match over ENet: the host listens, a joiner connects; both then tick the match.
-int PlayOnline(const tb::cli::GameArgs& args) {
+int PlayOnline(const tb::cli::GameArgs& args, tb::SdlGame& game, tb::Raster& raster,
+               tb::SdlKeyState& keys, tb::SoundPlayer& sound) {
   std::string error;
   std::unique_ptr<tb::net::EnetTransport> transport;
   tb::net::SessionOptions options;
@@ -72,19 +47,42 @@ int PlayOnline(const tb::cli::GameArgs& args) {
     std::cerr << "treadbrawl: " << error << std::endl;
     return 1;
   }
+  tb::net::Session session(*transport, options, raster, sound);
+  tb::OnlineTarget target(session, keys);
+  int status = game.Run(target, raster, &keys);
+  transport->CloseAll(200);
+  return status;
+}
+
+int Play(const tb::cli::GameArgs& args) {
   tb::Raster raster(kImageWidth, kImageHeight);
-  tb::SdlGame game(tb::GameOptions::FromEnvironment());
+  tb::GameOptions options = tb::GameOptions::FromEnvironment();
+  options.scale = args.wholeScale ? tb::ScaleMode::kWhole : tb::ScaleMode::kFit;
+  // The window first: without a display nothing else is worth starting.
+  tb::SdlGame game(options);
   if (!game.Open(raster.Width(), raster.Height(), raster.Caption())) {
     std::cerr << "treadbrawl: " << game.Error() << std::endl;
     return 1;
   }
   tb::SdlKeyState keys;
-  tb::SdlSoundPlayer sound;
-  tb::net::Session session(*transport, options, raster, sound);
-  tb::OnlineTarget target(session, keys);
-  int status = game.Run(target, raster, &keys);
-  if (status != 0) std::cerr << "treadbrawl: " << game.Error() << std::endl;
-  transport->CloseAll(200);
+  const std::string folder = tb::ExecutableFolder();
+  tb::SoundOptions soundOptions;
+  soundOptions.voices = args.mixSounds ? 8 : 1;
+  soundOptions.soundsFolder = folder + "/Sounds";
+  tb::SdlSoundPlayer sound(soundOptions);
+  int status = 0;
+  if (args.host || !args.join.empty()) {
+    status = PlayOnline(args, game, raster, keys, sound);
+  } else {
+    tb::SystemClock clock;
+    tb::Pcg32 random;
+    tb::MainFrm form(raster, keys, sound, clock, random, folder);
+    form.Load();
+    tb::MainFrmTarget target(form);
+    status = game.Run(target, raster, &keys);
+  }
+  if (status != 0 && !game.Error().empty())
+    std::cerr << "treadbrawl: " << game.Error() << std::endl;
   return status;
 }
 
@@ -107,7 +105,7 @@ int main(int argc, char** argv) {
   }
   int status = 1;
   try {
-    status = args.host || !args.join.empty() ? PlayOnline(args) : Play(args);
+    status = Play(args);
   } catch (const std::exception& e) {
     std::cerr << "treadbrawl: " << e.what() << std::endl;
     status = 1;

@@ -1,0 +1,44 @@
+// The online options of the game's command line.
+#include <gtest/gtest.h>
+
+#include "app/cli/CommandLine.h"
+
+namespace {
+
+using tb::cli::GameArgs;
+
+bool ParseArgs(std::vector<std::string> argv, GameArgs& args, std::string& error) {
+  args = GameArgs{};
+  error.clear();
+  return tb::cli::Parse(argv, args, error);
+}
+
+TEST(OnlineCommandLine, HostJoinSeatsPassword) {
+  GameArgs a;
+  std::string e;
+  ASSERT_TRUE(ParseArgs({"--host"}, a, e)) << e;
+  EXPECT_TRUE(a.host);
+  EXPECT_EQ(a.hostPort, 0);
+  ASSERT_TRUE(ParseArgs({"--host", "5000", "--seats", "Green,Blue", "--password", "w"}, a, e));
+  EXPECT_EQ(a.hostPort, 5000);
+  EXPECT_EQ(a.seats, 0x05);
+  EXPECT_EQ(a.password, "w");
+  ASSERT_TRUE(ParseArgs({"--host", "--seats=red"}, a, e)) << e;
+  EXPECT_EQ(a.seats, 0x02);
+  ASSERT_TRUE(ParseArgs({"--join", "game.example:7000"}, a, e)) << e;
+  EXPECT_EQ(a.join, "game.example");
+  EXPECT_EQ(a.joinPort, 7000);
+
+  EXPECT_FALSE(ParseArgs({"--host", "70000"}, a, e));
+  EXPECT_EQ(e, "--host: '70000' is not a port (1 to 65535)");
+  EXPECT_FALSE(ParseArgs({"--join"}, a, e));
+  EXPECT_FALSE(ParseArgs({"--host", "--join", "x"}, a, e));
+  EXPECT_EQ(e, "--host and --join cannot go together");
+  EXPECT_FALSE(ParseArgs({"--seats", "Green"}, a, e));
+  EXPECT_FALSE(ParseArgs({"--host", "--seats", "Pink"}, a, e));
+  EXPECT_FALSE(ParseArgs({"--host", "--password", std::string(81, 'x')}, a, e));
+  EXPECT_NE(tb::cli::HelpText().find("--host [PORT]"), std::string::npos);
+  EXPECT_NE(tb::cli::HelpText().find("--join HOST[:PORT]"), std::string::npos);
+}
+
+}  // namespace

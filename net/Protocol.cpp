@@ -51,6 +51,16 @@ std::string Encode(const Message& m) {
       out.U64(m.seed);
       WriteDouble(out, m.clockStart);
       out.U8(m.seats);
+      out.U64(m.token);
+      out.U8(static_cast<uint8_t>(m.peers.size()));
+      for (const PeerAddress& p : m.peers) {
+        out.U8(p.seats);
+        out.Text(p.address);
+      }
+      break;
+    case Type::PeerHello:
+      out.U8(m.seats);
+      out.U64(m.token);
       break;
     case Type::Inputs:
       out.U32(m.tick);
@@ -69,6 +79,7 @@ std::string Encode(const Message& m) {
       out.U32(m.tick);
       out.U8(m.seat);
       out.U64(m.hash);
+      out.U8(m.drops);
       break;
     case Type::Drop:
       out.U8(m.seat);
@@ -104,8 +115,24 @@ ReadResult Decode(const std::string& bytes, Message& m) {
       m.seed = in.U64();
       m.clockStart = ReadDouble(in);
       m.seats = in.U8();
+      m.token = in.U64();
       ok = std::isfinite(m.clockStart) && m.clockStart >= 0 && m.clockStart < 86400 &&
            SeatMask(m.seats) && m.seats != 0;
+      {
+        uint8_t n = in.U8();
+        if (n >= kSeats) return ReadResult::Malformed;
+        for (uint8_t i = 0; ok && i < n; ++i) {
+          PeerAddress p;
+          p.seats = in.U8();
+          ok = SeatMask(p.seats) && p.seats != 0 && in.Text(p.address, kMaxText);
+          m.peers.push_back(std::move(p));
+        }
+      }
+      break;
+    case static_cast<uint8_t>(Type::PeerHello):
+      m.seats = in.U8();
+      m.token = in.U64();
+      ok = SeatMask(m.seats) && m.seats != 0;
       break;
     case static_cast<uint8_t>(Type::Inputs): {
       m.tick = in.U32();
@@ -141,6 +168,7 @@ ReadResult Decode(const std::string& bytes, Message& m) {
       m.tick = in.U32();
       m.seat = in.U8();
       m.hash = in.U64();
+      m.drops = in.U8();
       ok = m.tick > 0 && m.tick <= kMaxTick && m.tick % kHashEvery == 0 && m.seat < kSeats;
       break;
     case static_cast<uint8_t>(Type::Drop):

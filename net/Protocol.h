@@ -25,15 +25,22 @@ inline constexpr uint32_t kHashEvery = 50;
 inline constexpr uint8_t kKeyBits = 0x1F;
 
 enum class Type : uint8_t {
-  Hello = 1,    // joiner to host: the seats wanted and the password
-  Welcome = 2,  // host to joiner: the seats given
-  Refuse = 3,   // host to joiner: why not; the link closes after it
-  Lobby = 4,    // host to all: which seats are taken, for the waiting screen
-  Start = 5,    // host to all: seed, clock start and the seats in play
-  Inputs = 6,   // keys of past ticks, acknowledgements and timing
-  Hash = 7,     // the world hash of a tick every peer has all keys for
-  Drop = 8,     // host to all: a seat's player left; no keys after the given tick
-  Stop = 9,     // the match ends for everyone, with the reason
+  Hello = 1,       // joiner to host: the seats wanted and the password
+  Welcome = 2,     // host to joiner: the seats given
+  Refuse = 3,      // host to joiner: why not; the link closes after it
+  Lobby = 4,       // host to all: which seats are taken, for the waiting screen
+  Start = 5,       // host to all: seed, clock start and the seats in play
+  Inputs = 6,      // keys of past ticks, acknowledgements and timing
+  Hash = 7,        // the world hash of a tick every peer has all keys for
+  Drop = 8,        // host to all: a seat's player left; no keys after the given tick
+  Stop = 9,        // the match ends for everyone, with the reason
+  PeerHello = 10,  // joiner to joiner: a direct link for the keys, with the match's token
+};
+
+// Where a joiner can be reached by the others, as the host sees it.
+struct PeerAddress {
+  uint8_t seats = 0;
+  std::string address;
 };
 
 // One seat's keys on consecutive ticks from `first`.
@@ -46,7 +53,7 @@ struct KeyRun {
 // Every message in one record; each type uses the fields its comment names.
 struct Message {
   Type type = Type::Hello;
-  uint8_t seats = 0;      // Hello (0: the next free seat), Welcome, Lobby, Start
+  uint8_t seats = 0;      // Hello (0: the next free seat), Welcome, Lobby, Start, PeerHello
   std::string text;       // Hello: password; Refuse, Stop: reason
   uint64_t seed = 0;      // Start
   double clockStart = 0;  // Start: seconds since midnight
@@ -57,6 +64,9 @@ struct Message {
   std::vector<KeyRun> runs;             // Inputs: at most one run per seat
   uint64_t hash = 0;                    // Hash
   uint8_t seat = 0;                     // Hash: whose world; Drop: the seat dropped
+  uint64_t token = 0;                   // Start, PeerHello: the match's secret for direct links
+  std::vector<PeerAddress> peers;       // Start: the joiners, for direct links
+  uint8_t drops = 0;                    // Hash: how many seats the sender had seen dropped
 };
 
 enum class ReadResult { Ok, OtherVersion, Malformed };

@@ -177,8 +177,7 @@ bool RollbackGame::AddKeys(uint8_t seat, int64_t first, const uint8_t* keys, siz
 
 void RollbackGame::DropSeat(uint8_t seat, int64_t lastTick) {
   if (seat >= kSeats || (local_ & (1u << seat)) || end_[seat] != kNoEnd) return;
-  // Keys every tick up to Synced was played with stay as they were.
-  lastTick = std::max(lastTick, Synced());
+  lastTick = std::max<int64_t>(lastTick, 0);
   end_[seat] = lastTick;
   known_[seat] = std::min(known_[seat], lastTick);
   for (int64_t t = lastTick + 1; t <= tick_; ++t) {

@@ -86,7 +86,7 @@ class RollbackGame {
   static constexpr int64_t kMaxAhead = 8;
   // Keys are kept for this many ticks; snapshots for kSnapshots.
   static constexpr int64_t kKeyRing = 256;
-  static constexpr int64_t kSnapshots = 16;
+  static constexpr int64_t kSnapshots = 32;
 
   RollbackGame(Surface& screen, SoundPlayer& sound, uint64_t seed, double clockStart,
                std::string exeFolder);
@@ -113,7 +113,8 @@ class RollbackGame {
   // (a repeated message changes nothing); returns false for keys that cannot be taken: a
   // local or idle seat, a gap before them or ticks too far ahead.
   bool AddKeys(uint8_t seat, int64_t first, const uint8_t* keys, size_t count);
-  // The seat's player left: after `lastTick` it holds no keys.
+  // The seat's player left: after `lastTick` it holds no keys (keys of later ticks that came
+  // already are forgotten, and the ticks they were played on are played again).
   void DropSeat(uint8_t seat, int64_t lastTick);
   bool Dropped(uint8_t seat) const { return end_[seat] != kNoEnd; }
 

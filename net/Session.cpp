@@ -142,7 +142,7 @@ void Session::Frame(int64_t nowUs, const KeyState& keys) {
   if (phase_ == Phase::Playing) {
     std::vector<LinkId> silent;
     for (const Remote& r : remotes_)
-      if (nowUs_ - r.lastHeardUs > options_.silenceUs) silent.push_back(r.link);
+      if (!r.direct && nowUs_ - r.lastHeardUs > options_.silenceUs) silent.push_back(r.link);
     for (LinkId link : silent) {
       if (Remote* r = Find(link)) DropRemote(*r, "not heard from for 3 seconds");
       if (phase_ != Phase::Playing) break;
@@ -157,19 +157,33 @@ void Session::Frame(int64_t nowUs, const KeyState& keys) {
 
 void Session::Handle(const LinkEvent& e) {
   switch (e.kind) {
-    case LinkEvent::Connected:
-      if (Find(e.link) != nullptr) return;
-      if (!options_.host && !remotes_.empty()) {
-        transport_.Close(e.link);  // a joiner talks to its host only
+    case LinkEvent::Connected: {
+      if (Remote* known = Find(e.link)) {
+        if (known->outgoing && !known->welcomed) {
+          // Our direct link to another joiner is up: say who we are.
+          known->welcomed = true;
+          known->lastHeardUs = nowUs_;
+          Message hello;
+          hello.type = Type::PeerHello;
+          hello.seats = localSeats_;
+          hello.token = token_;
+          SendTo(*known, hello, Delivery::Reliable);
+        }
         return;
       }
+      const bool firstLink = remotes_.empty();
       remotes_.push_back(Remote{});
       remotes_.back().link = e.link;
       remotes_.back().lastHeardUs = nowUs_;
+      if (!options_.host && !firstLink) {
+        remotes_.back().direct = true;  // another joiner; it must give the token first
+        return;
+      }
       if (!options_.host) {
         Remote& host = remotes_.back();
         host.seats = kAllSeats;
         host.welcomed = true;
+        host.isHost = true;
         Message hello;
         hello.type = Type::Hello;
         hello.seats = options_.seats;
@@ -177,10 +191,13 @@ void Session::Handle(const LinkEvent& e) {
         SendTo(host, hello, Delivery::Reliable);
       }
       return;
+    }
     case LinkEvent::Disconnected: {
       Remote* r = Find(e.link);
       if (r == nullptr) return;
-      if (!options_.host) {
+      if (r->direct) {
+        RemoveRemote(e.link);  // the keys still come through the host
+      } else if (!options_.host) {
         End(phase_ == Phase::Joining ? "the host did not let us in" : "the host left");
       } else if (phase_ == Phase::Playing && r->welcomed) {
         DropRemote(*r, "left");
@@ -201,6 +218,18 @@ void Session::Handle(const LinkEvent& e) {
       ReadResult read = Decode(e.data, m);
       if (options_.host && !r->welcomed) {
         HandleHello(*r, m, read);
+        return;
+      }
+      if (r->direct && !r->welcomed) {
+        if (read != ReadResult::Ok || m.type != Type::PeerHello) return;
+        if (phase_ == Phase::Playing) {
+          if (!AcceptPeer(*r, m)) {
+            transport_.Close(r->link);
+            RemoveRemote(r->link);
+          }
+        } else {
+          r->hello = m;  // checked once the Start has told us the token
+        }
         return;
       }
       if (read != ReadResult::Ok) return;  // checked and ignored, whatever it was
@@ -259,7 +288,7 @@ void Session::BroadcastLobby() {
 }
 
 void Session::HandleMessage(Remote& r, const Message& m) {
-  const bool fromHost = !options_.host;
+  const bool fromHost = r.isHost;
   switch (m.type) {
     case Type::Welcome:
       if (fromHost && phase_ == Phase::Joining && m.seats != 0) {
@@ -276,8 +305,10 @@ void Session::HandleMessage(Remote& r, const Message& m) {
         taken_ = static_cast<uint8_t>(m.seats | localSeats_);
       return;
     case Type::Start:
-      if (fromHost && phase_ == Phase::Waiting && (m.seats & localSeats_) == localSeats_)
-        Begin(m.seed, m.clockStart, m.seats);
+      if (fromHost && phase_ == Phase::Waiting && (m.seats & localSeats_) == localSeats_) {
+        Begin(m.seed, m.clockStart, m.seats, m.token);
+        ConnectPeers(m.peers);
+      }
       return;
     case Type::Inputs:
       if (phase_ == Phase::Playing) HandleInputs(r, m);
@@ -290,6 +321,19 @@ void Session::HandleMessage(Remote& r, const Message& m) {
           droppedAfter_[m.seat] < 0) {
         game_->DropSeat(m.seat, m.tick);
         droppedAfter_[m.seat] = m.tick;
+        ++drops_;
+        // Hashes of later ticks may have been taken with keys the host never had: take
+        // them again once the world has gone back.
+        const int64_t first = (static_cast<int64_t>(m.tick) / kHashEvery + 1) * kHashEvery;
+        nextHash_ = std::min(nextHash_, first);
+        ownHashes_.erase(ownHashes_.lower_bound(first), ownHashes_.end());
+        std::vector<LinkId> gone;
+        for (const Remote& d : remotes_)
+          if (d.direct && Has(d.seats, m.seat)) gone.push_back(d.link);
+        for (LinkId link : gone) {
+          transport_.Close(link);
+          RemoveRemote(link);
+        }
         notices_.push_back(std::string(kPlayerKeys[m.seat].Name) + " left the match");
       }
       return;
@@ -297,6 +341,7 @@ void Session::HandleMessage(Remote& r, const Message& m) {
       if (fromHost && phase_ == Phase::Playing) End(m.text);
       return;
     case Type::Hello:
+    case Type::PeerHello:
       return;
   }
 }
@@ -308,6 +353,11 @@ bool Session::Start() {
   start.seed = options_.seed;
   start.clockStart = options_.clockStart;
   start.seats = taken_;
+  start.token = options_.token != 0 ? options_.token : options_.seed ^ 0x9E3779B97F4A7C15ULL;
+  for (const Remote& r : remotes_) {
+    std::string address = r.welcomed ? transport_.AddressOf(r.link) : "";
+    if (!address.empty() && address.size() <= kMaxText) start.peers.push_back({r.seats, address});
+  }
   for (Remote& r : remotes_) {
     if (r.welcomed) SendTo(r, start, Delivery::Reliable);
   }
@@ -317,12 +367,53 @@ bool Session::Start() {
     if (!r.welcomed) late.push_back(r.link);
   for (LinkId link : late)
     if (Remote* r = Find(link)) Refuse(*r, "the match has already started");
-  Begin(options_.seed, options_.clockStart, taken_);
+  Begin(options_.seed, options_.clockStart, taken_, start.token);
   return true;
 }
 
-void Session::Begin(uint64_t seed, double clockStart, uint8_t seats) {
+void Session::ConnectPeers(const std::vector<PeerAddress>& peers) {
+  // Joiners link up directly so that keys need not go round by the host; the later seat
+  // dials the earlier, so each pair opens one link. Without it the host still passes keys on.
+  for (const PeerAddress& p : peers) {
+    if (p.seats & localSeats_) continue;
+    peerSeats_ = static_cast<uint8_t>(peerSeats_ | p.seats);
+    if (FirstSeat(p.seats) > FirstSeat(localSeats_)) continue;
+    LinkId link = transport_.Connect(p.address);
+    if (link == 0 || Find(link) != nullptr) continue;
+    remotes_.push_back(Remote{});
+    Remote& r = remotes_.back();
+    r.link = link;
+    r.seats = p.seats;
+    r.direct = true;
+    r.outgoing = true;
+    r.lastHeardUs = nowUs_;
+  }
+  // Links from joiners that spoke before we knew the token.
+  std::vector<LinkId> refused;
+  for (Remote& r : remotes_) {
+    if (r.direct && !r.welcomed && !r.outgoing && r.hello.type == Type::PeerHello &&
+        !AcceptPeer(r, r.hello))
+      refused.push_back(r.link);
+  }
+  for (LinkId link : refused) {
+    transport_.Close(link);
+    RemoveRemote(link);
+  }
+}
+
+bool Session::AcceptPeer(Remote& r, const Message& hello) {
+  const bool ok = hello.token == token_ && (hello.seats & ~peerSeats_) == 0 &&
+                  FirstSeat(hello.seats) > FirstSeat(localSeats_);
+  if (!ok) return false;
+  r.seats = hello.seats;
+  r.welcomed = true;
+  r.lastHeardUs = nowUs_;
+  return true;
+}
+
+void Session::Begin(uint64_t seed, double clockStart, uint8_t seats, uint64_t token) {
   taken_ = seats;
+  token_ = token;
   game_ = std::make_unique<RollbackGame>(screen_, sound_, seed, clockStart, options_.exeFolder);
   game_->SetSeats(localSeats_, static_cast<uint8_t>(kAllSeats & ~seats));
   game_->SetLastTick(options_.lastTick);
@@ -428,18 +519,25 @@ void Session::HandleInputs(Remote& r, const Message& m) {
 }
 
 void Session::HandleHash(Remote& r, const Message& m) {
-  if (!Has(r.seats, m.seat) || Has(localSeats_, m.seat)) return;
+  if (r.direct || !Has(r.seats, m.seat) || Has(localSeats_, m.seat)) return;
   const int64_t tick = m.tick;
   // Only hashes near our own game are kept; older or wildly early ones are dropped.
   if (tick + static_cast<int64_t>(kHashesKept * kHashEvery) < nextHash_ ||
       tick > game_->Tick() + static_cast<int64_t>(kHashesKept * kHashEvery))
     return;
-  r.hashes[tick] = m.hash;
+  r.hashes[tick] = {m.hash, m.drops};
   while (r.hashes.size() > kHashesKept) r.hashes.erase(r.hashes.begin());
   auto own = ownHashes_.find(tick);
-  if (own != ownHashes_.end() && own->second != m.hash)
-    StopMatch("the games differ at tick " + std::to_string(tick) + " (" + kPlayerKeys[m.seat].Name +
-              "'s and ours); the match stopped");
+  if (own != ownHashes_.end()) CompareHash(tick, own->second, m.hash, m.drops, r.seats);
+}
+
+void Session::CompareHash(int64_t tick, uint64_t mine, uint64_t theirs, uint8_t theirDrops,
+                          uint8_t seats) {
+  // A hash taken before a drop this end has seen may be of keys the host never had; the
+  // sender takes it again.
+  if (theirDrops != drops_ || mine == theirs) return;
+  StopMatch("the games differ at tick " + std::to_string(tick) + " (" +
+            SeatNames(seats & ~localSeats_) + " and ours); the match stopped");
 }
 
 void Session::CheckHashes() {
@@ -455,15 +553,16 @@ void Session::CheckHashes() {
     m.tick = static_cast<uint32_t>(tick);
     m.seat = static_cast<uint8_t>(FirstSeat(localSeats_));
     m.hash = hash;
+    m.drops = drops_;
     for (Remote& r : remotes_) {
-      if (!r.welcomed) continue;
-      SendTo(r, m, Delivery::Reliable);
+      if (r.welcomed && !r.direct) SendTo(r, m, Delivery::Reliable);
+    }
+    for (Remote& r : remotes_) {
+      if (r.direct) continue;
       auto theirs = r.hashes.find(tick);
-      if (theirs != r.hashes.end() && theirs->second != hash) {
-        StopMatch("the games differ at tick " + std::to_string(tick) + " (" +
-                  SeatNames(r.seats & ~localSeats_) + " and ours); the match stopped");
-        return;
-      }
+      if (theirs == r.hashes.end()) continue;
+      CompareHash(tick, hash, theirs->second.first, theirs->second.second, r.seats);
+      if (phase_ != Phase::Playing) return;
     }
   }
 }
@@ -482,6 +581,7 @@ void Session::DropRemote(Remote& r, const std::string& why) {
     const int64_t last = game_->Known(s);
     game_->DropSeat(s, last);
     droppedAfter_[s] = last;
+    ++drops_;
     Message drop;
     drop.type = Type::Drop;
     drop.seat = s;

@@ -21,6 +21,7 @@ struct SessionOptions {
   uint8_t seats = 0;  // seats wanted; 0: Green for the host, the next free one for a joiner
   std::string password;
   uint64_t seed = 1;            // the host's; joiners are told
+  uint64_t token = 0;           // the host's secret for direct links; 0: made from the seed
   double clockStart = 36000.0;  // the host's; joiners are told
   std::string exeFolder = ".";
   int64_t lastTick = 0;         // 0: the match goes on until closed
@@ -64,22 +65,29 @@ class Session {
     LinkId link = 0;
     uint8_t seats = 0;  // the seats this link speaks for
     bool welcomed = false;
+    bool isHost = false;    // a joiner's link to its host
+    bool direct = false;    // a link between two joiners, for keys only
+    bool outgoing = false;  // a direct link this end opened
+    Message hello;          // a direct link's PeerHello that came before the Start
     int64_t lastHeardUs = 0;
     std::array<int64_t, kSeats> acks{};
     uint32_t echoMs = 0;
     double roundTripMs = -1;
     double advantage = 0;  // how many ticks we are ahead of it, smoothed
-    std::map<int64_t, uint64_t> hashes;
+    std::map<int64_t, std::pair<uint64_t, uint8_t>> hashes;  // tick: hash, drops seen
   };
 
   void Handle(const LinkEvent& e);
   void HandleMessage(Remote& r, const Message& m);
   void HandleHello(Remote& r, const Message& m, ReadResult read);
+  bool AcceptPeer(Remote& r, const Message& hello);
+  void ConnectPeers(const std::vector<PeerAddress>& peers);
+  void CompareHash(int64_t tick, uint64_t mine, uint64_t theirs, uint8_t theirDrops, uint8_t seats);
   void HandleInputs(Remote& r, const Message& m);
   void HandleHash(Remote& r, const Message& m);
   void Refuse(Remote& r, const std::string& reason);
   void BroadcastLobby();
-  void Begin(uint64_t seed, double clockStart, uint8_t seats);
+  void Begin(uint64_t seed, double clockStart, uint8_t seats, uint64_t token);
   void PlayFrame(const KeyState& keys);
   void SendInputs();
   void CheckHashes();
@@ -108,6 +116,9 @@ class Session {
   std::map<int64_t, uint64_t> ownHashes_;
   int64_t nextHash_ = kHashEvery;
   int64_t lastDriftTick_ = 0;
+  uint64_t token_ = 0;
+  uint8_t peerSeats_ = 0;  // joiners' seats that may open direct links to us
+  uint8_t drops_ = 0;      // seats dropped so far
   std::array<int64_t, kSeats> droppedAfter_;
   SessionStats stats_;
 };

@@ -1,6 +1,7 @@
 #include "net/SimNetwork.h"
 
 #include <algorithm>
+#include <string>
 
 namespace tb::net {
 
@@ -17,6 +18,25 @@ bool SimTransport::Poll(LinkEvent& event) {
 }
 
 void SimTransport::Close(LinkId link) { net_.Close(node_, link); }
+
+std::string SimTransport::AddressOf(LinkId link) const {
+  int side = 0;
+  const SimNetwork::Link* l = static_cast<const SimNetwork&>(net_).Find(node_, link, side);
+  if (l == nullptr) return "";
+  return "node:" + std::to_string(side == 0 ? l->b.node : l->a.node);
+}
+
+LinkId SimTransport::Connect(const std::string& address) {
+  if (address.rfind("node:", 0) != 0) return 0;
+  int node = -1;
+  try {
+    node = std::stoi(address.substr(5));
+  } catch (...) {
+    return 0;
+  }
+  if (node < 0 || node >= static_cast<int>(net_.nodes_.size()) || node == node_) return 0;
+  return net_.Connect(node_, node, net_.conditions_);
+}
 
 SimTransport& SimNetwork::AddNode() {
   nodes_.push_back(
@@ -35,7 +55,11 @@ LinkId SimNetwork::Connect(int a, int b, const LinkConditions& conditions, LinkI
 }
 
 SimNetwork::Link* SimNetwork::Find(int node, LinkId id, int& side) {
-  for (Link& l : links_) {
+  return const_cast<Link*>(static_cast<const SimNetwork*>(this)->Find(node, id, side));
+}
+
+const SimNetwork::Link* SimNetwork::Find(int node, LinkId id, int& side) const {
+  for (const Link& l : links_) {
     if (l.a.node == node && l.a.link == id) {
       side = 0;
       return &l;

@@ -29,6 +29,10 @@ class SimTransport final : public Transport {
   void Send(LinkId link, const std::string& bytes, Delivery delivery) override;
   bool Poll(LinkEvent& event) override;
   void Close(LinkId link) override;
+  // "node:N", the node at the other end.
+  std::string AddressOf(LinkId link) const override;
+  // A link to "node:N" with the network's usual conditions.
+  LinkId Connect(const std::string& address) override;
   // Bytes this node has handed to the network.
   int64_t BytesSent() const { return bytesSent_; }
 
@@ -49,6 +53,8 @@ class SimNetwork {
   // Links two nodes; both see a Connected event with their own link id, which is returned
   // for node `a` (and for `b` in *bLink).
   LinkId Connect(int a, int b, const LinkConditions& conditions, LinkId* bLink = nullptr);
+  // The conditions of links the nodes open themselves.
+  void SetConditions(const LinkConditions& conditions) { conditions_ = conditions; }
   // Virtual time: delivers every message due by `nowUs`.
   void AdvanceTo(int64_t nowUs);
   int64_t Now() const { return now_; }
@@ -77,6 +83,7 @@ class SimNetwork {
   void Send(int fromNode, LinkId link, const std::string& bytes, Delivery delivery);
   void Close(int fromNode, LinkId link);
   Link* Find(int node, LinkId link, int& side);
+  const Link* Find(int node, LinkId link, int& side) const;
 
   Pcg32 random_;
   int64_t now_ = 0;
@@ -86,6 +93,7 @@ class SimNetwork {
   std::vector<Link> links_;
   std::vector<InFlight> inFlight_;
   LinkId nextId_ = 1;
+  LinkConditions conditions_;
 };
 
 }  // namespace tb::net

@@ -27,6 +27,11 @@ class Transport {
   virtual void Close(LinkId link) = 0;
   // Sends what was queued now rather than at the next poll.
   virtual void Flush() {}
+  // Where the other end of a link can be reached, in the form Connect takes; "" if unknown.
+  virtual std::string AddressOf(LinkId /*link*/) const { return ""; }
+  // Opens a link to an address from AddressOf; Connected follows through Poll. 0 if it
+  // cannot be tried.
+  virtual LinkId Connect(const std::string& /*address*/) { return 0; }
 };
 
 }  // namespace tb::net

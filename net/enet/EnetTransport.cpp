@@ -70,7 +70,8 @@ std::unique_ptr<EnetTransport> EnetTransport::Connect(const std::string& host, u
   }
   at.port = port;
   std::unique_ptr<EnetTransport> t(new EnetTransport());
-  t->host_ = enet_host_create(nullptr, 1, kChannels, 0, 0);
+  // Room for direct links from the other joiners as well as the host.
+  t->host_ = enet_host_create(nullptr, kMaxPeers, kChannels, 0, 0);
   if (t->host_ == nullptr) {
     error = "cannot open a UDP socket";
     return nullptr;
@@ -162,6 +163,29 @@ void EnetTransport::Close(LinkId link) {
 }
 
 void EnetTransport::Flush() { enet_host_flush(host_); }
+
+std::string EnetTransport::AddressOf(LinkId link) const {
+  auto it = peers_.find(link);
+  if (it == peers_.end()) return "";
+  char ip[64] = {};
+  if (enet_address_get_host_ip(&it->second->address, ip, sizeof ip) != 0) return "";
+  std::string host = ip;
+  if (host.find(':') != std::string::npos) host = "[" + host + "]";
+  return host + ":" + std::to_string(it->second->address.port);
+}
+
+LinkId EnetTransport::Connect(const std::string& address) {
+  std::string host, problem;
+  uint16_t port = 0;
+  if (!ParseHostPort(address, host, port, problem)) return 0;
+  ENetAddress at{};
+  if (enet_address_set_host_ip(&at, host.c_str()) != 0) return 0;  // numbers only: no lookups
+  at.port = port;
+  ENetPeer* peer = enet_host_connect(host_, &at, kChannels, 0);
+  if (peer == nullptr) return 0;
+  enet_peer_timeout(peer, 0, kTimeoutMs, kTimeoutMs);
+  return LinkOf(peer);
+}
 
 void EnetTransport::CloseAll(int ms) {
   for (auto& [id, peer] : peers_) {

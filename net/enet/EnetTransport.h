@@ -34,6 +34,8 @@ class EnetTransport final : public Transport {
   bool Poll(LinkEvent& event) override;
   void Close(LinkId link) override;
   void Flush() override;
+  std::string AddressOf(LinkId link) const override;
+  LinkId Connect(const std::string& address) override;
   // Sends what is queued and waits up to `ms` for the goodbyes to go out.
   void CloseAll(int ms);
 

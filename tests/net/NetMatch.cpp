@@ -96,6 +96,7 @@ uint64_t PlainGameHash(uint64_t seed, double clockStart, const KeyPlan& plan, in
 NetMatch::NetMatch(uint64_t netSeed, int peers, const tb::net::LinkConditions& conditions,
                    tb::net::SessionOptions host, int64_t lastTick)
     : net_(netSeed), conditions_(conditions), lastTick_(lastTick) {
+  net_.SetConditions(conditions);
   host.host = true;
   host.lastTick = lastTick;
   for (int i = 0; i < peers; ++i) {

@@ -33,12 +33,15 @@ Message Sample(Type type) {
   m.runs = {{1, 10, {1, 2, 31}}, {3, 7, {0}}};
   m.hash = 0xDEADBEEFCAFEULL;
   m.seat = 2;
+  m.token = 0xABCDEF;
+  m.peers = {{0x02, "10.0.0.2:24642"}, {0x0C, "[::1]:7"}};
+  m.drops = 1;
   return m;
 }
 
 TEST(NetMessages, EveryTypeRoundTripsAndEveryCutIsRefused) {
   for (Type type : {Type::Hello, Type::Welcome, Type::Refuse, Type::Lobby, Type::Start,
-                    Type::Inputs, Type::Hash, Type::Drop, Type::Stop}) {
+                    Type::Inputs, Type::Hash, Type::Drop, Type::Stop, Type::PeerHello}) {
     std::string bytes = Encode(Sample(type));
     Message back;
     ASSERT_EQ(Decode(bytes, back), ReadResult::Ok) << static_cast<int>(type);
@@ -81,6 +84,13 @@ TEST(NetMessages, FieldsOutsideTheGameAreRefused) {
   EXPECT_TRUE(refused(m));
   m = Sample(Type::Welcome);
   m.seats = 0x10;
+  EXPECT_TRUE(refused(m));
+  m = Sample(Type::Start);
+  m.peers.push_back({0x01, "x"});
+  m.peers.push_back({0x01, "y"});  // four joiners cannot be
+  EXPECT_TRUE(refused(m));
+  m = Sample(Type::Start);
+  m.peers[0].seats = 0;
   EXPECT_TRUE(refused(m));
   m = Sample(Type::Refuse);
   m.text.assign(kMaxText + 1, 'x');

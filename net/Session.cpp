@@ -118,6 +118,12 @@ std::vector<std::string> Session::TakeNotices() {
   return out;
 }
 
+int Session::DirectLinks() const {
+  int n = 0;
+  for (const Remote& r : remotes_) n += r.direct && r.welcomed ? 1 : 0;
+  return n;
+}
+
 Session::Remote* Session::Find(LinkId link) {
   for (Remote& r : remotes_)
     if (r.link == link) return &r;

@@ -57,6 +57,8 @@ class Session {
   uint8_t TakenSeats() const { return taken_; }
   RollbackGame* Game() { return game_.get(); }
   const SessionStats& Stats() const { return stats_; }
+  // Links to other joiners that are up and known.
+  int DirectLinks() const;
   // The tick after which a seat's keys ended because its player left, or -1.
   int64_t DroppedAfter(uint8_t seat) const { return droppedAfter_[seat]; }
 

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
+#include <vector>
 
 #include "net/enet/EnetTransport.h"
 #include "tests/net/NetMatch.h"
@@ -10,14 +12,12 @@ namespace {
 
 using namespace tb::net;
 
-TEST(EnetLoopback, TwoPeersPlayOneShortMatch) {
+// Three machines in one: the host and two joiners, who also link up with each other.
+TEST(EnetLoopback, ThreePeersPlayOneShortMatch) {
   std::string error;
   auto hostNet = EnetTransport::Listen("127.0.0.1", 0, error);
   ASSERT_TRUE(hostNet) << error;
   ASSERT_NE(hostNet->Port(), 0);
-  auto joinNet = EnetTransport::Connect("127.0.0.1", hostNet->Port(), error);
-  ASSERT_TRUE(joinNet) << error;
-
   const int64_t ticks = 300;
   tbtest::KeyPlan plan = tbtest::KeyPlan::Random(3, ticks);
   SessionOptions hostOptions;
@@ -28,12 +28,20 @@ TEST(EnetLoopback, TwoPeersPlayOneShortMatch) {
   SessionOptions joinOptions;
   joinOptions.password = "loop";
   joinOptions.lastTick = ticks;
-  tbtest::NetPeer host, joiner;
-  host.session = std::make_unique<Session>(*hostNet, hostOptions, host.screen, host.sound);
-  joiner.session = std::make_unique<Session>(*joinNet, joinOptions, joiner.screen, joiner.sound);
-  for (tbtest::NetPeer* p : {&host, &joiner}) {
+  std::vector<std::unique_ptr<EnetTransport>> nets;
+  nets.push_back(std::move(hostNet));
+  std::vector<std::unique_ptr<tbtest::NetPeer>> peers;
+  for (int i = 0; i < 3; ++i) {
+    if (i > 0) {
+      nets.push_back(EnetTransport::Connect("127.0.0.1", nets[0]->Port(), error));
+      ASSERT_TRUE(nets.back()) << error;
+    }
+    auto p = std::make_unique<tbtest::NetPeer>();
+    p->session = std::make_unique<Session>(*nets[i], i == 0 ? hostOptions : joinOptions, p->screen,
+                                           p->sound);
     p->planKeys.plan = &plan;
     p->planKeys.session = p->session.get();
+    peers.push_back(std::move(p));
   }
 
   // Real packets on a real socket: bounded by a count of frames and by ten seconds.
@@ -44,7 +52,7 @@ TEST(EnetLoopback, TwoPeersPlayOneShortMatch) {
         .count();
   };
   auto done = [&] {
-    for (tbtest::NetPeer* p : {&host, &joiner}) {
+    for (auto& p : peers) {
       RollbackGame* g = p->session->Game();
       if (g == nullptr || g->Tick() < ticks || g->Synced() < ticks || !g->Settled()) return false;
     }
@@ -52,17 +60,17 @@ TEST(EnetLoopback, TwoPeersPlayOneShortMatch) {
   };
   bool started = false;
   for (int64_t frame = 0; frame < 5000000 && elapsedUs() < 10000000 && !done(); ++frame) {
-    host.session->Frame(elapsedUs(), host.planKeys);
-    joiner.session->Frame(elapsedUs(), joiner.planKeys);
-    if (!started && joiner.session->State() == Phase::Waiting) started = host.session->Start();
-    ASSERT_NE(host.session->State(), Phase::Ended) << host.session->EndReason();
-    ASSERT_NE(joiner.session->State(), Phase::Ended) << joiner.session->EndReason();
+    for (auto& p : peers) {
+      p->session->Frame(elapsedUs(), p->planKeys);
+      ASSERT_NE(p->session->State(), Phase::Ended) << p->session->EndReason();
+    }
+    if (!started && peers[0]->session->TakenSeats() == 0x07) started = peers[0]->session->Start();
   }
   ASSERT_TRUE(done());
-  EXPECT_EQ(joiner.session->LocalSeats(), 0x02);
-  const uint64_t want = tbtest::PlainGameHash(99, 36000.0, plan, ticks, {-1, -1, 0, 0});
-  EXPECT_EQ(host.session->Game()->CurrentHash(), want);
-  EXPECT_EQ(joiner.session->Game()->CurrentHash(), want);
+  const uint64_t want = tbtest::PlainGameHash(99, 36000.0, plan, ticks, {-1, -1, -1, 0});
+  for (auto& p : peers) EXPECT_EQ(p->session->Game()->CurrentHash(), want);
+  EXPECT_EQ(peers[1]->session->DirectLinks(), 1);
+  EXPECT_EQ(peers[2]->session->DirectLinks(), 1);
 }
 
 TEST(EnetLoopback, WrongPasswordIsRefusedBeforeTheMatch) {

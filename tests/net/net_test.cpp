@@ -291,6 +291,7 @@ TEST(NetMatch, FourPeersThreeMinutesOneDies) {
     Session& s = *match.Peers()[i]->session;
     ASSERT_EQ(s.State(), Phase::Playing) << i << ": " << s.EndReason();
     EXPECT_EQ(s.DroppedAfter(3), dropped[3]);
+    EXPECT_EQ(s.DirectLinks(), i == 0 ? 0 : 1);  // Red and Blue, to each other
     EXPECT_EQ(s.Game()->Tick(), ticks);
     EXPECT_EQ(s.Game()->CurrentHash(), want) << i;
     deepest = std::max(deepest, s.Game()->Stats().deepest);

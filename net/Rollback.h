@@ -87,6 +87,8 @@ class RollbackGame {
   // Keys are kept for this many ticks; snapshots for kSnapshots.
   static constexpr int64_t kKeyRing = 256;
   static constexpr int64_t kSnapshots = 32;
+  // World hashes of this many kHashEvery ticks are kept.
+  static constexpr int64_t kHashesKept = 8;
 
   RollbackGame(Surface& screen, SoundPlayer& sound, uint64_t seed, double clockStart,
                std::string exeFolder);
@@ -162,7 +164,7 @@ class RollbackGame {
   std::array<std::array<uint8_t, kKeyRing>, kSeats> played_{};
   std::array<Snapshot, kSnapshots> snapshots_;
   std::array<int64_t, kSnapshots> snapshotTick_{};
-  std::array<HashEntry, 8> hashes_{};
+  std::array<HashEntry, kHashesKept> hashes_{};
   std::string problem_;
   RollbackStats stats_;
 };

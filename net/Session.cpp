@@ -548,6 +548,9 @@ void Session::CompareHash(int64_t tick, uint64_t mine, uint64_t theirs, uint8_t 
 
 void Session::CheckHashes() {
   RollbackGame& game = *game_;
+  // The game keeps the hashes of the last few hundred ticks only; older ones are passed by.
+  const int64_t oldest = game.Synced() - RollbackGame::kHashesKept * kHashEvery;
+  if (nextHash_ <= oldest) nextHash_ = (oldest / kHashEvery + 1) * kHashEvery;
   uint64_t hash = 0;
   while (phase_ == Phase::Playing && game.FinalHash(nextHash_, hash)) {
     const int64_t tick = nextHash_;

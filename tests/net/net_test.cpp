@@ -280,6 +280,10 @@ TEST(NetMatch, FourPeersThreeMinutesOneDies) {
     if (killedAt < 0 && p.node == 0 && p.session->Game()->Tick() >= 3000) {
       killedAt = p.session->Game()->Tick();
       match.Kill(3);
+      for (auto& q : match.Peers())
+        std::printf("peer %d before the kill: %lld frames waited, deepest rollback %lld\n", q->node,
+                    static_cast<long long>(q->session->Stats().waitedFrames),
+                    static_cast<long long>(q->session->Game()->Stats().deepest));
     }
   }));
   std::array<int64_t, 4> dropped = kNoDrops;

@@ -56,9 +56,12 @@ TEST(ScancodeMapping, KeypadIsDigitsOnlyWithNumLock) {
 }
 
 TEST(ScancodeMapping, KeysTheGameDoesNotUseGiveNothing) {
-  for (int sc : {SDL_SCANCODE_SPACE, SDL_SCANCODE_1, SDL_SCANCODE_RETURN, SDL_SCANCODE_F1,
-                 SDL_SCANCODE_LSHIFT, SDL_SCANCODE_KP_ENTER, SDL_SCANCODE_KP_PERIOD})
+  for (int sc : {SDL_SCANCODE_SPACE, SDL_SCANCODE_1, SDL_SCANCODE_F1, SDL_SCANCODE_LSHIFT,
+                 SDL_SCANCODE_KP_PERIOD})
     EXPECT_EQ(VirtualKeyForScancode(sc, true), vk::kNone) << sc;
+  // Either Enter starts an online match.
+  EXPECT_EQ(VirtualKeyForScancode(SDL_SCANCODE_RETURN, true), vk::kReturn);
+  EXPECT_EQ(VirtualKeyForScancode(SDL_SCANCODE_KP_ENTER, false), vk::kReturn);
 }
 
 TEST(ScancodeMapping, KeyboardStateIsReadThroughTheSameMapping) {

@@ -204,7 +204,8 @@ void Session::Handle(const LinkEvent& e) {
       if (r->direct) {
         RemoveRemote(e.link);  // the keys still come through the host
       } else if (!options_.host) {
-        End(phase_ == Phase::Joining ? "the host did not let us in" : "the host left");
+        End(phase_ == Phase::Joining ? "no answer from the host (is its UDP port open?)"
+                                     : "the host left");
       } else if (phase_ == Phase::Playing && r->welcomed) {
         DropRemote(*r, "left");
       } else {

@@ -121,7 +121,7 @@ void NetMatch::FrameOf(NetPeer& p, int64_t now, const KeyPlan* plan) {
   p.planKeys.plan = plan;
   p.planKeys.session = p.session.get();
   p.session->Frame(now, p.planKeys);
-  p.nextFrameUs += 20000;
+  p.nextFrameUs += p.frameUs;
 }
 
 bool NetMatch::Gather(int64_t limitUs) {

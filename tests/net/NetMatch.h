@@ -54,6 +54,7 @@ struct NetPeer {
   PlanKeys planKeys;
   int64_t phaseUs = 0;  // where in the 20 ms this peer's frames fall
   int64_t nextFrameUs = 0;
+  int64_t frameUs = 20000;  // this machine's frame period
   bool alive = true;
 };
 

@@ -234,6 +234,26 @@ TEST(NetMatch, HostileLinkStillOneGame) {
   }
 }
 
+// A joiner whose frame timer runs 2 % slow: the host leaves out a frame now and then, never
+// more than one a second, instead of running into the 8-tick limit.
+TEST(NetMatch, ClocksThatDriftAreBroughtInStep) {
+  SessionOptions host;
+  const int64_t ticks = 1500;
+  NetMatch match(8, 2, LinkConditions{40000, 5000, 0.02, 0}, host, ticks);
+  match.Peers()[1]->frameUs = 20400;
+  KeyPlan plan = KeyPlan::Random(9, ticks);
+  ASSERT_TRUE(match.Gather(20000000));
+  ASSERT_TRUE(match.Run(plan, 100000000));
+  const SessionStats& hostStats = match.Peers()[0]->session->Stats();
+  const double seconds = static_cast<double>(match.Now()) / 1e6;
+  EXPECT_GT(hostStats.driftFrames, 15);
+  EXPECT_LE(hostStats.driftFrames, seconds + 1);
+  EXPECT_LT(hostStats.waitedFrames, 20);
+  EXPECT_EQ(match.Peers()[1]->session->Stats().driftFrames, 0);
+  const uint64_t want = tbtest::PlainGameHash(1, 36000.0, plan, ticks, {-1, -1, 0, 0});
+  for (auto& p : match.Peers()) EXPECT_EQ(p->session->Game()->CurrentHash(), want);
+}
+
 // A world that went its own way is found at the next hash, and every peer stops.
 TEST(NetMatch, DifferentWorldsStopTheMatchEverywhere) {
   SessionOptions host;

@@ -119,12 +119,30 @@ TEST(NetAddress, HostAndPort) {
   EXPECT_FALSE(ParseSeats("", seats, problem));
 }
 
-// Red's keys arrive late and in pieces: the game guesses, rolls back, and ends exactly where
-// the plain game ends.
+// Counts the frames begun on it; draws nothing.
+class CountingScreen final : public tb::Surface {
+ public:
+  void Clear() override { ++frames; }
+  void SetPenWidth(int16_t) override {}
+  void PlotPoint(float, float) override {}
+  void PlotPoint(float, float, int32_t) override {}
+  void LineTo(float, float, int32_t) override {}
+  void DrawLine(float, float, float, float, int32_t) override {}
+  void SetFillColor(int32_t) override {}
+  void FloodFill(int32_t, int32_t, int32_t) override {}
+  int32_t BackgroundColor() const override { return 0; }
+  float DrawableWidth() const override { return 582; }
+  float DrawableHeight() const override { return 555; }
+  void SetCaption(const std::string&) override {}
+  int64_t frames = 0;
+};
+
+// Red's keys arrive late and in pieces: the game guesses, rolls back unseen and unheard, and
+// ends exactly where the plain game ends.
 TEST(NetRollback, LateKeysEndWhereThePlainGameEnds) {
   const int64_t ticks = 600;
   KeyPlan plan = KeyPlan::Random(5, ticks);
-  tb::sim::NullSurface screen;
+  CountingScreen screen;
   tbtest::SilentSound sound;
   RollbackGame game(screen, sound, 42, 36000.0, ".");
   game.SetSeats(0x01, 0x0C);  // Green here, Red far away, Blue and Yellow idle
@@ -138,9 +156,14 @@ TEST(NetRollback, LateKeysEndWhereThePlainGameEnds) {
       for (int64_t i = 1; i <= n; ++i) keys.push_back(plan.byTick[redSent + i][1]);
       ASSERT_TRUE(game.AddKeys(1, redSent + 1, keys.data(), keys.size()));
       redSent += n;
+      const int64_t frames = screen.frames, played = sound.played;
       ASSERT_TRUE(game.Reconcile(false));
+      EXPECT_EQ(screen.frames, frames);
+      EXPECT_EQ(sound.played, played);
     }
+    const int64_t frames = screen.frames;
     game.Advance(plan.byTick[t]);
+    EXPECT_EQ(screen.frames, frames + 1);
     ASSERT_LE(game.Tick() - game.Synced(), RollbackGame::kMaxAhead);
   }
   std::vector<uint8_t> rest;
@@ -148,7 +171,12 @@ TEST(NetRollback, LateKeysEndWhereThePlainGameEnds) {
   if (!rest.empty()) {
     ASSERT_TRUE(game.AddKeys(1, redSent + 1, rest.data(), rest.size()));
   }
+  const int64_t frames = screen.frames, played = sound.played;
+  const bool wrongGuess = !game.Settled();
   ASSERT_TRUE(game.Reconcile(true));
+  EXPECT_EQ(screen.frames, frames + (wrongGuess ? 1 : 0));  // only the corrected present
+  EXPECT_EQ(sound.played, played);
+  EXPECT_GT(sound.played, 0);
   EXPECT_GT(game.Stats().rollbacks, 0);
   EXPECT_LE(game.Stats().deepest, RollbackGame::kMaxAhead);
   EXPECT_EQ(game.CurrentHash(), tbtest::PlainGameHash(42, 36000.0, plan, ticks, idle));

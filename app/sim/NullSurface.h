@@ -8,7 +8,7 @@
 
 namespace tb::sim {
 
-class NullSurface final : public Surface {
+class NullSurface : public Surface {
  public:
   NullSurface(float width = 582, float height = 555) : width_(width), height_(height) {}
   void Clear() override {}

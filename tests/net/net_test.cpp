@@ -120,20 +120,9 @@ TEST(NetAddress, HostAndPort) {
 }
 
 // Counts the frames begun on it; draws nothing.
-class CountingScreen final : public tb::Surface {
+class CountingScreen final : public tb::sim::NullSurface {
  public:
   void Clear() override { ++frames; }
-  void SetPenWidth(int16_t) override {}
-  void PlotPoint(float, float) override {}
-  void PlotPoint(float, float, int32_t) override {}
-  void LineTo(float, float, int32_t) override {}
-  void DrawLine(float, float, float, float, int32_t) override {}
-  void SetFillColor(int32_t) override {}
-  void FloodFill(int32_t, int32_t, int32_t) override {}
-  int32_t BackgroundColor() const override { return 0; }
-  float DrawableWidth() const override { return 582; }
-  float DrawableHeight() const override { return 555; }
-  void SetCaption(const std::string&) override {}
   int64_t frames = 0;
 };
 

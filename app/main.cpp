@@ -2,12 +2,15 @@
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "app/OnlineGame.h"
 #include "app/cli/CommandLine.h"
+#include "bots/Seats.h"
+#include "match/Rounds.h"
 #include "net/enet/EnetTransport.h"
 #include "platform/ExeFolder.h"
 #include "platform/SdlGame.h"
@@ -54,6 +57,19 @@ int PlayOnline(const tb::cli::GameArgs& args, tb::SdlGame& game, tb::Raster& ras
   return status;
 }
 
+// The loop's target: the game's tick, within a match of rounds when one was asked for.
+class MatchTarget final : public tb::TickTarget {
+ public:
+  MatchTarget(tb::MainFrm& form, tb::match::Rounds* rounds) : form_(form), rounds_(rounds) {}
+  void Tick() override { tb::match::PlayTick(form_, rounds_); }
+  void KeyDown(uint16_t keyCode, int shift) override { form_.KeyDown(keyCode, shift); }
+  bool Closed() const override { return form_.Closed(); }
+
+ private:
+  tb::MainFrm& form_;
+  tb::match::Rounds* rounds_;
+};
+
 int Play(const tb::cli::GameArgs& args) {
   tb::Raster raster(kImageWidth, kImageHeight);
   tb::GameOptions options = tb::GameOptions::FromEnvironment();
@@ -76,9 +92,21 @@ int Play(const tb::cli::GameArgs& args) {
   } else {
     tb::SystemClock clock;
     tb::Pcg32 random;
-    tb::MainFrm form(raster, keys, sound, clock, random, folder);
+    // Without options the game sees the raster and the keyboard themselves.
+    tb::match::ScoredCaption scored(raster);
+    tb::bots::Seats seats(keys, raster, clock);
+    tb::Surface& surface = args.rounds > 0 ? static_cast<tb::Surface&>(scored) : raster;
+    tb::KeyState& keySource = args.botSeats.empty() ? static_cast<tb::KeyState&>(keys)
+                                                    : static_cast<tb::KeyState&>(seats);
+    tb::MainFrm form(surface, keySource, sound, clock, random, folder);
     form.Load();
-    tb::MainFrmTarget target(form);
+    tb::bots::Level level = tb::bots::Level::Normal;
+    tb::bots::ParseLevel(args.botLevel, level);
+    for (const std::string& seat : args.botSeats) seats.Add(seat, level, random.SeedValue());
+    if (!seats.Empty()) seats.Attach(form);
+    std::optional<tb::match::Rounds> rounds;
+    if (args.rounds > 0) rounds.emplace(args.rounds, scored);
+    MatchTarget target(form, rounds ? &*rounds : nullptr);
     status = game.Run(target, raster, &keys);
   }
   if (status != 0 && !game.Error().empty())

@@ -105,6 +105,7 @@ void MainFrm::Timer1Tick() {
   surface_.Clear();
   // The collision grid follows every move the game makes; this catches any made from outside.
   ThingCollection.RefreshAll();
+  if (beforeControls_) beforeControls_(*this);
   ReadControls();
   ThingCollection.Walk([this](Thing& t) {
     int32_t kind = t.ThingType();

@@ -2,6 +2,7 @@
 // The game window: owns the world, runs the frame tick, builds the arena and creates
 // things at run time. It sees the outside world only through the injected interfaces.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -29,6 +30,13 @@ class MainFrm {
   // For hand-built worlds (simulator scenes, benchmarks): the first tick then builds no
   // arena and plays whatever things have been registered.
   void BeginWithoutArena() { GameStarted = true; }
+  // Builds a fresh arena on the next tick, with the first tick's set-up; IDs go on counting.
+  void StartNewArena() { GameStarted = false; }
+  // Called on every tick just before the controls are polled, after any set-up: the place
+  // where outside key sources (computer drivers) look at the world and choose their keys.
+  void SetBeforeControls(std::function<void(const MainFrm&)> hook) {
+    beforeControls_ = std::move(hook);
+  }
 
   OrderedThings ThingCollection;
 
@@ -87,6 +95,7 @@ class MainFrm {
   std::string exeFolder_;
   bool closed_ = false;
   std::string caption_;
+  std::function<void(const MainFrm&)> beforeControls_;
 
   std::map<std::string, std::shared_ptr<Thing>> PlayerCollection;
   int32_t IDCount = 0;

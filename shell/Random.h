@@ -11,6 +11,7 @@ class Pcg32 final : public RandomSource {
  public:
   explicit Pcg32(uint64_t seed = 0, bool seedFixed = false) : fixed_(seedFixed) { Seed(seed); }
   void Seed(uint64_t seed) {
+    seed_ = seed;
     state_ = 0;
     Next();
     state_ += seed;
@@ -26,6 +27,8 @@ class Pcg32 final : public RandomSource {
     uint32_t rot = static_cast<uint32_t>(old >> 59u);
     return (xorshifted >> rot) | (xorshifted << ((32u - rot) & 31u));
   }
+  // The seed of the latest seeding, so that other generators can be derived from it.
+  uint64_t SeedValue() const { return seed_; }
   float Draw() override { return static_cast<float>(Next() >> 8) * (1.0f / 16777216.0f); }
   uint64_t SaveState() const override { return state_; }
   void RestoreState(uint64_t state) override { state_ = state; }
@@ -33,6 +36,7 @@ class Pcg32 final : public RandomSource {
  private:
   static constexpr uint64_t kInc = 1442695040888963407ULL;
   uint64_t state_ = 0;
+  uint64_t seed_ = 0;
   bool fixed_;
 };
 

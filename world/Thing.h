@@ -88,6 +88,15 @@ class Thing {
   void FindPoints();
   void Draw();
 
+  // Read-only views of private state, for observers such as computer drivers.
+  int32_t DamageTaken() const { return Damage; }
+  int32_t GrenadesLeft() const { return Grenades; }
+  int32_t LastLaunch() const { return LastLaunchTime; }
+  int32_t Fuse() const { return FuseTime; }
+  bool HasExploded() const { return Exploded; }
+  bool IsInvulnerable() const { return Invulnerable; }
+  float TopSpeed() const { return MaxSpeed; }
+
   // Every field by name, for the simulator's state dump, the world hash and tests.
   // The visitor is called with (name, reference) for int32_t, float, bool, std::string and
   // Corners members, in declaration order.

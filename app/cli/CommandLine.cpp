@@ -2,6 +2,8 @@
 
 #include <sstream>
 
+#include "bots/Driver.h"
+#include "bots/Seats.h"
 #include "net/Address.h"
 #include "net/Session.h"
 
@@ -10,6 +12,23 @@
 #endif
 
 namespace tb::cli {
+
+namespace {
+
+// A whole number from `min` to `max`, digits only.
+bool WholeNumber(const std::string& text, int min, int max, int& out) {
+  if (text.empty() || text.size() > 6) return false;
+  int v = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+  }
+  if (v < min || v > max) return false;
+  out = v;
+  return true;
+}
+
+}  // namespace
 
 const std::vector<OptionRow>& Options() {
   static const std::vector<OptionRow> rows = {
@@ -59,6 +78,40 @@ const std::vector<OptionRow>& Options() {
            return false;
          }
          a.password = v;
+         return true;
+       }},
+      {"--bots", "N", "computer drivers in the last N seats (Yellow, Blue, Red, Green)",
+       [](const std::string& v, GameArgs& a, std::string& error) {
+         int n = 0;
+         if (!WholeNumber(v, 0, 4, n)) {
+           error = "--bots: '" + v + "' is not a whole number from 0 to 4";
+           return false;
+         }
+         for (const std::string& seat : bots::LastSeats(n)) a.botSeats.push_back(seat);
+         return true;
+       }},
+      {"--bot", "NAMES", "computer drivers in the named seats, e.g. Red,Blue",
+       [](const std::string& v, GameArgs& a, std::string& error) {
+         if (bots::ParseSeats(v, a.botSeats, error)) return true;
+         error = "--bot: " + error;
+         return false;
+       }},
+      {"--bot-level", "LEVEL", "how well they drive: easy, normal (default) or hard",
+       [](const std::string& v, GameArgs& a, std::string& error) {
+         bots::Level level;
+         if (!bots::ParseLevel(v, level)) {
+           error = "--bot-level: '" + v + "' is not easy, normal or hard";
+           return false;
+         }
+         a.botLevel = v;
+         return true;
+       }},
+      {"--rounds", "N", "play a match of N rounds (1 to 99) and name the winner",
+       [](const std::string& v, GameArgs& a, std::string& error) {
+         if (!WholeNumber(v, 1, 99, a.rounds)) {
+           error = "--rounds: '" + v + "' is not a whole number from 1 to 99";
+           return false;
+         }
          return true;
        }},
   };

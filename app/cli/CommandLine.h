@@ -21,6 +21,11 @@ struct GameArgs {
   uint16_t joinPort = 0;
   uint8_t seats = 0;  // bit per seat (Green 1, Red 2, Blue 4, Yellow 8); 0: the usual one
   std::string password;
+  // Seats taken by computer drivers (--bots N and --bot NAMES together), at one level.
+  std::vector<std::string> botSeats;
+  std::string botLevel = "normal";
+  // Rounds of the match; 0: no rounds, the game never ends by itself.
+  int rounds = 0;
 };
 
 // One option: its name, the name of its value ("" for a switch), its one-line help, and what

@@ -12,6 +12,9 @@
 #include "app/sim/Script.h"
 #include "app/sim/SimPlatform.h"
 #include "app/sim/StateDump.h"
+#include "app/sim/Tournament.h"
+#include "bots/Seats.h"
+#include "match/Rounds.h"
 #include "render/Raster.h"
 #include "shell/MainFrm.h"
 #include "shell/Random.h"
@@ -99,6 +102,13 @@ std::string UsageText() {
          "  --exe-folder DIR   folder the sound paths start with (default .)\n"
          "  --broad-phase M    how collision queries find their partners: auto (default),\n"
          "                     grid or walk; the game is the same with each\n"
+         "  --bots N           computer drivers in the last N seats (Yellow, Blue, Red, Green)\n"
+         "  --bot NAMES        computer drivers in the named seats, e.g. Red,Blue\n"
+         "  --bot-level L      easy, normal (default) or hard\n"
+         "  --rounds N         play a match of N rounds (1 to 99); the run stops when it is over\n"
+         "  --tournament       play computer drivers against each other on --seeds seeds from\n"
+         "                     --seed on, without pictures, and print the table of results\n"
+         "  --seeds N          seeds of the tournament, 1 to 100000 (default 200)\n"
          "  --help             show this text\n"
          "\n"
          "Options take their value as the next argument or after '='. Exit status: 0 done,\n"
@@ -200,6 +210,30 @@ bool ParseOptions(const std::vector<std::string>& args, SimOptions& options, std
         error = "--broad-phase: '" + value + "' is not auto, grid or walk";
         return false;
       }
+    } else if (name == "--bots") {
+      if (!needValue() || !NumberOption(name, value, 0, 4, n, error)) return false;
+      for (const std::string& seat : bots::LastSeats(static_cast<int>(n)))
+        options.botSeats.push_back(seat);
+    } else if (name == "--bot") {
+      if (!needValue()) return false;
+      if (!bots::ParseSeats(value, options.botSeats, error)) {
+        error = "--bot: " + error;
+        return false;
+      }
+    } else if (name == "--bot-level") {
+      if (!needValue()) return false;
+      if (!bots::ParseLevel(value, options.botLevel)) {
+        error = "--bot-level: '" + value + "' is not easy, normal or hard";
+        return false;
+      }
+    } else if (name == "--rounds") {
+      if (!needValue() || !NumberOption(name, value, 1, 99, n, error)) return false;
+      options.rounds = static_cast<int>(n);
+    } else if (name == "--tournament") {
+      if (!flag(options.tournament)) return false;
+    } else if (name == "--seeds") {
+      if (!needValue() || !NumberOption(name, value, 1, 100000, n, error)) return false;
+      options.tournamentSeeds = static_cast<int>(n);
     } else if (name == "--exe-folder") {
       if (!needValue()) return false;
       options.exeFolder = value;
@@ -232,6 +266,8 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     return kExitOk;
   }
 
+  if (options.tournament) return RunTournament(options, out);
+
   Script script;
   if (!options.scriptPath.empty()) {
     bool readOk = false;
@@ -251,7 +287,17 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
   RecordingSoundPlayer sounds;
   SimClock clock(options.clockStart);
   Pcg32 random(options.seed, true);
-  MainFrm form(raster, keys, sounds, clock, random, options.exeFolder);
+  // Drivers and rounds only where asked for: otherwise the game sees the plain keys and raster.
+  match::ScoredCaption scored(raster);
+  bots::Seats seats(keys, raster, clock);
+  for (const std::string& seat : options.botSeats) seats.Add(seat, options.botLevel, options.seed);
+  Surface& surface = options.rounds > 0 ? static_cast<Surface&>(scored) : raster;
+  KeyState& keySource =
+      seats.Empty() ? static_cast<KeyState&>(keys) : static_cast<KeyState&>(seats);
+  MainFrm form(surface, keySource, sounds, clock, random, options.exeFolder);
+  if (!seats.Empty()) seats.Attach(form);
+  std::optional<match::Rounds> rounds;
+  if (options.rounds > 0) rounds.emplace(options.rounds, scored);
   form.ThingCollection.SetBroadPhase(options.broadPhase);
 
   const bool text = !options.hash;
@@ -290,7 +336,7 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
       form.KeyDown(27, 0);
       if (form.Closed()) break;
     }
-    form.Timer1Tick();
+    match::PlayTick(form, rounds ? &*rounds : nullptr);
     lastTick = tick;
     flushSounds();
     for (const auto& [pngTick, file] : options.pngs) {
@@ -302,6 +348,7 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     if (text && options.dumpEvery > 0 && tick % options.dumpEvery == 0) {
       DumpState(out, form, tick);
     }
+    if (rounds && rounds->Over()) break;
   }
   for (const auto& [pngTick, file] : options.pngs) {
     if (pngTick > lastTick) {

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "bots/Driver.h"
 #include "shell/ThingCollection.h"
 
 namespace tb::sim {
@@ -28,6 +29,11 @@ struct SimOptions {
   bool contactScene = false;  // play the hand-built contact scene instead of an arena
   std::string exeFolder = ".";
   BroadPhase broadPhase = BroadPhase::Auto;
+  std::vector<std::string> botSeats;  // seats driven by the computer
+  bots::Level botLevel = bots::Level::Normal;
+  int rounds = 0;  // 0: no match of rounds
+  bool tournament = false;
+  int tournamentSeeds = 200;
 };
 
 // Exit statuses.

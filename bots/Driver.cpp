@@ -1,0 +1,504 @@
+#include "bots/Driver.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <utility>
+
+#include "geometry/Numeric.h"
+
+namespace tb::bots {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kSecondsPerTick = 0.02;
+constexpr double kGrenadeRadius = 15;
+constexpr double kVehicleReach = 40;  // centre to the far corner of a vehicle, near enough
+constexpr double kNoShot = 1e9;
+constexpr size_t kTrail = 40;
+
+double Wrap(double a) {
+  a = std::fmod(a, 2 * kPi);
+  if (a > kPi) a -= 2 * kPi;
+  if (a <= -kPi) a += 2 * kPi;
+  return a;
+}
+
+double Distance(double ax, double ay, double bx, double by) { return std::hypot(ax - bx, ay - by); }
+
+// Levels: a slow, short-sighted rookie; a fair player; a sharp one.
+const Tuning kTunings[3] = {
+    {22, 25, 8, 0.12, 0.0, 0.55, false, 45, 5},
+    {10, 12, 16, 0.05, 0.3, 0.75, false, 75, 20},
+    {2, 5, 32, 0.0, 0.5, 0.85, true, 130, 35},
+};
+
+}  // namespace
+
+bool ParseLevel(const std::string& text, Level& level) {
+  if (text == "easy") {
+    level = Level::Easy;
+  } else if (text == "normal") {
+    level = Level::Normal;
+  } else if (text == "hard") {
+    level = Level::Hard;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+const char* LevelName(Level level) {
+  switch (level) {
+    case Level::Easy:
+      return "easy";
+    case Level::Hard:
+      return "hard";
+    default:
+      return "normal";
+  }
+}
+
+const Tuning& TuningFor(Level level) { return kTunings[static_cast<int>(level)]; }
+
+Driver::Driver(std::string seat, Level level, uint64_t seed)
+    : seat_(std::move(seat)), level_(level), tune_(TuningFor(level)), random_(seed, true) {}
+
+void Driver::Reset() {
+  Forget();
+  selfId_.clear();
+}
+
+void Driver::Forget() {
+  seen_.clear();
+  trail_.clear();
+  drives_.clear();
+  haveLast_ = false;
+  unstickTicks_ = 0;
+  aimQuality_ = kNoShot;
+  aimTick_ = -1000;
+  goalId_.clear();
+  goalTick_ = -1000;
+}
+
+Driver::Seen& Driver::Remember(const Thing& t) {
+  for (Seen& s : seen_) {
+    if (s.id == t.ID) {
+      s.lastTick = tick_;
+      return s;
+    }
+  }
+  seen_.push_back({t.ID, tick_, tick_, 0, {t.X, t.Y}});
+  return seen_.back();
+}
+
+bool Driver::Noticed(const Thing& t) {
+  return tick_ - Remember(t).firstTick >= tune_.reactionTicks;
+}
+
+int Driver::FuseTicks(int32_t fuse, float now) const {
+  // The fuse burns out on the first tick whose clock passes it.
+  double left = (static_cast<double>(fuse) - static_cast<double>(now)) / kSecondsPerTick;
+  return std::max(1, static_cast<int>(std::floor(left)) + 1);
+}
+
+Driver::Landing Driver::Flight(const Vec& from, const Vec& velocity, int ticks, double width,
+                               double height) const {
+  // A grenade slides with little friction and comes off walls, blocks, balls and vehicles
+  // slower, mirrored about the surface it meets. Things are taken where they stand now.
+  Landing landing;
+  Vec p = from;
+  Vec v = velocity;
+  const double lo = kGrenadeRadius;
+  const double hiX = width - kGrenadeRadius;
+  const double hiY = height - kGrenadeRadius;
+  auto reflect = [&v](double nx, double ny) {
+    double vn = v.x * nx + v.y * ny;
+    if (vn >= 0) return;
+    double tx = v.x - vn * nx, ty = v.y - vn * ny;
+    double speed = std::hypot(v.x, v.y);
+    double after = std::hypot(tx, ty) + 0.6 * std::fabs(vn);
+    double k = speed > 0 ? after / speed : 0;
+    v.x = (tx - vn * nx) * k;
+    v.y = (ty - vn * ny) * k;
+  };
+  for (int i = 0; i < ticks; ++i) {
+    v.x *= 0.999;
+    v.y *= 0.999;
+    p.x += v.x;
+    p.y += v.y;
+    if (p.x < lo) {
+      p.x = 2 * lo - p.x;
+      reflect(1, 0);
+      ++landing.bounces;
+    } else if (p.x > hiX) {
+      p.x = 2 * hiX - p.x;
+      reflect(-1, 0);
+      ++landing.bounces;
+    }
+    if (p.y < lo) {
+      p.y = 2 * lo - p.y;
+      reflect(0, 1);
+      ++landing.bounces;
+    } else if (p.y > hiY) {
+      p.y = 2 * hiY - p.y;
+      reflect(0, -1);
+      ++landing.bounces;
+    }
+    for (const Obstacle& o : obstacles_) {
+      double dx = p.x - o.at.x, dy = p.y - o.at.y;
+      double reach = o.halfLength + kGrenadeRadius;
+      if (std::fabs(dx) > reach + o.halfWidth || std::fabs(dy) > reach + o.halfWidth) continue;
+      double nx = 0, ny = 0, gap = 0;
+      if (o.round) {
+        double d = std::hypot(dx, dy);
+        if (d >= reach || d == 0) continue;
+        nx = dx / d;
+        ny = dy / d;
+        gap = reach - d;
+      } else {
+        // Into the box's own frame, to the nearest point of its outline.
+        double u = dx * o.cos + dy * o.sin, w = -dx * o.sin + dy * o.cos;
+        double cu = std::clamp(u, -o.halfLength, o.halfLength);
+        double cw = std::clamp(w, -o.halfWidth, o.halfWidth);
+        double du = u - cu, dw = w - cw;
+        double d = std::hypot(du, dw);
+        if (d >= kGrenadeRadius || d == 0) continue;
+        nx = (du * o.cos - dw * o.sin) / d;
+        ny = (du * o.sin + dw * o.cos) / d;
+        gap = kGrenadeRadius - d;
+      }
+      p.x += nx * gap;
+      p.y += ny * gap;
+      reflect(nx, ny);
+      ++landing.bounces;
+      if (landing.struck == nullptr && o.thing->ThingType() == Vehicle) landing.struck = o.thing;
+    }
+  }
+  landing.at = p;
+  return landing;
+}
+
+Driver::Vec Driver::BurstPoint(const Thing& grenade, const View& view, bool own, int& ticks) const {
+  ticks = FuseTicks(grenade.Fuse(), view.now);
+  Vec at{grenade.X, grenade.Y};
+  Vec v{grenade.XSpeed, grenade.YSpeed};
+  // Its own grenades every driver follows closely; the others' as well as its level lets it.
+  if (own) return Flight(at, v, ticks, view.width, view.height).at;
+  if (level_ == Level::Easy) return at;  // sees where it is, not where it goes
+  if (!tune_.bounceForesight) {
+    at.x = std::clamp(at.x + v.x * ticks, 0.0, static_cast<double>(view.width));
+    at.y = std::clamp(at.y + v.y * ticks, 0.0, static_cast<double>(view.height));
+    return at;
+  }
+  return Flight(at, v, ticks, view.width, view.height).at;
+}
+
+Choice Driver::SteerTo(double heading, bool mayReverse, double tolerance) const {
+  // The tracks keep turning a while after the keys are let go: aim with that in mind.
+  double settled = angle_ + 5.0 * turn_;
+  double forward = Wrap(heading - settled);
+  Choice c;
+  if (mayReverse) {
+    double backward = Wrap(heading + kPi - settled);
+    if (std::fabs(backward) + 0.3 < std::fabs(forward)) {
+      if (std::fabs(backward) > tolerance) {
+        c.steer = backward > 0 ? Steer::Right : Steer::Left;
+      } else {
+        c.steer = Steer::Backward;
+      }
+      return c;
+    }
+  }
+  if (std::fabs(forward) > tolerance) {
+    c.steer = forward > 0 ? Steer::Right : Steer::Left;
+  } else {
+    c.steer = Steer::Forward;
+  }
+  return c;
+}
+
+Choice Driver::DriveTo(const Vec& point, double tolerance) const {
+  if (Distance(point.x, point.y, me_.x, me_.y) < 15) return {};
+  return SteerTo(std::atan2(point.y - me_.y, point.x - me_.x), false, tolerance);
+}
+
+double Driver::ShotQuality(double heading, const View& view, const Thing& self,
+                           const std::vector<const Thing*>& rivals) const {
+  // The launch as the game makes it: from the rounded centre, 10 along the heading plus
+  // the vehicle's own speed, rounded.
+  Vec from{std::nearbyint(self.X), std::nearbyint(self.Y)};
+  Vec v{std::nearbyint(10.0 * std::cos(heading) + self.XSpeed),
+        std::nearbyint(10.0 * std::sin(heading) + self.YSpeed)};
+  int ticks = FuseTicks(RoundToInt(static_cast<double>(view.now) + 2.0), view.now);
+  double blast = self.ExplosionSize;
+  Landing end = Flight(from, v, ticks, view.width, view.height);
+  // Where the vehicle will be when it bursts is unknown; where it is now must be clear, the
+  // more so the more the flight is a guess.
+  double clear = blast + kVehicleReach + 40 + 15 * end.bounces;
+  if (Distance(end.at.x, end.at.y, me_.x, me_.y) < clear) return kNoShot;
+  double best = kNoShot;
+  for (const Thing* r : rivals) {
+    double lead = std::min(ticks * tune_.leadFactor, 40.0);
+    double px = std::clamp(r->X + r->XSpeed * lead, 40.0, view.width - 40.0);
+    double py = std::clamp(r->Y + r->YSpeed * lead, 40.0, view.height - 40.0);
+    double q =
+        Distance(end.at.x, end.at.y, px, py) - tune_.hitTolerance * blast + 12.0 * end.bounces;
+    // A hit on the way shoves and hurts it a little: worth a grenade only when near.
+    if (end.struck == r && Distance(r->X, r->Y, me_.x, me_.y) < 200) q = std::min(q, -1.0);
+    best = std::min(best, q);
+  }
+  return best;
+}
+
+Choice Driver::Think(const View& view, const Thing& self) {
+  if (self.ID != selfId_) {
+    Forget();
+    selfId_ = self.ID;
+  }
+  ++tick_;
+  turn_ = haveLast_ ? static_cast<double>(self.Angle) - angle_ : 0.0;
+  haveLast_ = true;
+  me_ = {self.X, self.Y};
+  velocity_ = {self.XSpeed, self.YSpeed};
+  angle_ = self.Angle;
+
+  std::vector<const Thing*> rivals;
+  std::vector<Threat> threats;
+  const Thing* bestToken = nullptr;
+  double bestTokenScore = 0;
+  const int32_t damage = self.DamageTaken();
+  const int32_t grenades = self.GrenadesLeft();
+  const double margin = tune_.dangerMargin;
+  for (const Thing* t : view.things) {
+    switch (t->ThingType()) {
+      case Vehicle: {
+        if (t->ID == self.ID) break;
+        Seen& s = Remember(*t);
+        double moved = Distance(t->X, t->Y, s.last.x, s.last.y);
+        s.activity = s.activity * 0.98 + (moved > 1.0 ? 1.0 : 0.0);
+        s.last = {t->X, t->Y};
+        rivals.push_back(t);
+        break;
+      }
+      case Grenade: {
+        bool own = t->Launcher == self.ID;
+        if (!Noticed(*t) && !own) break;
+        int ticks = 0;
+        Vec at = BurstPoint(*t, view, own, ticks);
+        if (ticks <= tune_.dangerHorizon || own)
+          threats.push_back({at, t->ExplosionSize + kVehicleReach + margin});
+        break;
+      }
+      case Explosion:
+        if (t->Radius <= t->ExplosionSize)
+          threats.push_back({{t->X, t->Y}, t->ExplosionSize + kVehicleReach + margin});
+        break;
+      case PowerUp: {
+        if (!Noticed(*t)) break;
+        double value = 1.0;
+        switch (t->PowerUpType()) {
+          case ExtraGrenade:
+            value = grenades == 0 ? 5.0 : grenades < 3 ? 3.0 : 1.5;
+            break;
+          case Repair:
+            value = std::min(3.0, damage / 10.0);
+            break;
+          case Invulnerability:
+            value = 3.0;
+            break;
+          case BiggerBlast:
+            value = 1.5;
+            break;
+          default:
+            break;
+        }
+        double score = value * 100.0 / (Distance(t->X, t->Y, me_.x, me_.y) + 100.0);
+        if (score > bestTokenScore) {
+          bestTokenScore = score;
+          bestToken = t;
+        }
+        break;
+      }
+      default:
+        break;
+    }
+  }
+  obstacles_.clear();
+  for (const Thing* t : view.things) {
+    int32_t kind = t->ThingType();
+    if (t->ID == self.ID || (kind != Vehicle && kind != Block && kind != Ball)) continue;
+    Obstacle o;
+    o.at = {t->X, t->Y};
+    o.thing = t;
+    if (kind == Ball) {
+      o.round = true;
+      o.halfLength = t->Radius;
+    } else {
+      o.cos = std::cos(t->Angle);
+      o.sin = std::sin(t->Angle);
+      o.halfLength = t->Length / 2.0;
+      o.halfWidth = (kind == Vehicle ? t->Width + 30 : t->Width) / 2.0;
+    }
+    obstacles_.push_back(o);
+  }
+  seen_.erase(std::remove_if(seen_.begin(), seen_.end(),
+                             [this](const Seen& s) { return s.lastTick != tick_; }),
+              seen_.end());
+
+  // Being stuck: driving for most of the last while without getting anywhere.
+  trail_.push_back(me_);
+  if (trail_.size() > kTrail) trail_.erase(trail_.begin());
+  if (unstickTicks_ == 0 && trail_.size() == kTrail && drives_.size() == kTrail) {
+    int forward = 0, backward = 0;
+    for (Steer s : drives_) {
+      forward += s == Steer::Forward;
+      backward += s == Steer::Backward;
+    }
+    const Vec& then = trail_.front();
+    if (forward + backward >= 20 && Distance(then.x, then.y, me_.x, me_.y) < 12) {
+      unstickTicks_ = 30;
+      unstickBackward_ = forward >= backward;
+      unstickRight_ = random_.Draw() < 0.5f;
+      trail_.clear();
+    }
+  }
+
+  const bool canFire =
+      grenades > 0 && static_cast<double>(view.now) - self.LastLaunch() > 1.0 && !rivals.empty();
+  Choice choice;
+  bool decided = false;
+
+  if (unstickTicks_ > 0) {
+    --unstickTicks_;
+    if (unstickTicks_ >= 12) {
+      choice.steer = unstickBackward_ ? Steer::Backward : Steer::Forward;
+    } else {
+      choice.steer = unstickRight_ ? Steer::Right : Steer::Left;
+    }
+    decided = true;
+  }
+
+  // Danger first: get out of the reach of every blast it has seen coming.
+  bool inDanger = false;
+  for (const Threat& t : threats) {
+    double d = std::min(Distance(me_.x, me_.y, t.at.x, t.at.y),
+                        Distance(me_.x + 4 * velocity_.x, me_.y + 4 * velocity_.y, t.at.x, t.at.y));
+    if (d < t.radius) inDanger = true;
+  }
+  if (!decided && inDanger) {
+    double bestHeading = angle_;
+    double bestScore = -std::numeric_limits<double>::infinity();
+    for (int k = 0; k < 16; ++k) {
+      double h = k * kPi / 8;
+      double x = std::clamp(me_.x + 130 * std::cos(h), 45.0, view.width - 45.0);
+      double y = std::clamp(me_.y + 130 * std::sin(h), 45.0, view.height - 45.0);
+      double score = std::numeric_limits<double>::infinity();
+      for (const Threat& t : threats)
+        score = std::min(score, Distance(x, y, t.at.x, t.at.y) - t.radius);
+      // Not against a wall, where a blast crushes; of two equally safe ways, the one the
+      // vehicle already faces (or backs along).
+      double wall = std::min(std::min(x, view.width - x), std::min(y, view.height - y));
+      score -= std::max(0.0, 90.0 - wall);
+      double turn = std::min(std::fabs(Wrap(h - angle_)), std::fabs(Wrap(h + kPi - angle_)));
+      score -= 8 * turn;
+      if (score > bestScore) {
+        bestScore = score;
+        bestHeading = h;
+      }
+    }
+    choice = SteerTo(bestHeading, true, 0.5);
+    decided = true;
+  }
+
+  // The rival to deal with: the nearest, those that drive about counting nearer, the
+  // damaged ones a little nearer still.
+  const Thing* rival = nullptr;
+  if (!rivals.empty()) {
+    if (tick_ - goalTick_ >= tune_.replanTicks) {
+      double best = std::numeric_limits<double>::infinity();
+      for (const Thing* r : rivals) {
+        double score = Distance(r->X, r->Y, me_.x, me_.y) - 0.5 * r->DamageTaken();
+        for (const Seen& s : seen_)
+          if (s.id == r->ID && s.activity > 15) score -= 200;
+        if (score < best) {
+          best = score;
+          goalId_ = r->ID;
+        }
+      }
+      goalTick_ = tick_;
+    }
+    for (const Thing* r : rivals)
+      if (r->ID == goalId_) rival = r;
+    if (rival == nullptr) rival = rivals.front();
+  }
+
+  // A shot: look for a heading whose burst lands on a rival, turn to it, launch.
+  double perceived =
+      angle_ + (tune_.aimNoise > 0 ? tune_.aimNoise * (2.0 * random_.Draw() - 1.0) : 0.0);
+  if (canFire && ShotQuality(perceived, view, self, rivals) < 0) choice.fire = true;
+  const bool coolingSoon =
+      grenades > 0 && static_cast<double>(view.now) - self.LastLaunch() > 0.7 && !rivals.empty();
+  if (!decided && coolingSoon) {
+    if (tick_ - aimTick_ >= tune_.replanTicks) {
+      aimQuality_ = kNoShot;
+      for (int k = 0; k < tune_.aimHeadings; ++k) {
+        double h = angle_ + k * 2 * kPi / tune_.aimHeadings;
+        double q = ShotQuality(h, view, self, rivals);
+        // A shot close to the current heading is worth more: it comes sooner.
+        q += 15 * std::fabs(Wrap(h - angle_));
+        if (q < aimQuality_) {
+          aimQuality_ = q;
+          aimHeading_ = h;
+        }
+      }
+      aimTick_ = tick_;
+    }
+    if (aimQuality_ < 0) {
+      choice.steer = Steer::None;
+      Choice turn = SteerTo(aimHeading_, false, 0.04);
+      if (turn.steer != Steer::Forward) choice.steer = turn.steer;
+      decided = true;
+    }
+  }
+
+  if (!decided && bestToken != nullptr && (bestTokenScore > 0.6 || grenades == 0)) {
+    choice.steer = DriveTo({bestToken->X, bestToken->Y}, 0.35).steer;
+    decided = true;
+  }
+
+  if (!decided && rival != nullptr) {
+    Vec at{rival->X, rival->Y};
+    double dist = Distance(at.x, at.y, me_.x, me_.y);
+    int32_t lead = rival->DamageTaken() - damage;
+    // Ramming hurts both alike: worth it with a clear lead, never next to a wreck about to
+    // blow, and always while nothing can hurt this one.
+    bool ram = (self.IsInvulnerable() && !rival->IsInvulnerable()) ||
+               (lead > 40 && rival->DamageTaken() < 200 && !rival->IsInvulnerable());
+    if (ram) {
+      choice.steer = DriveTo({at.x + rival->XSpeed * 10, at.y + rival->YSpeed * 10}, 0.3).steer;
+    } else {
+      double keep = lead < -30 || grenades == 0 ? 300 : 200;
+      if (dist < keep) {
+        // Back off: away from the rival, but not into a corner.
+        double away = std::atan2(me_.y - at.y, me_.x - at.x);
+        double x = std::clamp(me_.x + 150 * std::cos(away), 70.0, view.width - 70.0);
+        double y = std::clamp(me_.y + 150 * std::sin(away), 70.0, view.height - 70.0);
+        if (Distance(x, y, me_.x, me_.y) > 40)
+          choice.steer = SteerTo(std::atan2(y - me_.y, x - me_.x), true, 0.4).steer;
+      } else if (dist > keep + 150 && grenades > 0) {
+        choice.steer = DriveTo(at, 0.35).steer;
+      } else {
+        Choice face = SteerTo(std::atan2(at.y - me_.y, at.x - me_.x), false, 0.3);
+        if (face.steer != Steer::Forward) choice.steer = face.steer;
+      }
+    }
+  }
+
+  drives_.push_back(choice.steer);
+  if (drives_.size() > kTrail) drives_.erase(drives_.begin());
+  return choice;
+}
+
+}  // namespace tb::bots

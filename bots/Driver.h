@@ -1,0 +1,134 @@
+#pragma once
+// A computer driver for one seat. It looks at the world read-only, once per tick, and
+// answers which of its seat's keys it holds; the controls then treat those keys exactly as
+// a player's. It draws from its own generator, never from the game's.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "shell/Random.h"
+#include "world/Thing.h"
+
+namespace tb::bots {
+
+enum class Level { Easy, Normal, Hard };
+// "easy", "normal" or "hard"; false for anything else.
+bool ParseLevel(const std::string& text, Level& level);
+const char* LevelName(Level level);
+
+// The steering key held on a tick: at most one, as the controls take at most one.
+enum class Steer : uint8_t { None, Right, Left, Forward, Backward };
+
+// A driver's answer for one tick.
+struct Choice {
+  Steer steer = Steer::None;
+  bool fire = false;
+};
+
+// What a driver sees on one tick: the clock reading, the arena's size and every live thing.
+struct View {
+  float now = 0;
+  float width = 582;
+  float height = 555;
+  std::vector<const Thing*> things;
+};
+
+// How a level plays: how late it notices things, how well it aims, how far ahead it looks.
+struct Tuning {
+  int reactionTicks;     // a new grenade or token is noticed this many ticks after it appears
+  int replanTicks;       // goals are chosen afresh this often
+  int aimHeadings;       // headings tried when looking for a shot
+  double aimNoise;       // radians of error in the heading it thinks it has
+  double leadFactor;     // share of the flight time a moving rival is followed ahead
+  double hitTolerance;   // how close to the rival a burst must land, as a share of its radius
+  bool bounceForesight;  // follows grenades off the walls when judging danger
+  int dangerHorizon;     // ticks before a burst that a grenade starts to count as a danger
+  double dangerMargin;   // pixels kept clear beyond the blast
+};
+const Tuning& TuningFor(Level level);
+
+class Driver {
+ public:
+  Driver(std::string seat, Level level, uint64_t seed);
+
+  const std::string& Seat() const { return seat_; }
+  Level GetLevel() const { return level_; }
+
+  // This tick's keys for the vehicle `self`, which must be live in the view.
+  Choice Think(const View& view, const Thing& self);
+  // Forgets everything remembered about the last arena.
+  void Reset();
+
+  // Whether the driver is busy getting itself free after being stuck.
+  bool Unsticking() const { return unstickTicks_ > 0; }
+
+ private:
+  struct Vec {
+    double x = 0, y = 0;
+  };
+  struct Seen {
+    std::string id;
+    int64_t firstTick = 0;
+    int64_t lastTick = 0;
+    double activity = 0;  // for vehicles: how much of late it has been driving
+    Vec last;
+  };
+  struct Threat {
+    Vec at;
+    double radius = 0;
+  };
+  // Something a grenade comes off: a box (blocks, vehicles) or a disc (balls).
+  struct Obstacle {
+    Vec at;
+    double cos = 1, sin = 0;
+    double halfLength = 0, halfWidth = 0;  // a box's; a disc has radius halfLength
+    bool round = false;
+    const Thing* thing = nullptr;
+  };
+  // Where a flight ends and how close it came to a rival on the way.
+  struct Landing {
+    Vec at;
+    const Thing* struck = nullptr;  // the vehicle it hit first, if any
+    int bounces = 0;
+  };
+
+  Seen& Remember(const Thing& t);
+  bool Noticed(const Thing& t);
+  void Forget();
+  // Where a grenade launched now along `heading` would burst, and whether it passes through
+  // `target` on its way.
+  Landing Flight(const Vec& from, const Vec& velocity, int ticks, double width,
+                 double height) const;
+  Vec BurstPoint(const Thing& grenade, const View& view, bool own, int& ticks) const;
+  int FuseTicks(int32_t fuse, float now) const;
+  Choice SteerTo(double heading, bool mayReverse, double tolerance) const;
+  Choice DriveTo(const Vec& point, double tolerance) const;
+  double ShotQuality(double heading, const View& view, const Thing& self,
+                     const std::vector<const Thing*>& rivals) const;
+
+  std::string seat_;
+  Level level_;
+  const Tuning& tune_;
+  Pcg32 random_;
+  int64_t tick_ = 0;
+  std::string selfId_;
+  Vec me_;
+  Vec velocity_;
+  double angle_ = 0;
+  double turn_ = 0;  // change of heading seen over the last tick
+  bool haveLast_ = false;
+  std::vector<Seen> seen_;
+  std::vector<Obstacle> obstacles_;
+  std::vector<Vec> trail_;     // recent positions, for noticing being stuck
+  std::vector<Steer> drives_;  // recent steering, likewise
+  int unstickTicks_ = 0;
+  bool unstickBackward_ = true;
+  bool unstickRight_ = true;
+  double aimHeading_ = 0;
+  double aimQuality_ = 1e9;
+  int64_t aimTick_ = -1000;
+  std::string goalId_;
+  int64_t goalTick_ = -1000;
+};
+
+}  // namespace tb::bots

@@ -1,0 +1,91 @@
+#include "bots/Seats.h"
+
+#include "shell/Controls.h"
+#include "shell/MainFrm.h"
+
+namespace tb::bots {
+
+std::vector<std::string> LastSeats(int count) {
+  static const char* const kOrder[4] = {"Yellow", "Blue", "Red", "Green"};
+  std::vector<std::string> seats;
+  for (int i = 0; i < count && i < 4; ++i) seats.emplace_back(kOrder[i]);
+  return seats;
+}
+
+bool ParseSeats(const std::string& text, std::vector<std::string>& seats, std::string& error) {
+  size_t start = 0;
+  for (;;) {
+    size_t comma = text.find(',', start);
+    std::string name = text.substr(start, comma == std::string::npos ? comma : comma - start);
+    bool known = false;
+    for (const PlayerKeys& keys : kPlayerKeys) known = known || name == keys.Name;
+    if (!known) {
+      error = "'" + name + "' is not Green, Red, Blue or Yellow";
+      return false;
+    }
+    seats.push_back(name);
+    if (comma == std::string::npos) return true;
+    start = comma + 1;
+  }
+}
+
+uint64_t DriverSeed(uint64_t gameSeed, const std::string& seat) {
+  // SplitMix64 over the game's seed and the seat's name: unrelated streams per seat.
+  uint64_t z = gameSeed ^ 0x6a09e667f3bcc909ULL;
+  for (char c : seat) z = (z ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
+  z += 0x9e3779b97f4a7c15ULL;
+  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+  z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+  return z ^ (z >> 31);
+}
+
+void Seats::Add(const std::string& seat, Level level, uint64_t gameSeed) {
+  for (const Driver& d : drivers_)
+    if (d.Seat() == seat) return;
+  drivers_.emplace_back(seat, level, DriverSeed(gameSeed, seat));
+  choices_.emplace_back();
+}
+
+void Seats::Attach(MainFrm& form) {
+  form.SetBeforeControls([this](const MainFrm& f) { Think(f); });
+}
+
+void Seats::Think(const MainFrm& form) {
+  held_.reset();
+  if (drivers_.empty()) return;
+  view_.now = clock_.Now();
+  view_.width = surface_.DrawableWidth();
+  view_.height = surface_.DrawableHeight();
+  view_.things.clear();
+  for (const Thing* t : form.ThingCollection.Items()) view_.things.push_back(t);
+  for (size_t i = 0; i < drivers_.size(); ++i) {
+    Driver& d = drivers_[i];
+    choices_[i] = {};
+    const Thing* self = form.Player(d.Seat());
+    if (self == nullptr || !form.ThingCollection.Contains(self->ID)) continue;
+    Choice c = d.Think(view_, *self);
+    choices_[i] = c;
+    for (const PlayerKeys& keys : kPlayerKeys) {
+      if (d.Seat() != keys.Name) continue;
+      switch (c.steer) {
+        case Steer::Right:
+          held_.set(keys.Right);
+          break;
+        case Steer::Left:
+          held_.set(keys.Left);
+          break;
+        case Steer::Forward:
+          held_.set(keys.Forward);
+          break;
+        case Steer::Backward:
+          held_.set(keys.Backward);
+          break;
+        case Steer::None:
+          break;
+      }
+      if (c.fire) held_.set(keys.Fire);
+    }
+  }
+}
+
+}  // namespace tb::bots

@@ -1,0 +1,78 @@
+#pragma once
+// A match of rounds, which a player asks for: when at most one vehicle is left, or after
+// five minutes, the survivor scores; three seconds later a new arena is built by the same
+// set-up as the first; after the last round the winner is named and the game stands still
+// until Escape. Without it the game has no end.
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "render/Surface.h"
+
+namespace tb {
+class MainFrm;
+}
+
+namespace tb::match {
+
+// The window title with the score after it: the game's own title stays in front.
+class ScoredCaption final : public Surface {
+ public:
+  explicit ScoredCaption(Surface& inner) : inner_(inner) {}
+  void SetScore(const std::string& score);
+  const std::string& GameCaption() const { return caption_; }
+
+  void Clear() override { inner_.Clear(); }
+  void SetPenWidth(int16_t width) override { inner_.SetPenWidth(width); }
+  void PlotPoint(float x, float y) override { inner_.PlotPoint(x, y); }
+  void PlotPoint(float x, float y, int32_t colour) override { inner_.PlotPoint(x, y, colour); }
+  void LineTo(float x, float y, int32_t colour) override { inner_.LineTo(x, y, colour); }
+  void DrawLine(float x1, float y1, float x2, float y2, int32_t colour) override {
+    inner_.DrawLine(x1, y1, x2, y2, colour);
+  }
+  void SetFillColor(int32_t colour) override { inner_.SetFillColor(colour); }
+  void FloodFill(int32_t x, int32_t y, int32_t colour) override { inner_.FloodFill(x, y, colour); }
+  int32_t BackgroundColor() const override { return inner_.BackgroundColor(); }
+  float DrawableWidth() const override { return inner_.DrawableWidth(); }
+  float DrawableHeight() const override { return inner_.DrawableHeight(); }
+  void SetCaption(const std::string& text) override;
+
+ private:
+  Surface& inner_;
+  std::string caption_;
+  std::string score_;
+};
+
+class Rounds {
+ public:
+  static constexpr int64_t kRoundTicks = 5 * 60 * 50;  // five minutes at 50 ticks a second
+  static constexpr int64_t kPauseTicks = 3 * 50;       // between the end and the next arena
+
+  // A match of `count` rounds (at least 1), showing its score through `caption`.
+  Rounds(int count, ScoredCaption& caption);
+
+  // Called after every tick the game has run.
+  void AfterTick(MainFrm& form);
+  // The last round has been scored: the game should tick no more.
+  bool Over() const { return over_; }
+  int Round() const { return round_; }
+  // Points of Green, Red, Blue and Yellow.
+  const std::array<int, 4>& Scores() const { return scores_; }
+  // "Green 2 · Red 1 · Blue 0 · Yellow 3", with the winner named once the match is over.
+  std::string ScoreText() const;
+
+ private:
+  int count_;
+  ScoredCaption& caption_;
+  std::array<int, 4> scores_{};
+  int round_ = 1;
+  int64_t ticks_ = 0;       // ticks of this round so far
+  int64_t pauseLeft_ = -1;  // ticks until the next arena, once the round is decided
+  bool over_ = false;
+};
+
+// One tick of the game within a match (which may be null: no rounds): no tick once the
+// match is over.
+void PlayTick(MainFrm& form, Rounds* rounds);
+
+}  // namespace tb::match

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <utility>
 
@@ -29,9 +31,9 @@ double Distance(double ax, double ay, double bx, double by) { return std::hypot(
 
 // Levels: a slow, short-sighted rookie; a fair player; a sharp one.
 const Tuning kTunings[3] = {
-    {22, 25, 8, 0.12, 0.0, 0.55, false, 45, 5},
-    {10, 12, 16, 0.05, 0.3, 0.75, false, 75, 20},
-    {2, 5, 32, 0.0, 0.5, 0.85, true, 130, 35},
+    {22, 25, 0.12, 0.0, 0.55, false, 45, 5},
+    {10, 12, 0.05, 0.3, 0.75, false, 75, 20},
+    {2, 5, 0.0, 0.5, 0.85, true, 130, 35},
 };
 
 }  // namespace
@@ -76,7 +78,9 @@ void Driver::Forget() {
   drives_.clear();
   haveLast_ = false;
   unstickTicks_ = 0;
-  aimQuality_ = kNoShot;
+  escapeTicks_ = 0;
+  scrapes_.clear();
+  lastDamage_ = 0;
   aimTick_ = -1000;
   goalId_.clear();
   goalTick_ = -1000;
@@ -113,15 +117,12 @@ Driver::Landing Driver::Flight(const Vec& from, const Vec& velocity, int ticks, 
   const double lo = kGrenadeRadius;
   const double hiX = width - kGrenadeRadius;
   const double hiY = height - kGrenadeRadius;
+  // The surface takes the whole speed as its push: the grenade leaves mirrored with 0.6 of it.
   auto reflect = [&v](double nx, double ny) {
     double vn = v.x * nx + v.y * ny;
     if (vn >= 0) return;
-    double tx = v.x - vn * nx, ty = v.y - vn * ny;
-    double speed = std::hypot(v.x, v.y);
-    double after = std::hypot(tx, ty) + 0.6 * std::fabs(vn);
-    double k = speed > 0 ? after / speed : 0;
-    v.x = (tx - vn * nx) * k;
-    v.y = (ty - vn * ny) * k;
+    v.x = 0.6 * (v.x - 2 * vn * nx);
+    v.y = 0.6 * (v.y - 2 * vn * ny);
   };
   for (int i = 0; i < ticks; ++i) {
     v.x *= 0.999;
@@ -173,7 +174,7 @@ Driver::Landing Driver::Flight(const Vec& from, const Vec& velocity, int ticks, 
       p.y += ny * gap;
       reflect(nx, ny);
       ++landing.bounces;
-      if (landing.struck == nullptr && o.thing->ThingType() == Vehicle) landing.struck = o.thing;
+      ++landing.thingBounces;
     }
   }
   landing.at = p;
@@ -219,9 +220,69 @@ Choice Driver::SteerTo(double heading, bool mayReverse, double tolerance) const 
   return c;
 }
 
+double Driver::Clearance(const Vec& p, Vec* away) const {
+  // The walls first: the arena's edges.
+  double best = std::numeric_limits<double>::infinity();
+  const double edges[4][3] = {{p.x, 1, 0}, {width_ - p.x, -1, 0}, {p.y, 0, 1}, {height_ - p.y, 0, -1}};
+  for (const auto& e : edges) {
+    if (e[0] < best) {
+      best = e[0];
+      if (away != nullptr) *away = {e[1], e[2]};
+    }
+  }
+  for (const Obstacle& o : obstacles_) {
+    double dx = p.x - o.at.x, dy = p.y - o.at.y;
+    double d = 0, nx = 0, ny = 0;
+    if (o.round) {
+      double c = std::hypot(dx, dy);
+      d = c - o.halfLength;
+      if (c > 0) {
+        nx = dx / c;
+        ny = dy / c;
+      }
+    } else {
+      double u = dx * o.cos + dy * o.sin, w = -dx * o.sin + dy * o.cos;
+      double du = u - std::clamp(u, -o.halfLength, o.halfLength);
+      double dw = w - std::clamp(w, -o.halfWidth, o.halfWidth);
+      d = std::hypot(du, dw);
+      if (d == 0) {
+        // Inside: out through the nearer side.
+        double eu = o.halfLength - std::fabs(u), ew = o.halfWidth - std::fabs(w);
+        d = -std::min(eu, ew);
+        du = eu < ew ? (u < 0 ? -1 : 1) : 0;
+        dw = eu < ew ? 0 : (w < 0 ? -1 : 1);
+      }
+      double n = std::hypot(du, dw);
+      if (n > 0) {
+        nx = (du * o.cos - dw * o.sin) / n;
+        ny = (du * o.sin + dw * o.cos) / n;
+      }
+    }
+    if (d < best) {
+      best = d;
+      if (away != nullptr) *away = {nx, ny};
+    }
+  }
+  return best;
+}
+
+double Driver::ClearHeading(double heading) const {
+  constexpr double kBody = 34;  // half the vehicle's width with its tracks, and a little
+  for (int k = 0; k <= 8; ++k) {
+    double h = heading + (k % 2 == 1 ? 1 : -1) * ((k + 1) / 2) * 0.35;
+    bool clear = true;
+    for (double step = 25; step <= 75 && clear; step += 25) {
+      Vec p{me_.x + step * std::cos(h), me_.y + step * std::sin(h)};
+      clear = Clearance(p, nullptr) > kBody;
+    }
+    if (clear) return h;
+  }
+  return heading;
+}
+
 Choice Driver::DriveTo(const Vec& point, double tolerance) const {
   if (Distance(point.x, point.y, me_.x, me_.y) < 15) return {};
-  return SteerTo(std::atan2(point.y - me_.y, point.x - me_.x), false, tolerance);
+  return SteerTo(ClearHeading(std::atan2(point.y - me_.y, point.x - me_.x)), false, tolerance);
 }
 
 double Driver::ShotQuality(double heading, const View& view, const Thing& self,
@@ -234,20 +295,15 @@ double Driver::ShotQuality(double heading, const View& view, const Thing& self,
   int ticks = FuseTicks(RoundToInt(static_cast<double>(view.now) + 2.0), view.now);
   double blast = self.ExplosionSize;
   Landing end = Flight(from, v, ticks, view.width, view.height);
-  // Where the vehicle will be when it bursts is unknown; where it is now must be clear, the
-  // more so the more the flight is a guess.
-  double clear = blast + kVehicleReach + 40 + 15 * end.bounces;
-  if (Distance(end.at.x, end.at.y, me_.x, me_.y) < clear) return kNoShot;
+  // Off a block or a vehicle a flight is a guess: only clean flights, off a wall at most.
+  if (end.thingBounces > 0 || end.bounces > (tune_.bounceForesight ? 1 : 0)) return kNoShot;
+  if (Distance(end.at.x, end.at.y, me_.x, me_.y) < blast + kVehicleReach + 40) return kNoShot;
   double best = kNoShot;
   for (const Thing* r : rivals) {
     double lead = std::min(ticks * tune_.leadFactor, 40.0);
     double px = std::clamp(r->X + r->XSpeed * lead, 40.0, view.width - 40.0);
     double py = std::clamp(r->Y + r->YSpeed * lead, 40.0, view.height - 40.0);
-    double q =
-        Distance(end.at.x, end.at.y, px, py) - tune_.hitTolerance * blast + 12.0 * end.bounces;
-    // A hit on the way shoves and hurts it a little: worth a grenade only when near.
-    if (end.struck == r && Distance(r->X, r->Y, me_.x, me_.y) < 200) q = std::min(q, -1.0);
-    best = std::min(best, q);
+    best = std::min(best, Distance(end.at.x, end.at.y, px, py) - tune_.hitTolerance * blast);
   }
   return best;
 }
@@ -261,6 +317,8 @@ Choice Driver::Think(const View& view, const Thing& self) {
   turn_ = haveLast_ ? static_cast<double>(self.Angle) - angle_ : 0.0;
   haveLast_ = true;
   me_ = {self.X, self.Y};
+  width_ = view.width;
+  height_ = view.height;
   velocity_ = {self.XSpeed, self.YSpeed};
   angle_ = self.Angle;
 
@@ -289,6 +347,22 @@ Choice Driver::Think(const View& view, const Thing& self) {
         Vec at = BurstPoint(*t, view, own, ticks);
         if (ticks <= tune_.dangerHorizon || own)
           threats.push_back({at, t->ExplosionSize + kVehicleReach + margin});
+        break;
+      }
+      case Ball:
+      case Block: {
+        // Something shoved hard keeps rolling: out of its way.
+        double speed = std::hypot(t->XSpeed, t->YSpeed);
+        if (speed < 2.5) break;
+        double reach = (t->ThingType() == Ball ? t->Radius : std::max(t->Width, t->Length) / 2.0) +
+                       kVehicleReach;
+        for (int k = 1; k <= 30; k += 3) {
+          Vec p{t->X + t->XSpeed * k, t->Y + t->YSpeed * k};
+          if (Distance(p.x, p.y, me_.x, me_.y) < reach + 15) {
+            threats.push_back({p, reach + 20});
+            break;
+          }
+        }
         break;
       }
       case Explosion:
@@ -365,6 +439,19 @@ Choice Driver::Think(const View& view, const Thing& self) {
     }
   }
 
+  // Scraping along a block or wall costs damage a little at a time: get clear of it.
+  scrapes_.push_back(damage > lastDamage_ && threats.empty());
+  if (scrapes_.size() > 12) scrapes_.erase(scrapes_.begin());
+  lastDamage_ = damage;
+  if (escapeTicks_ == 0 && std::count(scrapes_.begin(), scrapes_.end(), true) >= 3) {
+    Vec away{0, 0};
+    double gap = Clearance(me_, &away);
+    (void)gap;
+    escapeHeading_ = std::atan2(away.y, away.x);
+    escapeTicks_ = 20;
+    scrapes_.clear();
+  }
+
   const bool canFire =
       grenades > 0 && static_cast<double>(view.now) - self.LastLaunch() > 1.0 && !rivals.empty();
   Choice choice;
@@ -412,6 +499,12 @@ Choice Driver::Think(const View& view, const Thing& self) {
     decided = true;
   }
 
+  if (!decided && escapeTicks_ > 0) {
+    --escapeTicks_;
+    choice = SteerTo(escapeHeading_, true, 0.6);
+    decided = true;
+  }
+
   // The rival to deal with: the nearest, those that drive about counting nearer, the
   // damaged ones a little nearer still.
   const Thing* rival = nullptr;
@@ -437,33 +530,19 @@ Choice Driver::Think(const View& view, const Thing& self) {
   // A shot: look for a heading whose burst lands on a rival, turn to it, launch.
   double perceived =
       angle_ + (tune_.aimNoise > 0 ? tune_.aimNoise * (2.0 * random_.Draw() - 1.0) : 0.0);
-  if (canFire && ShotQuality(perceived, view, self, rivals) < 0) choice.fire = true;
-  const bool coolingSoon =
-      grenades > 0 && static_cast<double>(view.now) - self.LastLaunch() > 0.7 && !rivals.empty();
-  if (!decided && coolingSoon) {
-    if (tick_ - aimTick_ >= tune_.replanTicks) {
-      aimQuality_ = kNoShot;
-      for (int k = 0; k < tune_.aimHeadings; ++k) {
-        double h = angle_ + k * 2 * kPi / tune_.aimHeadings;
-        double q = ShotQuality(h, view, self, rivals);
-        // A shot close to the current heading is worth more: it comes sooner.
-        q += 15 * std::fabs(Wrap(h - angle_));
-        if (q < aimQuality_) {
-          aimQuality_ = q;
-          aimHeading_ = h;
-        }
-      }
-      aimTick_ = tick_;
-    }
-    if (aimQuality_ < 0) {
-      choice.steer = Steer::None;
-      Choice turn = SteerTo(aimHeading_, false, 0.04);
-      if (turn.steer != Steer::Forward) choice.steer = turn.steer;
-      decided = true;
+  if (canFire && ShotQuality(perceived, view, self, rivals) < 0) {
+    choice.fire = true;
+    if (std::getenv("TB_SHOT")) {
+      Vec from{std::nearbyint(self.X), std::nearbyint(self.Y)};
+      Vec v{std::nearbyint(10.0 * std::cos(angle_) + self.XSpeed),
+            std::nearbyint(10.0 * std::sin(angle_) + self.YSpeed)};
+      int ticks = FuseTicks(RoundToInt(static_cast<double>(view.now) + 2.0), view.now);
+      Landing l = Flight(from, v, ticks, view.width, view.height);
+      std::fprintf(stderr, "shot %s tick %lld burst %.0f %.0f in %d bounces %d\n", seat_.c_str(),
+                   (long long)tick_, l.at.x, l.at.y, ticks, l.bounces);
     }
   }
-
-  if (!decided && bestToken != nullptr && (bestTokenScore > 0.6 || grenades == 0)) {
+  if (!decided && bestToken != nullptr && (bestTokenScore > 0.9 || grenades == 0)) {
     choice.steer = DriveTo({bestToken->X, bestToken->Y}, 0.35).steer;
     decided = true;
   }
@@ -478,8 +557,27 @@ Choice Driver::Think(const View& view, const Thing& self) {
                (lead > 40 && rival->DamageTaken() < 200 && !rival->IsInvulnerable());
     if (ram) {
       choice.steer = DriveTo({at.x + rival->XSpeed * 10, at.y + rival->YSpeed * 10}, 0.3).steer;
+    } else if (grenades > 0 && lead > -60) {
+      // The attack run: face the rival and back away from it, so that a grenade leaves
+      // slowly and bursts on it instead of flying round the arena.
+      double ahead = std::min(100 * tune_.leadFactor, 40.0);
+      Vec aim{std::clamp(at.x + rival->XSpeed * ahead, 40.0, view.width - 40.0),
+              std::clamp(at.y + rival->YSpeed * ahead, 40.0, view.height - 40.0)};
+      if (dist > 330) {
+        choice.steer = DriveTo(aim, 0.35).steer;
+      } else {
+        double h = std::atan2(aim.y - me_.y, aim.x - me_.x) + aimError_;
+        Choice face = SteerTo(h, false, 0.2);
+        choice.steer = face.steer;
+        if (face.steer == Steer::Forward) {
+          Vec behind{me_.x - 60 * std::cos(angle_), me_.y - 60 * std::sin(angle_)};
+          bool room = behind.x > 40 && behind.x < view.width - 40 && behind.y > 40 &&
+                      behind.y < view.height - 40 && Clearance(behind, nullptr) > 30;
+          choice.steer = room ? Steer::Backward : Steer::None;
+        }
+      }
     } else {
-      double keep = lead < -30 || grenades == 0 ? 300 : 200;
+      double keep = 300;
       if (dist < keep) {
         // Back off: away from the rival, but not into a corner.
         double away = std::atan2(me_.y - at.y, me_.x - at.x);
@@ -487,11 +585,8 @@ Choice Driver::Think(const View& view, const Thing& self) {
         double y = std::clamp(me_.y + 150 * std::sin(away), 70.0, view.height - 70.0);
         if (Distance(x, y, me_.x, me_.y) > 40)
           choice.steer = SteerTo(std::atan2(y - me_.y, x - me_.x), true, 0.4).steer;
-      } else if (dist > keep + 150 && grenades > 0) {
-        choice.steer = DriveTo(at, 0.35).steer;
-      } else {
-        Choice face = SteerTo(std::atan2(at.y - me_.y, at.x - me_.x), false, 0.3);
-        if (face.steer != Steer::Forward) choice.steer = face.steer;
+      } else if (bestToken != nullptr) {
+        choice.steer = DriveTo({bestToken->X, bestToken->Y}, 0.35).steer;
       }
     }
   }

@@ -37,11 +37,10 @@ struct View {
 struct Tuning {
   int reactionTicks;     // a new grenade or token is noticed this many ticks after it appears
   int replanTicks;       // goals are chosen afresh this often
-  int aimHeadings;       // headings tried when looking for a shot
   double aimNoise;       // radians of error in the heading it thinks it has
   double leadFactor;     // share of the flight time a moving rival is followed ahead
   double hitTolerance;   // how close to the rival a burst must land, as a share of its radius
-  bool bounceForesight;  // follows grenades off the walls when judging danger
+  bool bounceForesight;  // follows grenades off walls, its own shots included
   int dangerHorizon;     // ticks before a burst that a grenade starts to count as a danger
   double dangerMargin;   // pixels kept clear beyond the blast
 };
@@ -85,11 +84,11 @@ class Driver {
     bool round = false;
     const Thing* thing = nullptr;
   };
-  // Where a flight ends and how close it came to a rival on the way.
+  // Where a flight ends, and what it came off on the way.
   struct Landing {
     Vec at;
-    const Thing* struck = nullptr;  // the vehicle it hit first, if any
-    int bounces = 0;
+    int bounces = 0;       // off anything
+    int thingBounces = 0;  // off blocks, balls and vehicles
   };
 
   Seen& Remember(const Thing& t);
@@ -103,6 +102,11 @@ class Driver {
   int FuseTicks(int32_t fuse, float now) const;
   Choice SteerTo(double heading, bool mayReverse, double tolerance) const;
   Choice DriveTo(const Vec& point, double tolerance) const;
+  // How far a point is from the nearest block, ball or other vehicle's outline (negative
+  // inside), and the way out from it.
+  double Clearance(const Vec& p, Vec* away) const;
+  // A heading near `heading` whose first stretch is clear of obstacles.
+  double ClearHeading(double heading) const;
   double ShotQuality(double heading, const View& view, const Thing& self,
                      const std::vector<const Thing*>& rivals) const;
 
@@ -114,6 +118,7 @@ class Driver {
   std::string selfId_;
   Vec me_;
   Vec velocity_;
+  double width_ = 582, height_ = 555;
   double angle_ = 0;
   double turn_ = 0;  // change of heading seen over the last tick
   bool haveLast_ = false;
@@ -122,10 +127,13 @@ class Driver {
   std::vector<Vec> trail_;     // recent positions, for noticing being stuck
   std::vector<Steer> drives_;  // recent steering, likewise
   int unstickTicks_ = 0;
+  int32_t lastDamage_ = 0;
+  std::vector<bool> scrapes_;  // recent ticks on which damage grew with no blast about
+  double escapeHeading_ = 0;
+  int escapeTicks_ = 0;
   bool unstickBackward_ = true;
   bool unstickRight_ = true;
-  double aimHeading_ = 0;
-  double aimQuality_ = 1e9;
+  double aimError_ = 0;
   int64_t aimTick_ = -1000;
   std::string goalId_;
   int64_t goalTick_ = -1000;

@@ -570,9 +570,10 @@ Choice Driver::Think(const View& view, const Thing& self) {
         Choice face = SteerTo(h, false, 0.2);
         choice.steer = face.steer;
         if (face.steer == Steer::Forward) {
-          Vec behind{me_.x - 60 * std::cos(angle_), me_.y - 60 * std::sin(angle_)};
-          bool room = behind.x > 40 && behind.x < view.width - 40 && behind.y > 40 &&
-                      behind.y < view.height - 40 && Clearance(behind, nullptr) > 30;
+          // Room behind, counting the way the vehicle coasts once the key is let go.
+          double coast = 50 + 9 * std::hypot(velocity_.x, velocity_.y);
+          Vec behind{me_.x - coast * std::cos(angle_), me_.y - coast * std::sin(angle_)};
+          bool room = Clearance(behind, nullptr) > 40;
           choice.steer = room ? Steer::Backward : Steer::None;
         }
       }
@@ -588,6 +589,16 @@ Choice Driver::Think(const View& view, const Thing& self) {
       } else if (bestToken != nullptr) {
         choice.steer = DriveTo({bestToken->X, bestToken->Y}, 0.35).steer;
       }
+    }
+  }
+
+  // Turning on the spot with a corner against a wall or block grinds the vehicle to bits:
+  // first straight out, forward or back, whichever points away from it.
+  if (choice.steer == Steer::Right || choice.steer == Steer::Left) {
+    Vec away{0, 0};
+    if (Clearance(me_, &away) < 44) {
+      double along = away.x * std::cos(angle_) + away.y * std::sin(angle_);
+      if (std::fabs(along) > 0.3) choice.steer = along > 0 ? Steer::Forward : Steer::Backward;
     }
   }
 

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
 #include <utility>
 
@@ -31,9 +29,9 @@ double Distance(double ax, double ay, double bx, double by) { return std::hypot(
 
 // Levels: a slow, short-sighted rookie; a fair player; a sharp one.
 const Tuning kTunings[3] = {
-    {22, 25, 0.12, 0.0, 0.55, false, 45, 5},
-    {10, 12, 0.05, 0.3, 0.75, false, 75, 20},
-    {2, 5, 0.0, 0.5, 0.85, true, 130, 35},
+    {30, 25, 0.4, 0.0, 0.5, false, 40, 0},
+    {10, 12, 0.15, 0.3, 0.75, false, 75, 20},
+    {2, 5, 0.0, 0.5, 0.7, true, 90, 20},
 };
 
 }  // namespace
@@ -223,7 +221,8 @@ Choice Driver::SteerTo(double heading, bool mayReverse, double tolerance) const 
 double Driver::Clearance(const Vec& p, Vec* away) const {
   // The walls first: the arena's edges.
   double best = std::numeric_limits<double>::infinity();
-  const double edges[4][3] = {{p.x, 1, 0}, {width_ - p.x, -1, 0}, {p.y, 0, 1}, {height_ - p.y, 0, -1}};
+  const double edges[4][3] = {
+      {p.x, 1, 0}, {width_ - p.x, -1, 0}, {p.y, 0, 1}, {height_ - p.y, 0, -1}};
   for (const auto& e : edges) {
     if (e[0] < best) {
       best = e[0];
@@ -296,7 +295,7 @@ double Driver::ShotQuality(double heading, const View& view, const Thing& self,
   double blast = self.ExplosionSize;
   Landing end = Flight(from, v, ticks, view.width, view.height);
   // Off a block or a vehicle a flight is a guess: only clean flights, off a wall at most.
-  if (end.thingBounces > 0 || end.bounces > (tune_.bounceForesight ? 1 : 0)) return kNoShot;
+  if (end.bounces > 0) return kNoShot;
   if (Distance(end.at.x, end.at.y, me_.x, me_.y) < blast + kVehicleReach + 40) return kNoShot;
   double best = kNoShot;
   for (const Thing* r : rivals) {
@@ -530,18 +529,8 @@ Choice Driver::Think(const View& view, const Thing& self) {
   // A shot: look for a heading whose burst lands on a rival, turn to it, launch.
   double perceived =
       angle_ + (tune_.aimNoise > 0 ? tune_.aimNoise * (2.0 * random_.Draw() - 1.0) : 0.0);
-  if (canFire && ShotQuality(perceived, view, self, rivals) < 0) {
-    choice.fire = true;
-    if (std::getenv("TB_SHOT")) {
-      Vec from{std::nearbyint(self.X), std::nearbyint(self.Y)};
-      Vec v{std::nearbyint(10.0 * std::cos(angle_) + self.XSpeed),
-            std::nearbyint(10.0 * std::sin(angle_) + self.YSpeed)};
-      int ticks = FuseTicks(RoundToInt(static_cast<double>(view.now) + 2.0), view.now);
-      Landing l = Flight(from, v, ticks, view.width, view.height);
-      std::fprintf(stderr, "shot %s tick %lld burst %.0f %.0f in %d bounces %d\n", seat_.c_str(),
-                   (long long)tick_, l.at.x, l.at.y, ticks, l.bounces);
-    }
-  }
+  if (canFire && ShotQuality(perceived, view, self, rivals) < 0) choice.fire = true;
+
   if (!decided && bestToken != nullptr && (bestTokenScore > 0.9 || grenades == 0)) {
     choice.steer = DriveTo({bestToken->X, bestToken->Y}, 0.35).steer;
     decided = true;
@@ -553,8 +542,9 @@ Choice Driver::Think(const View& view, const Thing& self) {
     int32_t lead = rival->DamageTaken() - damage;
     // Ramming hurts both alike: worth it with a clear lead, never next to a wreck about to
     // blow, and always while nothing can hurt this one.
-    bool ram = (self.IsInvulnerable() && !rival->IsInvulnerable()) ||
-               (lead > 40 && rival->DamageTaken() < 200 && !rival->IsInvulnerable());
+    bool ram =
+        threats.empty() && ((self.IsInvulnerable() && !rival->IsInvulnerable()) ||
+                            (lead > 60 && rival->DamageTaken() < 170 && !rival->IsInvulnerable()));
     if (ram) {
       choice.steer = DriveTo({at.x + rival->XSpeed * 10, at.y + rival->YSpeed * 10}, 0.3).steer;
     } else if (grenades > 0 && lead > -60) {

@@ -40,7 +40,7 @@ struct Tuning {
   double aimNoise;       // radians of error in the heading it thinks it has
   double leadFactor;     // share of the flight time a moving rival is followed ahead
   double hitTolerance;   // how close to the rival a burst must land, as a share of its radius
-  bool bounceForesight;  // follows grenades off walls, its own shots included
+  bool bounceForesight;  // follows others' grenades off walls and blocks
   int dangerHorizon;     // ticks before a burst that a grenade starts to count as a danger
   double dangerMargin;   // pixels kept clear beyond the blast
 };

@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -169,11 +168,6 @@ int RunTournament(const SimOptions& options, std::ostream& out) {
       MatchResult r = PlayMatch(seed, seats, kFiveMinutes, until);
       tallies[k].played++;
       if (Beats(r, a, b)) tallies[k].wins++;
-      if (std::getenv("TB_DEBUG") && k >= 3)
-        std::fprintf(stderr, "seed %llu %s: ticks %lld a dead %lld dmg %d, b dead %lld dmg %d\n",
-                     (unsigned long long)seed, tallies[k].name.c_str(), (long long)r.ticks,
-                     (long long)r.destroyedAt[a], r.damage[a], (long long)r.destroyedAt[b],
-                     r.damage[b]);
       totals.Add(r);
       ticks += r.ticks;
     }

@@ -296,7 +296,10 @@ double Driver::ShotQuality(double heading, const View& view, const Thing& self,
   Landing end = Flight(from, v, ticks, view.width, view.height);
   // Off a block or a vehicle a flight is a guess: only clean flights, off a wall at most.
   if (end.bounces > 0) return kNoShot;
-  if (Distance(end.at.x, end.at.y, me_.x, me_.y) < blast + kVehicleReach + 40) return kNoShot;
+  // Clear of the blast where the vehicle would coast to if it let go of its keys now.
+  Vec coast{me_.x + 9 * velocity_.x, me_.y + 9 * velocity_.y};
+  if (Distance(end.at.x, end.at.y, coast.x, coast.y) < blast + kVehicleReach + 40) return kNoShot;
+  if (Distance(end.at.x, end.at.y, me_.x, me_.y) < blast + kVehicleReach) return kNoShot;
   double best = kNoShot;
   for (const Thing* r : rivals) {
     double lead = std::min(ticks * tune_.leadFactor, 40.0);

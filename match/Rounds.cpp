@@ -15,8 +15,8 @@ void ScoredCaption::SetScore(const std::string& score) {
   SetCaption(caption_);
 }
 
-Rounds::Rounds(int count, ScoredCaption& caption)
-    : count_(count < 1 ? 1 : count), caption_(caption) {
+Rounds::Rounds(int count, ScoredCaption& caption, int64_t roundTicks)
+    : count_(count < 1 ? 1 : count), caption_(caption), roundTicks_(roundTicks) {
   caption_.SetScore(ScoreText());
 }
 
@@ -64,7 +64,7 @@ void Rounds::AfterTick(MainFrm& form) {
       last = i;
     }
   }
-  if (alive > 1 && ticks_ < kRoundTicks) return;
+  if (alive > 1 && ticks_ < roundTicks_) return;
   int winner = alive == 1 ? last : -1;
   if (alive > 1) {
     // Time is up: the least damaged vehicle left wins the round, if only one is least.

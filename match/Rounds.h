@@ -48,8 +48,9 @@ class Rounds {
   static constexpr int64_t kRoundTicks = 5 * 60 * 50;  // five minutes at 50 ticks a second
   static constexpr int64_t kPauseTicks = 3 * 50;       // between the end and the next arena
 
-  // A match of `count` rounds (at least 1), showing its score through `caption`.
-  Rounds(int count, ScoredCaption& caption);
+  // A match of `count` rounds (at least 1), showing its score through `caption`; a round
+  // lasts at most `roundTicks`.
+  Rounds(int count, ScoredCaption& caption, int64_t roundTicks = kRoundTicks);
 
   // Called after every tick the game has run.
   void AfterTick(MainFrm& form);
@@ -64,6 +65,7 @@ class Rounds {
  private:
   int count_;
   ScoredCaption& caption_;
+  int64_t roundTicks_;
   std::array<int, 4> scores_{};
   int round_ = 1;
   int64_t ticks_ = 0;       // ticks of this round so far

@@ -29,9 +29,9 @@ double Distance(double ax, double ay, double bx, double by) { return std::hypot(
 
 // Levels: a slow, short-sighted rookie; a fair player; a sharp one.
 const Tuning kTunings[3] = {
-    {30, 25, 0.4, 0.0, 0.5, false, 40, 0},
-    {10, 12, 0.15, 0.3, 0.75, false, 75, 20},
-    {2, 5, 0.0, 0.5, 0.7, true, 90, 20},
+    {30, 25, 0.4, 0.0, 0.5, 0, 40, 0},
+    {10, 12, 0.15, 0.3, 0.75, 1, 75, 20},
+    {2, 5, 0.0, 0.5, 0.7, 2, 90, 20},
 };
 
 }  // namespace
@@ -185,8 +185,8 @@ Driver::Vec Driver::BurstPoint(const Thing& grenade, const View& view, bool own,
   Vec v{grenade.XSpeed, grenade.YSpeed};
   // Its own grenades every driver follows closely; the others' as well as its level lets it.
   if (own) return Flight(at, v, ticks, view.width, view.height).at;
-  if (level_ == Level::Easy) return at;  // sees where it is, not where it goes
-  if (!tune_.bounceForesight) {
+  if (tune_.foresight == 0) return at;  // where it is, not where it goes
+  if (tune_.foresight == 1) {
     at.x = std::clamp(at.x + v.x * ticks, 0.0, static_cast<double>(view.width));
     at.y = std::clamp(at.y + v.y * ticks, 0.0, static_cast<double>(view.height));
     return at;
@@ -407,7 +407,6 @@ Choice Driver::Think(const View& view, const Thing& self) {
     if (t->ID == self.ID || (kind != Vehicle && kind != Block && kind != Ball)) continue;
     Obstacle o;
     o.at = {t->X, t->Y};
-    o.thing = t;
     if (kind == Ball) {
       o.round = true;
       o.halfLength = t->Radius;
@@ -447,8 +446,7 @@ Choice Driver::Think(const View& view, const Thing& self) {
   lastDamage_ = damage;
   if (escapeTicks_ == 0 && std::count(scrapes_.begin(), scrapes_.end(), true) >= 3) {
     Vec away{0, 0};
-    double gap = Clearance(me_, &away);
-    (void)gap;
+    Clearance(me_, &away);
     escapeHeading_ = std::atan2(away.y, away.x);
     escapeTicks_ = 20;
     scrapes_.clear();

@@ -35,14 +35,14 @@ struct View {
 
 // How a level plays: how late it notices things, how well it aims, how far ahead it looks.
 struct Tuning {
-  int reactionTicks;     // a new grenade or token is noticed this many ticks after it appears
-  int replanTicks;       // goals are chosen afresh this often
-  double aimNoise;       // radians of error in the heading it thinks it has
-  double leadFactor;     // share of the flight time a moving rival is followed ahead
-  double hitTolerance;   // how close to the rival a burst must land, as a share of its radius
-  bool bounceForesight;  // follows others' grenades off walls and blocks
-  int dangerHorizon;     // ticks before a burst that a grenade starts to count as a danger
-  double dangerMargin;   // pixels kept clear beyond the blast
+  int reactionTicks;    // a new grenade or token is noticed this many ticks after it appears
+  int replanTicks;      // goals are chosen afresh this often
+  double aimNoise;      // radians of error in the heading it thinks it has
+  double leadFactor;    // share of the flight time a moving rival is followed ahead
+  double hitTolerance;  // how close to the rival a burst must land, as a share of its radius
+  int foresight;        // others' grenades: 0 where they are, 1 straight on, 2 off walls and blocks
+  int dangerHorizon;    // ticks before a burst that a grenade starts to count as a danger
+  double dangerMargin;  // pixels kept clear beyond the blast
 };
 const Tuning& TuningFor(Level level);
 
@@ -82,7 +82,6 @@ class Driver {
     double cos = 1, sin = 0;
     double halfLength = 0, halfWidth = 0;  // a box's; a disc has radius halfLength
     bool round = false;
-    const Thing* thing = nullptr;
   };
   // Where a flight ends, and what it came off on the way.
   struct Landing {

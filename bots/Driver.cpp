@@ -29,9 +29,9 @@ double Distance(double ax, double ay, double bx, double by) { return std::hypot(
 
 // Levels: a slow, short-sighted rookie; a fair player; a sharp one.
 const Tuning kTunings[3] = {
-    {30, 25, 0.4, 0.0, 0.5, 0, 40, 0},
-    {10, 12, 0.15, 0.3, 0.75, 1, 75, 20},
-    {2, 5, 0.0, 0.5, 0.7, 2, 90, 20},
+    {30, 25, 0.4, 0.0, 0.5, 0, 40, 0, 9},
+    {10, 12, 0.15, 0.3, 0.75, 1, 75, 20, 6.5},
+    {2, 5, 0.0, 0.5, 0.7, 2, 90, 20, 5},
 };
 
 }  // namespace
@@ -592,6 +592,12 @@ Choice Driver::Think(const View& view, const Thing& self) {
       if (std::fabs(along) > 0.3) choice.steer = along > 0 ? Steer::Forward : Steer::Backward;
     }
   }
+
+  // Bumping into things hurts by the speed of the bump: outside danger a careful driver
+  // lets its tracks slow down rather than drive flat out.
+  if (!inDanger && (choice.steer == Steer::Forward || choice.steer == Steer::Backward) &&
+      std::hypot(velocity_.x, velocity_.y) > tune_.cruiseSpeed)
+    choice.steer = Steer::None;
 
   drives_.push_back(choice.steer);
   if (drives_.size() > kTrail) drives_.erase(drives_.begin());

@@ -43,6 +43,7 @@ struct Tuning {
   int foresight;        // others' grenades: 0 where they are, 1 straight on, 2 off walls and blocks
   int dangerHorizon;    // ticks before a burst that a grenade starts to count as a danger
   double dangerMargin;  // pixels kept clear beyond the blast
+  double cruiseSpeed;   // top speed away from danger: bumps hurt by their speed
 };
 const Tuning& TuningFor(Level level);
 

@@ -127,24 +127,17 @@ Driver::Landing Driver::Flight(const Vec& from, const Vec& velocity, int ticks, 
     v.y *= 0.999;
     p.x += v.x;
     p.y += v.y;
-    if (p.x < lo) {
-      p.x = 2 * lo - p.x;
-      reflect(1, 0);
+    // Off a wall: mirrored back inside, along x and then along y.
+    auto wall = [&](double& at, double low, double high, double nx, double ny) {
+      double edge = at < low ? low : at > high ? high : at;
+      if (edge == at) return;
+      at = 2 * edge - at;
+      double sign = edge == low ? 1 : -1;
+      reflect(sign * nx, sign * ny);
       ++landing.bounces;
-    } else if (p.x > hiX) {
-      p.x = 2 * hiX - p.x;
-      reflect(-1, 0);
-      ++landing.bounces;
-    }
-    if (p.y < lo) {
-      p.y = 2 * lo - p.y;
-      reflect(0, 1);
-      ++landing.bounces;
-    } else if (p.y > hiY) {
-      p.y = 2 * hiY - p.y;
-      reflect(0, -1);
-      ++landing.bounces;
-    }
+    };
+    wall(p.x, lo, hiX, 1, 0);
+    wall(p.y, lo, hiY, 0, 1);
     for (const Obstacle& o : obstacles_) {
       double dx = p.x - o.at.x, dy = p.y - o.at.y;
       double reach = o.halfLength + kGrenadeRadius;

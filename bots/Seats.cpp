@@ -67,22 +67,9 @@ void Seats::Think(const MainFrm& form) {
     choices_[i] = c;
     for (const PlayerKeys& keys : kPlayerKeys) {
       if (d.Seat() != keys.Name) continue;
-      switch (c.steer) {
-        case Steer::Right:
-          held_.set(keys.Right);
-          break;
-        case Steer::Left:
-          held_.set(keys.Left);
-          break;
-        case Steer::Forward:
-          held_.set(keys.Forward);
-          break;
-        case Steer::Backward:
-          held_.set(keys.Backward);
-          break;
-        case Steer::None:
-          break;
-      }
+      // In the order of Steer: none, right, left, forward, backward.
+      const uint8_t steering[5] = {0, keys.Right, keys.Left, keys.Forward, keys.Backward};
+      if (c.steer != Steer::None) held_.set(steering[static_cast<int>(c.steer)]);
       if (c.fire) held_.set(keys.Fire);
     }
   }

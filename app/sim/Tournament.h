@@ -21,7 +21,7 @@ struct MatchResult {
   int64_t botTicks = 0;                  // ticks driven by computer drivers, summed over seats
   int64_t stuckTicks = 0;                // of those, ticks pushing without getting anywhere
   int64_t longestStuck = 0;              // longest such run of one driver, in ticks
-  double thinkSeconds = 0;               // time the drivers spent choosing
+  double thinkSeconds = 0;               // processor time the drivers spent choosing
 };
 
 // Plays one match until at most one vehicle among `until` is left (all four when empty) or

@@ -79,7 +79,6 @@ void Driver::Forget() {
   escapeTicks_ = 0;
   scrapes_.clear();
   lastDamage_ = 0;
-  aimTick_ = -1000;
   goalId_.clear();
   goalTick_ = -1000;
 }
@@ -520,7 +519,8 @@ Choice Driver::Think(const View& view, const Thing& self) {
     if (rival == nullptr) rival = rivals.front();
   }
 
-  // A shot: look for a heading whose burst lands on a rival, turn to it, launch.
+  // A shot: launch when the burst lands on a rival, as far as the driver can judge its own
+  // heading (a level may misjudge it by a fresh error every tick).
   double perceived =
       angle_ + (tune_.aimNoise > 0 ? tune_.aimNoise * (2.0 * random_.Draw() - 1.0) : 0.0);
   if (canFire && ShotQuality(perceived, view, self, rivals) < 0) choice.fire = true;
@@ -550,7 +550,7 @@ Choice Driver::Think(const View& view, const Thing& self) {
       if (dist > 330) {
         choice.steer = DriveTo(aim, 0.35).steer;
       } else {
-        double h = std::atan2(aim.y - me_.y, aim.x - me_.x) + aimError_;
+        double h = std::atan2(aim.y - me_.y, aim.x - me_.x);
         Choice face = SteerTo(h, false, 0.2);
         choice.steer = face.steer;
         if (face.steer == Steer::Forward) {

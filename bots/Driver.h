@@ -133,8 +133,6 @@ class Driver {
   int escapeTicks_ = 0;
   bool unstickBackward_ = true;
   bool unstickRight_ = true;
-  double aimError_ = 0;
-  int64_t aimTick_ = -1000;
   std::string goalId_;
   int64_t goalTick_ = -1000;
 };

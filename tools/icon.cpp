@@ -1,41 +1,37 @@
-// Draws the game's icon, a green vehicle at a slant, with the game's own drawing code.
+// Writes the game's icon at every size the desktop asks for, into a hicolor-style folder tree:
+// DIR/16x16/apps/treadbrawl.png ... DIR/256x256/apps/treadbrawl.png.
+#include "render/Icon.h"
+
+#include <filesystem>
 #include <iostream>
-#include <memory>
 #include <string>
+#include <system_error>
 
 #include "app/sim/Png.h"
-#include "app/sim/SimPlatform.h"
-#include "geometry/Numeric.h"
-#include "render/Raster.h"
-#include "shell/MainFrm.h"
-#include "shell/Random.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {
-    std::cerr << "usage: treadbrawl-icon FILE.png\n";
+    std::cerr << "usage: treadbrawl-icon DIR\n";
     return 2;
   }
-  tb::Raster raster(96, 96);
-  tb::sim::ScriptedKeys keys;
-  tb::sim::RecordingSoundPlayer sound;
-  tb::sim::SimClock clock(0);
-  tb::Pcg32 random(1, true);
-  tb::MainFrm form(raster, keys, sound, clock, random, ".");
-  auto car = std::make_shared<tb::Thing>(form);
-  car->Width = 30;
-  car->Length = 60;
-  car->X = 48;
-  car->Y = 48;
-  car->Angle = -tb::kPi / 4;
-  car->Color = 0x00FF00;
-  car->ThingType(tb::Vehicle);
-  car->FindPoints();
-  raster.Clear();
-  car->Draw();
-  std::string error;
-  if (!tb::sim::WritePng(raster, argv[1], error)) {
-    std::cerr << "treadbrawl-icon: " << error << "\n";
-    return 1;
+  for (int size : {16, 32, 48, 64, 128, 256}) {
+    const std::string edge = std::to_string(size);
+    const std::filesystem::path folder =
+        std::filesystem::path(argv[1]) / (edge + "x" + edge) / "apps";
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) {
+      std::cerr << "treadbrawl-icon: cannot create " << folder.string() << ": " << ec.message()
+                << "\n";
+      return 1;
+    }
+    const tb::IconImage icon = tb::DrawIcon(size);
+    std::string error;
+    if (!tb::sim::WriteRgbaPng(icon.size, icon.size, icon.rgba,
+                               (folder / "treadbrawl.png").string(), error)) {
+      std::cerr << "treadbrawl-icon: " << error << "\n";
+      return 1;
+    }
   }
   return 0;
 }

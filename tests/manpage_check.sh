@@ -1,10 +1,22 @@
 #!/usr/bin/env bash
 # The manual page, looked up by name as `man treadbrawl` does, lists exactly the options that
-# `treadbrawl --help` lists, with the same words.
+# `treadbrawl --help` lists, with the same words. Also: --help and --version exit 0, and an
+# unknown argument gives one line on stderr and exit status 2.
 # Usage: manpage_check.sh GAME MANDIR
 set -euo pipefail
 game=$1
 mandir=$2
+
+"$game" --version | grep -qE '^treadbrawl [0-9]' || { echo "--version failed" >&2; exit 1; }
+set +e
+err=$("$game" --no-such-option 2>&1 > /dev/null)
+status=$?
+set -e
+if [ "$status" -ne 2 ] || [ "$(printf '%s\n' "$err" | wc -l)" -ne 1 ]; then
+  echo "an unknown argument gave status $status and: $err" >&2
+  exit 1
+fi
+
 command -v man > /dev/null || { echo "man is not installed: skipped"; exit 77; }
 
 # One line per option: name, value name and help, spaces collapsed.

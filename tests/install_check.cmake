@@ -28,3 +28,13 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E env SDL_VIDEODRIVER=dummy SDL_AUDIOD
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "installed game failed (${rc}): ${err}")
 endif()
+# `man treadbrawl` finds the page through the command's folder on the PATH, as for /usr/games.
+find_program(MAN_EXECUTABLE man)
+if(MAN_EXECUTABLE)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=MANPATH PATH=${PREFIX}/games:/usr/bin:/bin
+                          ${MAN_EXECUTABLE} -w treadbrawl
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE page OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(NOT rc EQUAL 0 OR NOT page STREQUAL "${PREFIX}/share/man/man6/treadbrawl.6.gz")
+    message(FATAL_ERROR "man treadbrawl does not find the installed page (${rc}): ${page}")
+  endif()
+endif()

@@ -12,6 +12,7 @@ build_dir=$(cd "$2" && pwd)
 work=$3
 rm -rf "$work"
 mkdir -p "$work/docs" "$work/prefix"
+work=$(cd "$work" && pwd)
 cp "$source_dir/docs/match.script" "$work/docs/"
 
 # The ```sh blocks of a `## Section`, up to the next `## ` heading.

@@ -1,7 +1,8 @@
-// Writes the game's icon at every size the desktop asks for, into a hicolor-style folder tree:
-// DIR/16x16/apps/treadbrawl.png ... DIR/256x256/apps/treadbrawl.png.
+// Writes the game's icon at each size given into a hicolor-style folder tree:
+// `treadbrawl-icon DIR 16 32` writes DIR/16x16/apps/treadbrawl.png and DIR/32x32/apps/....
 #include "render/Icon.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -10,11 +11,16 @@
 #include "app/sim/Png.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::cerr << "usage: treadbrawl-icon DIR\n";
+  if (argc < 3) {
+    std::cerr << "usage: treadbrawl-icon DIR SIZE...\n";
     return 2;
   }
-  for (int size : {16, 32, 48, 64, 128, 256}) {
+  for (int i = 2; i < argc; ++i) {
+    const int size = std::atoi(argv[i]);
+    if (size < 1 || size > 1024) {
+      std::cerr << "treadbrawl-icon: bad size " << argv[i] << "\n";
+      return 2;
+    }
     const std::string edge = std::to_string(size);
     const std::filesystem::path folder =
         std::filesystem::path(argv[1]) / (edge + "x" + edge) / "apps";

@@ -1,4 +1,4 @@
-#include "render/Icon.h"
+#include "shell/Icon.h"
 
 #include <gtest/gtest.h>
 

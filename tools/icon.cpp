@@ -1,6 +1,6 @@
 // Writes the game's icon at each size given into a hicolor-style folder tree:
 // `treadbrawl-icon DIR 16 32` writes DIR/16x16/apps/treadbrawl.png and DIR/32x32/apps/....
-#include "render/Icon.h"
+#include "shell/Icon.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "render/Icon.h"
+#include "shell/Icon.h"
 
 #include <algorithm>
 #include <cmath>

@@ -21,8 +21,10 @@ constexpr int kImageHeight = 555;
 
 int Play(const tb::cli::GameArgs& args) {
   tb::Raster raster(kImageWidth, kImageHeight);
+  tb::GameOptions options = tb::GameOptions::FromEnvironment();
+  options.scale = args.wholeScale ? tb::ScaleMode::kWhole : tb::ScaleMode::kFit;
   // The window first: without a display nothing else is worth starting.
-  tb::SdlGame game(tb::GameOptions::FromEnvironment());
+  tb::SdlGame game(options);
   if (!game.Open(raster.Width(), raster.Height(), raster.Caption())) {
     std::cerr << "treadbrawl: " << game.Error() << std::endl;
     return 1;

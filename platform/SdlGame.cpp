@@ -4,10 +4,14 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <thread>
 #include <utility>
 
+#include "platform/ExeFolder.h"
 #include "platform/SdlKeys.h"
+#include "platform/WindowManager.h"
+#include "shell/Icon.h"
 #include "shell/MainFrm.h"
 
 namespace tb {
@@ -16,6 +20,9 @@ namespace {
 
 using std::chrono::microseconds;
 using std::chrono::steady_clock;
+
+// The raster's pixels: bytes R, G, B, unused.
+constexpr Uint32 kRasterFormat = SDL_PIXELFORMAT_XBGR8888;
 
 // Room for the title bar and borders, which the usable desktop area does not include.
 constexpr int kFrameWidth = 16;
@@ -27,11 +34,12 @@ int ShiftState(uint16_t mod) {
 }
 
 // Sleeps most of the way, then yields for the last fraction of a millisecond: SDL_Delay
-// alone may overshoot by a millisecond or more, a pure spin would burn a core.
-void WaitUntil(SteadyTime deadline) {
-  for (;;) {
+// alone may overshoot by a millisecond or more, a pure spin would burn a core. False when the
+// deadline had already passed.
+bool WaitUntil(SteadyTime deadline) {
+  for (bool first = true;; first = false) {
     SteadyTime now = steady_clock::now();
-    if (now >= deadline) return;
+    if (now >= deadline) return !first;
     microseconds left = std::chrono::duration_cast<microseconds>(deadline - now);
     if (left > microseconds(2000)) {
       SDL_Delay(static_cast<Uint32>(left.count() / 1000 - 1));
@@ -61,6 +69,12 @@ bool OnSoftwareOpenGl(SDL_Renderer* renderer) {
   return false;
 }
 
+// An environment variable that is absent or empty.
+bool Unset(const char* name) {
+  const char* value = SDL_getenv(name);
+  return value == nullptr || *value == '\0';
+}
+
 }  // namespace
 
 bool HeadlessDriverAllowed(const std::string& driver, const char* requested) {
@@ -84,28 +98,50 @@ GameOptions GameOptions::FromEnvironment() {
   return options;
 }
 
-ImagePlacement PlaceImage(int outputWidth, int outputHeight, int imageWidth, int imageHeight) {
-  int scale = 1;
-  if (imageWidth > 0 && imageHeight > 0)
-    scale = std::max(1, std::min(outputWidth / imageWidth, outputHeight / imageHeight));
-  ImagePlacement p;
-  p.scale = scale;
-  p.width = imageWidth * scale;
-  p.height = imageHeight * scale;
+ImagePlacement PlaceImage(int outputWidth, int outputHeight, int imageWidth, int imageHeight,
+                          ScaleMode mode) {
+  ImagePlacement p{1, 0, 0, imageWidth, imageHeight};
+  if (imageWidth <= 0 || imageHeight <= 0) return p;
+  p.scale = std::max(1, std::min(outputWidth / imageWidth, outputHeight / imageHeight));
+  p.width = imageWidth * p.scale;
+  p.height = imageHeight * p.scale;
+  if (mode == ScaleMode::kFit && outputWidth > 0 && outputHeight > 0) {
+    int64_t w = outputWidth, h = outputHeight;
+    // The side that limits the picture fills the output; the other keeps the aspect ratio.
+    if (w * imageHeight <= h * imageWidth)
+      h = (2 * w * imageHeight + imageWidth) / (2 * imageWidth);
+    else
+      w = (2 * h * imageWidth + imageHeight) / (2 * imageHeight);
+    bool wholeFits = outputWidth >= imageWidth && outputHeight >= imageHeight;
+    if (!wholeFits || 4 * static_cast<int64_t>(p.height) < 3 * h) {
+      p.width = static_cast<int>(w);
+      p.height = static_cast<int>(h);
+      p.scale = std::max(1, static_cast<int>(std::max((w + imageWidth - 1) / imageWidth,
+                                                      (h + imageHeight - 1) / imageHeight)));
+    }
+  }
   p.x = (outputWidth - p.width) / 2;
   p.y = (outputHeight - p.height) / 2;
   return p;
 }
 
-int InitialWindowScale(int usableWidth, int usableHeight, int imageWidth, int imageHeight) {
-  if (imageWidth <= 0 || imageHeight <= 0) return 1;
-  return std::max(1, std::min((usableWidth - kFrameWidth) / imageWidth,
-                              (usableHeight - kFrameHeight) / imageHeight));
+WindowSize InitialWindowSize(int usableWidth, int usableHeight, int imageWidth, int imageHeight,
+                             ScaleMode mode) {
+  int w = usableWidth - kFrameWidth, h = usableHeight - kFrameHeight;
+  ImagePlacement whole = PlaceImage(w, h, imageWidth, imageHeight, ScaleMode::kWhole);
+  // A whole multiple is exact and the cheapest to show; it does when it is large enough.
+  if (mode == ScaleMode::kWhole || 2 * whole.height >= usableHeight)
+    return {whole.width, whole.height};
+  ImagePlacement fit = PlaceImage(w * 9 / 10, h * 9 / 10, imageWidth, imageHeight, mode);
+  if (fit.width < imageWidth || fit.height < imageHeight) return {imageWidth, imageHeight};
+  return {fit.width, fit.height};
 }
 
-SteadyTime NextDeadline(SteadyTime deadline, SteadyTime now) {
-  if (now > deadline + kLateSlack) return now + kTickPeriod;
-  return deadline + kTickPeriod;
+void TickSchedule::Started(SteadyTime now, bool waited) {
+  if (!waited || now - due_ > kTickPeriod)
+    due_ = now + kTickPeriod;
+  else
+    due_ += kTickPeriod;
 }
 
 void MainFrmTarget::Tick() { form_.Timer1Tick(); }
@@ -118,6 +154,7 @@ void ShutdownPlatform() { SDL_Quit(); }
 
 SdlGame::~SdlGame() {
   FlushTickLog();
+  if (sharp_ != nullptr) SDL_DestroyTexture(sharp_);
   if (texture_ != nullptr) SDL_DestroyTexture(texture_);
   if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
   if (window_ != nullptr) SDL_DestroyWindow(window_);
@@ -126,8 +163,21 @@ SdlGame::~SdlGame() {
 
 bool SdlGame::Open(int imageWidth, int imageHeight, const std::string& caption) {
   if (window_ != nullptr) return true;
+  // Without a Wayland session, trying Wayland first only prints the library's complaint
+  // ahead of our own message; take the other drivers in SDL's order.
+  bool noWayland = Unset("WAYLAND_DISPLAY");
+  bool noDisplay = noWayland && Unset("DISPLAY");
+  bool ourDrivers = noWayland && Unset("SDL_VIDEODRIVER");
+  if (ourDrivers)  // an empty variable would win over an ordinary hint
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11,kmsdrm", SDL_HINT_OVERRIDE);
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    error_ = std::string("cannot open a window: ") + SDL_GetError();
+    error_ = "cannot open a window: ";
+    if (noDisplay)
+      error_ += "no display found (DISPLAY and WAYLAND_DISPLAY are not set)";
+    else if (ourDrivers)
+      error_ += std::string("no display at DISPLAY=") + SDL_getenv("DISPLAY");
+    else
+      error_ += SDL_GetError();
     return false;
   }
   subsystems_ |= SDL_INIT_VIDEO;
@@ -139,21 +189,27 @@ bool SdlGame::Open(int imageWidth, int imageHeight, const std::string& caption) 
     return false;
   }
   // Controllers are a bonus: without them the keyboard still plays.
-  if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0) subsystems_ |= SDL_INIT_GAMECONTROLLER;
+  if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0) {
+    subsystems_ |= SDL_INIT_GAMECONTROLLER;
+    LoadControllerMappings(ControllerMappingFiles(ExecutableFolder(), UserConfigFolder()),
+                           std::cerr);
+  }
 
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
   SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");  // the frame timer paces us, not the display
 
-  int scale = 1;
+  WindowSize size{imageWidth, imageHeight};
   SDL_Rect usable;
   if (SDL_GetDisplayUsableBounds(0, &usable) == 0)
-    scale = InitialWindowScale(usable.w, usable.h, imageWidth, imageHeight);
+    size = InitialWindowSize(usable.w, usable.h, imageWidth, imageHeight, options_.scale);
   window_ = SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                             imageWidth * scale, imageHeight * scale, SDL_WINDOW_RESIZABLE);
+                             size.width, size.height, SDL_WINDOW_RESIZABLE);
   if (window_ == nullptr) {
     error_ = std::string("cannot open a window: ") + SDL_GetError();
     return false;
   }
+  SDL_SetWindowMinimumSize(window_, imageWidth, imageHeight);
+  SetIcon();
   caption_ = caption;
   renderer_ = SDL_CreateRenderer(window_, -1, 0);
   if (renderer_ != nullptr && SDL_getenv("SDL_RENDER_DRIVER") == nullptr &&
@@ -172,13 +228,51 @@ bool SdlGame::Open(int imageWidth, int imageHeight, const std::string& caption) 
   return true;
 }
 
+void SdlGame::SetIcon() {
+  // The desktop's picture of the game, at a size window managers commonly show.
+  IconImage icon = DrawIcon(64);
+  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+      icon.rgba.data(), icon.size, icon.size, 32, icon.size * 4, SDL_PIXELFORMAT_RGBA32);
+  if (surface == nullptr) return;  // a window without an icon still plays
+  SDL_SetWindowIcon(window_, surface);
+  SDL_FreeSurface(surface);
+}
+
 bool SdlGame::FullScreen() const {
-  return window_ != nullptr && (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP) ==
-                                   SDL_WINDOW_FULLSCREEN_DESKTOP;
+  return window_ != nullptr &&
+         (covering_ || (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP) ==
+                           SDL_WINDOW_FULLSCREEN_DESKTOP);
 }
 
 void SdlGame::ToggleFullScreen() {
-  SDL_SetWindowFullscreen(window_, FullScreen() ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+  if (!FullScreen()) {
+    SDL_GetWindowPosition(window_, &windowed_.x, &windowed_.y);
+    SDL_GetWindowSize(window_, &windowed_.w, &windowed_.h);
+    SDL_Rect screen;
+    if (!HasWindowManager(window_) &&
+        SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(window_)), &screen) == 0) {
+      // Nobody to ask: cover the screen with the window ourselves.
+      covering_ = true;
+      SDL_SetWindowBordered(window_, SDL_FALSE);
+      SDL_SetWindowPosition(window_, screen.x, screen.y);
+      SDL_SetWindowSize(window_, screen.w, screen.h);
+      SDL_RaiseWindow(window_);
+    } else {
+      SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    }
+    return;
+  }
+  if (covering_) {
+    covering_ = false;
+    SDL_SetWindowBordered(window_, SDL_TRUE);
+  } else {
+    SDL_SetWindowFullscreen(window_, 0);
+  }
+  // Put the window back as it was, also where no window manager remembers it.
+  if (windowed_.w > 0 && windowed_.h > 0) {
+    SDL_SetWindowSize(window_, windowed_.w, windowed_.h);
+    SDL_SetWindowPosition(window_, windowed_.x, windowed_.y);
+  }
 }
 
 void SdlGame::HandleEvent(const SDL_Event& event, TickTarget& game, SdlKeyState* keys) {
@@ -200,6 +294,7 @@ void SdlGame::HandleEvent(const SDL_Event& event, TickTarget& game, SdlKeyState*
       if (code != vk::kNone) game.KeyDown(code, ShiftState(key.mod));
       break;
     }
+    case SDL_JOYDEVICEADDED:
     case SDL_CONTROLLERDEVICEADDED:
     case SDL_CONTROLLERDEVICEREMOVED:
       if (keys != nullptr) keys->HandleEvent(event);
@@ -213,9 +308,14 @@ bool SdlGame::Present(const Raster& image) {
   if (image.Width() <= 0 || image.Height() <= 0) return true;
   if (texture_ == nullptr || textureWidth_ != image.Width() || textureHeight_ != image.Height()) {
     if (texture_ != nullptr) SDL_DestroyTexture(texture_);
-    // The raster's bytes are R, G, B, unused: ABGR8888's layout, but with the top byte
-    // ignored so a zero there can never make the picture transparent.
-    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_XBGR8888, SDL_TEXTUREACCESS_STREAMING,
+    // The texture takes the window's own format where it is a plain 32-bit one, so that the
+    // copies to the window need no conversion; the raster's bytes (R, G, B, unused) are
+    // converted once as they go in. The unused byte is ignored, never read as transparency.
+    textureFormat_ = SDL_GetWindowPixelFormat(window_);
+    if (SDL_BYTESPERPIXEL(textureFormat_) != 4 || SDL_ISPIXELFORMAT_ALPHA(textureFormat_) ||
+        SDL_ISPIXELFORMAT_INDEXED(textureFormat_))
+      textureFormat_ = kRasterFormat;
+    texture_ = SDL_CreateTexture(renderer_, textureFormat_, SDL_TEXTUREACCESS_STREAMING,
                                  image.Width(), image.Height());
     if (texture_ == nullptr) {
       error_ = std::string("cannot draw in the window: ") + SDL_GetError();
@@ -224,17 +324,49 @@ bool SdlGame::Present(const Raster& image) {
     SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
     textureWidth_ = image.Width();
     textureHeight_ = image.Height();
+    sharpScale_ = 0;
   }
-  SDL_UpdateTexture(texture_, nullptr, image.Pixels(), image.Width() * 4);
+  // One upload a tick; the renderer does the scaling.
+  void* pixels = nullptr;
+  int pitch = 0;
+  if (SDL_LockTexture(texture_, nullptr, &pixels, &pitch) == 0) {
+    SDL_ConvertPixels(image.Width(), image.Height(), kRasterFormat, image.Pixels(),
+                      image.Width() * 4, textureFormat_, pixels, pitch);
+    SDL_UnlockTexture(texture_);
+  }
   int outputWidth = 0, outputHeight = 0;
   if (SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight) != 0)
     SDL_GetWindowSize(window_, &outputWidth, &outputHeight);
-  ImagePlacement place = PlaceImage(outputWidth, outputHeight, image.Width(), image.Height());
+  ImagePlacement place =
+      PlaceImage(outputWidth, outputHeight, image.Width(), image.Height(), options_.scale);
   SDL_Rect target{place.x, place.y, place.width, place.height};
+  SDL_Texture* shown = texture_;
+  bool smooth = place.Smooth(image.Width(), image.Height());
+  if (smooth && place.scale > 1 && SharpenInto(place.scale)) shown = sharp_;
+  SDL_SetTextureScaleMode(texture_,
+                          smooth && shown == texture_ ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
   SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
   SDL_RenderClear(renderer_);
-  SDL_RenderCopy(renderer_, texture_, nullptr, &target);
+  SDL_RenderCopy(renderer_, shown, nullptr, &target);
   SDL_RenderPresent(renderer_);
+  return true;
+}
+
+bool SdlGame::SharpenInto(int scale) {
+  if (sharp_ == nullptr || sharpScale_ != scale) {
+    if (sharp_ != nullptr) SDL_DestroyTexture(sharp_);
+    sharpScale_ = 0;
+    sharp_ = SDL_CreateTexture(renderer_, textureFormat_, SDL_TEXTUREACCESS_TARGET,
+                               textureWidth_ * scale, textureHeight_ * scale);
+    if (sharp_ == nullptr) return false;  // no render targets here: smooth from 1x instead
+    SDL_SetTextureBlendMode(sharp_, SDL_BLENDMODE_NONE);
+    SDL_SetTextureScaleMode(sharp_, SDL_ScaleModeLinear);
+    sharpScale_ = scale;
+  }
+  SDL_SetTextureScaleMode(texture_, SDL_ScaleModeNearest);
+  if (SDL_SetRenderTarget(renderer_, sharp_) != 0) return false;
+  SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+  SDL_SetRenderTarget(renderer_, nullptr);
   return true;
 }
 
@@ -249,13 +381,13 @@ int SdlGame::Run(TickTarget& game, const Raster& image, SdlKeyState* keys) {
     started_ = true;
     start_ = now;
   }
-  SteadyTime deadline = now;
+  TickSchedule schedule(now);
   int status = 0;
   while (!quit_ && !game.Closed()) {
     if (options_.maxTicks > 0 && ticksRun_ >= options_.maxTicks) break;
-    WaitUntil(deadline);
+    bool waited = WaitUntil(schedule.Due());
     SteadyTime tickStart = steady_clock::now();
-    deadline = NextDeadline(deadline, tickStart);
+    schedule.Started(tickStart, waited);
 
     SDL_Event event;
     while (SDL_PollEvent(&event)) HandleEvent(event, game, keys);

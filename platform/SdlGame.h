@@ -1,6 +1,6 @@
 #pragma once
-// The game's window and frame loop: a tick every 20 ms, the raster shown scaled by whole
-// pixels, Escape and the close button end it.
+// The game's window and frame loop: a tick every 20 ms, the raster shown as large as the
+// window allows, Escape and the close button end it.
 #include <SDL.h>
 
 #include <chrono>
@@ -15,11 +15,16 @@ namespace tb {
 class MainFrm;
 class SdlKeyState;
 
-// Developer switches, read from the environment: TREADBRAWL_MAX_TICKS=N stops after N
-// ticks, TREADBRAWL_TICK_LOG=path appends each tick's start time in microseconds.
+// How the picture is enlarged: to the largest size that fits, or by whole multiples only.
+enum class ScaleMode { kFit, kWhole };
+
+// How the window behaves. The developer switches come from the environment:
+// TREADBRAWL_MAX_TICKS=N stops after N ticks, TREADBRAWL_TICK_LOG=path appends each tick's
+// start time in microseconds.
 struct GameOptions {
   long maxTicks = 0;  // 0: until closed
   std::string tickLogPath;
+  ScaleMode scale = ScaleMode::kFit;
   static GameOptions FromEnvironment();
 };
 // A positive whole number of ticks, or 0 for anything else.
@@ -29,23 +34,46 @@ long ParseTickLimit(const char* text);
 // (requested, may be null) names it.
 bool HeadlessDriverAllowed(const std::string& driver, const char* requested);
 
-// Where the image goes in an output of the given size: the largest whole multiple that
-// fits (at least 1), centred.
+// Where the image goes in an output of the given size, centred. The picture is first
+// enlarged by the whole multiple `scale` (sharp, nearest pixel); when width x height differs
+// from that, a smooth step brings it to its final size, so edges stay crisp without pixels of
+// uneven size. Whole mode takes the largest whole multiple that fits (at least 1). Fit mode
+// takes the largest size that fits, except that a whole multiple filling at least three
+// quarters of it is kept as it stands.
 struct ImagePlacement {
   int scale, x, y, width, height;
+  bool Smooth(int imageWidth, int imageHeight) const {
+    return width != imageWidth * scale || height != imageHeight * scale;
+  }
 };
-ImagePlacement PlaceImage(int outputWidth, int outputHeight, int imageWidth, int imageHeight);
-// The window's first scale: the largest whole multiple that fits the usable desktop with
-// room left for the window frame.
-int InitialWindowScale(int usableWidth, int usableHeight, int imageWidth, int imageHeight);
+ImagePlacement PlaceImage(int outputWidth, int outputHeight, int imageWidth, int imageHeight,
+                          ScaleMode mode);
+// The size of the window's client area at start on a desktop with this usable area, leaving
+// room for the window frame: the largest whole multiple that fits, or in fit mode, when that
+// is less than half the desktop's height, nine tenths of the largest fit. Never below 1x.
+struct WindowSize {
+  int width, height;
+};
+WindowSize InitialWindowSize(int usableWidth, int usableHeight, int imageWidth, int imageHeight,
+                             ScaleMode mode);
 
-// Tick pacing: a tick on time keeps the 20 ms grid; a late one pushes the grid back, so a
-// stall never turns into a burst of catch-up ticks.
+// Tick pacing on a 20 ms grid. A late tick keeps the grid, so the next one comes early and
+// makes up the lost time, but never more than two ticks run back to back and never more than
+// one period is made up: beyond that the grid starts again from the late tick.
 using SteadyTime = std::chrono::steady_clock::time_point;
 constexpr std::chrono::microseconds kTickPeriod{20000};
-// Waking a little after the deadline is normal, not lateness.
-constexpr std::chrono::microseconds kLateSlack{1000};
-SteadyTime NextDeadline(SteadyTime deadline, SteadyTime now);
+class TickSchedule {
+ public:
+  // The first tick is due at `start`.
+  explicit TickSchedule(SteadyTime start) : due_(start) {}
+  SteadyTime Due() const { return due_; }
+  // A tick starts at `now`; `waited` says whether it waited for its time, false when it
+  // follows the previous tick back to back. Sets the time the next tick is due.
+  void Started(SteadyTime now, bool waited);
+
+ private:
+  SteadyTime due_;
+};
 
 // What the loop drives.
 class TickTarget {
@@ -78,7 +106,8 @@ class SdlGame {
   SdlGame& operator=(const SdlGame&) = delete;
 
   // Starts SDL video (and controllers, if they will start) and opens the window for an
-  // image of this size. False, with Error() set, when there is no display.
+  // image of this size, with the game's icon. False, with Error() set, when there is no
+  // display.
   bool Open(int imageWidth, int imageHeight, const std::string& caption);
   const std::string& Error() const { return error_; }
 
@@ -92,7 +121,10 @@ class SdlGame {
  private:
   void HandleEvent(const SDL_Event& event, TickTarget& game, SdlKeyState* keys);
   bool Present(const Raster& image);
+  // Draws the picture sharply at a whole multiple into sharp_; false when that cannot be done.
+  bool SharpenInto(int scale);
   void ToggleFullScreen();
+  void SetIcon();
   void FlushTickLog();
 
   GameOptions options_;
@@ -103,6 +135,11 @@ class SdlGame {
   SDL_Texture* texture_ = nullptr;
   int textureWidth_ = 0;
   int textureHeight_ = 0;
+  Uint32 textureFormat_ = 0;
+  SDL_Texture* sharp_ = nullptr;  // the picture at a whole multiple, for the smooth step
+  int sharpScale_ = 0;
+  SDL_Rect windowed_{0, 0, 0, 0};  // where the window was before full screen
+  bool covering_ = false;          // full screen made by hand, without a window manager
   std::string caption_;
   bool quit_ = false;
   long ticksRun_ = 0;

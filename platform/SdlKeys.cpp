@@ -1,6 +1,8 @@
 #include "platform/SdlKeys.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <fstream>
 
 namespace tb {
 
@@ -48,15 +50,49 @@ const PlayerKeys& PlayerKeysForSlot(int slot) {
   return kPlayerKeys[std::clamp(slot, 0, kPadSlots - 1)];
 }
 
+StickDirection StickDirectionOf(int16_t stickX, int16_t stickY) {
+  int64_t x = stickX, y = stickY;
+  const int64_t dead = kStickDeadZone;
+  if (x * x + y * y <= dead * dead) return StickDirection::kNone;
+  if ((x < 0 ? -x : x) > (y < 0 ? -y : y))
+    return x > 0 ? StickDirection::kRight : StickDirection::kLeft;
+  return y < 0 ? StickDirection::kForward : StickDirection::kBackward;
+}
+
 bool PadHoldsKey(int slot, const PadState& pad, uint8_t virtualKey) {
   if (slot < 0 || slot >= kPadSlots || virtualKey == vk::kNone) return false;
   const PlayerKeys& keys = PlayerKeysForSlot(slot);
-  if (virtualKey == keys.Right) return pad.dpadRight || pad.stickX > kStickDeadZone;
-  if (virtualKey == keys.Left) return pad.dpadLeft || pad.stickX < -kStickDeadZone;
-  if (virtualKey == keys.Forward) return pad.dpadUp || pad.stickY < -kStickDeadZone;
-  if (virtualKey == keys.Backward) return pad.dpadDown || pad.stickY > kStickDeadZone;
+  StickDirection stick = StickDirectionOf(pad.stickX, pad.stickY);
+  if (virtualKey == keys.Right) return pad.dpadRight || stick == StickDirection::kRight;
+  if (virtualKey == keys.Left) return pad.dpadLeft || stick == StickDirection::kLeft;
+  if (virtualKey == keys.Forward) return pad.dpadUp || stick == StickDirection::kForward;
+  if (virtualKey == keys.Backward) return pad.dpadDown || stick == StickDirection::kBackward;
   if (virtualKey == keys.Fire) return pad.south;
   return false;
+}
+
+std::vector<std::string> ControllerMappingFiles(const std::string& exeFolder,
+                                                const std::string& configFolder) {
+  std::vector<std::string> files{exeFolder + "/gamecontrollerdb.txt"};
+  if (!configFolder.empty()) files.push_back(configFolder + "/gamecontrollerdb.txt");
+  return files;
+}
+
+std::string UserConfigFolder() {
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  if (config != nullptr && config[0] == '/') return std::string(config) + "/treadbrawl";
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] == '/') return std::string(home) + "/.config/treadbrawl";
+  return "";
+}
+
+void LoadControllerMappings(const std::vector<std::string>& files, std::ostream& errors) {
+  for (const std::string& file : files) {
+    if (!std::ifstream(file)) continue;  // absent: nothing to add
+    if (SDL_GameControllerAddMappingsFromFile(file.c_str()) < 0)
+      errors << "treadbrawl: cannot read controller mappings from " << file << ": "
+             << SDL_GetError() << std::endl;
+  }
 }
 
 PadSlots::PadSlots() { holder_.fill(-1); }
@@ -125,9 +161,15 @@ bool SdlKeyState::IsKeyDown(uint8_t virtualKey) const {
 }
 
 void SdlKeyState::HandleEvent(const SDL_Event& event) {
-  if (event.type == SDL_CONTROLLERDEVICEADDED) {
-    // "which" is a device index here; SDL may announce a pad twice at start-up.
-    SDL_GameController* pad = SDL_GameControllerOpen(event.cdevice.which);
+  if (event.type == SDL_JOYDEVICEADDED || event.type == SDL_CONTROLLERDEVICEADDED) {
+    // "which" is a device index here. A pad comes as a joystick and, when SDL has a mapping
+    // for it, again as a controller; a mapping added after the pad came has only the first.
+    int index = event.type == SDL_JOYDEVICEADDED ? event.jdevice.which : event.cdevice.which;
+    if (!SDL_IsGameController(index)) {
+      if (event.type == SDL_JOYDEVICEADDED) NameUnmapped(index);
+      return;
+    }
+    SDL_GameController* pad = SDL_GameControllerOpen(index);
     if (pad == nullptr) return;
     SDL_JoystickID id = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad));
     if (id < 0 || pads_.count(id) != 0) {
@@ -143,6 +185,16 @@ void SdlKeyState::HandleEvent(const SDL_Event& event) {
     slots_.Disconnect(it->first);
     pads_.erase(it);
   }
+}
+
+void SdlKeyState::NameUnmapped(int index) {
+  const char* name = SDL_JoystickNameForIndex(index);
+  std::string known = name != nullptr ? name : "unnamed";
+  if (!named_.insert(known).second) return;
+  warnings_ << "treadbrawl: game controller \"" << known
+            << "\" has no mapping and is not used; add one to gamecontrollerdb.txt beside the "
+               "game or in ~/.config/treadbrawl/"
+            << std::endl;
 }
 
 }  // namespace tb

@@ -5,7 +5,10 @@
 
 #include <array>
 #include <cstdint>
+#include <iostream>
 #include <map>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "shell/Controls.h"
@@ -49,10 +52,24 @@ struct PadState {
   bool south = false;
   int16_t stickX = 0, stickY = 0;  // SDL axes: negative is left and up
 };
-// Stick travel below this counts as centred: worn sticks rest well off zero.
+// Stick travel below this radius counts as centred: worn sticks rest well off zero.
 constexpr int kStickDeadZone = 32767 * 2 / 5;
+// The one steering direction the stick points in: the direction of its stronger axis (four
+// quarter-circle sectors), or nothing inside the round dead zone. A stick pushed mostly
+// forward and a little right drives forward rather than spinning on the spot.
+enum class StickDirection { kNone, kRight, kLeft, kForward, kBackward };
+StickDirection StickDirectionOf(int16_t stickX, int16_t stickY);
 // Whether a controller playing this slot holds the given virtual key.
 bool PadHoldsKey(int slot, const PadState& pad, uint8_t virtualKey);
+
+// Controller mappings for pads SDL does not know: gamecontrollerdb.txt beside the game, then
+// in the user's configuration folder ($XDG_CONFIG_HOME or ~/.config, then treadbrawl/).
+std::vector<std::string> ControllerMappingFiles(const std::string& exeFolder,
+                                                const std::string& configFolder);
+// The user's configuration folder for the game, or "" when there is no home.
+std::string UserConfigFolder();
+// Adds the mappings of each file that exists; a file that cannot be read is named on `errors`.
+void LoadControllerMappings(const std::vector<std::string>& files, std::ostream& errors);
 
 // Hands the four player slots to controllers in the order they connect. A controller that
 // finds them all taken waits and gets the first slot freed by an unplugged one.
@@ -71,20 +88,26 @@ class PadSlots {
 
 class SdlKeyState final : public KeyState {
  public:
-  SdlKeyState() = default;
+  // Pads that cannot be used are named once on `warnings`.
+  explicit SdlKeyState(std::ostream& warnings = std::cerr) : warnings_(warnings) {}
   ~SdlKeyState() override;
   SdlKeyState(const SdlKeyState&) = delete;
   SdlKeyState& operator=(const SdlKeyState&) = delete;
 
   bool IsKeyDown(uint8_t virtualKey) const override;
-  // Takes controller plug and unplug events; everything else is ignored.
+  // Takes controller and joystick plug and unplug events; everything else is ignored.
   void HandleEvent(const SDL_Event& event);
   int ConnectedPads() const { return static_cast<int>(pads_.size()); }
 
  private:
+  // Says once per name that a pad cannot be used for want of a mapping.
+  void NameUnmapped(int index);
+
   KeyboardMap keyboard_;
   PadSlots slots_;
   std::map<SDL_JoystickID, SDL_GameController*> pads_;
+  std::ostream& warnings_;
+  std::set<std::string> named_;  // unmapped pads already named
 };
 
 }  // namespace tb

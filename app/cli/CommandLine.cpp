@@ -25,6 +25,13 @@ const std::vector<OptionRow>& Options() {
          a.mixSounds = true;
          return true;
        }},
+      {"--scale", "fit|whole",
+       "picture as large as fits (fit, default) or whole multiples only (whole)",
+       [](const std::string& v, GameArgs& a, std::string&) {
+         if (v != "fit" && v != "whole") return false;
+         a.wholeScale = v == "whole";
+         return true;
+       }},
   };
   return rows;
 }

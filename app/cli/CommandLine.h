@@ -11,7 +11,8 @@ namespace tb::cli {
 struct GameArgs {
   bool help = false;
   bool version = false;
-  bool mixSounds = false;  // let up to 8 sounds overlap instead of one at a time
+  bool mixSounds = false;   // let up to 8 sounds overlap instead of one at a time
+  bool wholeScale = false;  // --scale whole: enlarge the picture by whole multiples only
 };
 
 // One option: its name, the name of its value ("" for a switch), its one-line help, and what

@@ -2,7 +2,7 @@
 # Sets up, builds with AddressSanitizer and UndefinedBehaviorSanitizer, runs every test.
 set -euo pipefail
 cd "$(dirname "$0")"
-bash scripts/deps.sh
+bash scripts/deps.sh --test
 # The simulator once more from another compiler (or, without clang, with no optimiser): a
 # test checks that it plays the same games, so no compiler or optimiser can change the game.
 if command -v clang++ > /dev/null; then

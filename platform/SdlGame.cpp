@@ -229,11 +229,10 @@ bool SdlGame::Open(int imageWidth, int imageHeight, const std::string& caption) 
 }
 
 void SdlGame::SetIcon() {
-  Raster icon(kIconSize, kIconSize);
-  DrawIcon(icon);
-  std::vector<uint8_t> rgba = WithTransparentBackground(icon);
+  // The desktop's picture of the game, at a size window managers commonly show.
+  IconImage icon = DrawIcon(64);
   SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
-      rgba.data(), icon.Width(), icon.Height(), 32, icon.Width() * 4, SDL_PIXELFORMAT_ABGR8888);
+      icon.rgba.data(), icon.size, icon.size, 32, icon.size * 4, SDL_PIXELFORMAT_RGBA32);
   if (surface == nullptr) return;  // a window without an icon still plays
   SDL_SetWindowIcon(window_, surface);
   SDL_FreeSurface(surface);

@@ -1,8 +1,14 @@
 #!/usr/bin/env bash
 # Installs what the build needs from Debian's packages, or says which line to run.
+# With --test, also the tools the tests check the package with.
 set -euo pipefail
+# Building, installing and packaging (cpack's dependency scan needs dpkg-dev and file).
 packages=(cmake g++ clang make pkg-config libsdl2-dev libgtest-dev libbenchmark-dev libpng-dev
-          nlohmann-json3-dev libebur128-dev libenet-dev)
+          nlohmann-json3-dev libebur128-dev libenet-dev dpkg-dev file)
+if [ "${1:-}" = "--test" ]; then
+  # Checking the manual page, the Debian package, the AppStream data and the desktop entry.
+  packages+=(man-db lintian appstream desktop-file-utils)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,90 +1,135 @@
 #include "shell/Icon.h"
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
+#include "geometry/Module1.h"
 #include "geometry/Numeric.h"
+#include "render/Raster.h"
 #include "shell/MainFrm.h"
-#include "shell/Random.h"
 
 namespace tb {
 
 namespace {
 
-// The drawing needs a window but nothing from the outside world.
-class NoKeys final : public KeyState {
- public:
+// The vehicle is laid out on a canvas of this many pixels, at the game's own scale.
+constexpr int kDesignSize = 96;
+
+// The form wants keys, sound, a clock and random draws; drawing one vehicle needs none.
+struct NoKeys final : KeyState {
   bool IsKeyDown(uint8_t) const override { return false; }
 };
-class NoSound final : public SoundPlayer {
- public:
+struct NoSound final : SoundPlayer {
   void PlaySoundFile(const std::string&) override {}
 };
-class StillClock final : public Clock {
- public:
+struct StoppedClock final : Clock {
   float Now() override { return 0; }
 };
+struct NoRandom final : RandomSource {
+  void Randomize(float) override {}
+  float Draw() override { return 0; }
+};
+
+// Passes the game's drawing on to a raster `scale` times larger, pens included, so that the
+// picture keeps its look when smoothed down afterwards.
+class ScaledSurface final : public Surface {
+ public:
+  ScaledSurface(Raster& target, int scale) : target_(target), scale_(scale) {}
+  void Clear() override { target_.Clear(); }
+  void SetPenWidth(int16_t width) override {
+    target_.SetPenWidth(static_cast<int16_t>(std::min(width * scale_, 32767)));
+  }
+  void PlotPoint(float x, float y) override { target_.PlotPoint(Map(x), Map(y)); }
+  void PlotPoint(float x, float y, int32_t colour) override {
+    target_.PlotPoint(Map(x), Map(y), colour);
+  }
+  void LineTo(float x, float y, int32_t colour) override { target_.LineTo(Map(x), Map(y), colour); }
+  void DrawLine(float x1, float y1, float x2, float y2, int32_t colour) override {
+    target_.DrawLine(Map(x1), Map(y1), Map(x2), Map(y2), colour);
+  }
+  void SetFillColor(int32_t colour) override { target_.SetFillColor(colour); }
+  void FloodFill(int32_t x, int32_t y, int32_t colour) override {
+    target_.FloodFill(x * scale_ + (scale_ - 1) / 2, y * scale_ + (scale_ - 1) / 2, colour);
+  }
+  int32_t BackgroundColor() const override { return target_.BackgroundColor(); }
+  float DrawableWidth() const override { return static_cast<float>(kDesignSize); }
+  float DrawableHeight() const override { return static_cast<float>(kDesignSize); }
+  void SetCaption(const std::string&) override {}
+
+ private:
+  // A design pixel's centre to the centre of its block of scale × scale pixels (scale is odd).
+  float Map(float v) const { return F(D(v) * scale_ + (scale_ - 1) / 2); }
+  Raster& target_;
+  int scale_;
+};
+
+// Overlap of the unit cell [j, j+1) with [lo, hi).
+double Overlap(int j, double lo, double hi) {
+  return std::max(0.0, std::min(j + 1.0, hi) - std::max(static_cast<double>(j), lo));
+}
 
 }  // namespace
 
-void DrawIcon(Raster& raster) {
-  NoKeys keys;
-  NoSound sound;
-  StillClock clock;
-  Pcg32 random(1, true);
-  MainFrm form(raster, keys, sound, clock, random, ".");
-  auto car = std::make_shared<Thing>(form);
-  car->Width = 30;
-  car->Length = 60;
-  car->X = raster.DrawableWidth() / 2;
-  car->Y = raster.DrawableHeight() / 2;
-  car->Angle = -kPi / 4;
-  car->Color = 0x00FF00;
-  car->ThingType(Vehicle);
-  car->FindPoints();
-  raster.Clear();
-  car->Draw();
-}
+IconImage DrawIcon(int size) {
+  size = std::clamp(size, 1, 1024);
+  // At least four master pixels to an icon pixel each way; odd, so centres map to centres.
+  int scale = std::max(1, (4 * size + kDesignSize - 1) / kDesignSize) | 1;
+  const int master = kDesignSize * scale;
+  Raster raster(master, master);
+  ScaledSurface surface(raster, scale);
 
-std::vector<uint8_t> WithTransparentBackground(const Raster& raster) {
-  const int w = raster.Width(), h = raster.Height();
-  const uint32_t background = static_cast<uint32_t>(raster.BackgroundColor());
-  std::vector<uint8_t> rgba(static_cast<size_t>(w) * h * 4);
-  std::vector<bool> outside(static_cast<size_t>(w) * h, false);
-  std::vector<int> stack;
-  auto visit = [&](int x, int y) {
-    size_t i = static_cast<size_t>(y) * w + x;
-    if (outside[i] || raster.PixelAt(x, y) != background) return;
-    outside[i] = true;
-    stack.push_back(static_cast<int>(i));
-  };
-  for (int x = 0; x < w; ++x) {
-    visit(x, 0);
-    visit(x, h - 1);
+  // A throwaway form resets the shared contact state; put back what a running game had.
+  const Module1::ContactState savedContact = Module1::Contact;
+  {
+    NoKeys keys;
+    NoSound sound;
+    StoppedClock clock;
+    NoRandom random;
+    MainFrm form(surface, keys, sound, clock, random, ".");
+    auto car = std::make_shared<Thing>(form);
+    car->Width = 30;
+    car->Length = 60;
+    car->X = kDesignSize / 2;
+    car->Y = kDesignSize / 2;
+    car->Angle = -kPi / 4;
+    car->Color = 0x00FF00;
+    car->ThingType(Vehicle);
+    car->FindPoints();
+    surface.Clear();
+    car->Draw();
   }
-  for (int y = 0; y < h; ++y) {
-    visit(0, y);
-    visit(w - 1, y);
-  }
-  while (!stack.empty()) {
-    int i = stack.back();
-    stack.pop_back();
-    int x = i % w, y = i / w;
-    if (x > 0) visit(x - 1, y);
-    if (x + 1 < w) visit(x + 1, y);
-    if (y > 0) visit(x, y - 1);
-    if (y + 1 < h) visit(x, y + 1);
-  }
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      size_t i = static_cast<size_t>(y) * w + x;
-      uint32_t c = raster.PixelAt(x, y);
-      rgba[i * 4 + 0] = static_cast<uint8_t>(c & 0xFF);
-      rgba[i * 4 + 1] = static_cast<uint8_t>((c >> 8) & 0xFF);
-      rgba[i * 4 + 2] = static_cast<uint8_t>((c >> 16) & 0xFF);
-      rgba[i * 4 + 3] = outside[i] ? 0 : 255;
+  Module1::Contact = savedContact;
+
+  // Smooth down by area: every master pixel not left at the background is covered.
+  IconImage icon;
+  icon.size = size;
+  icon.rgba.assign(static_cast<size_t>(size) * size * 4, 0);
+  const double step = static_cast<double>(master) / size;
+  const uint32_t background = static_cast<uint32_t>(raster.BackgroundColor()) & 0xFFFFFF;
+  const uint32_t* pixels = raster.Pixels();
+  for (int oy = 0; oy < size; ++oy) {
+    const double y0 = oy * step, y1 = (oy + 1) * step;
+    for (int ox = 0; ox < size; ++ox) {
+      const double x0 = ox * step, x1 = (ox + 1) * step;
+      double covered = 0, sum[3] = {0, 0, 0};
+      for (int my = static_cast<int>(y0); my < master && my < y1; ++my) {
+        const double wy = Overlap(my, y0, y1);
+        for (int mx = static_cast<int>(x0); mx < master && mx < x1; ++mx) {
+          const uint32_t p = pixels[static_cast<size_t>(my) * master + mx];
+          if (p == background) continue;
+          const double w = wy * Overlap(mx, x0, x1);
+          covered += w;
+          for (int c = 0; c < 3; ++c) sum[c] += w * ((p >> (8 * c)) & 255);
+        }
+      }
+      if (covered <= 0) continue;
+      uint8_t* out = &icon.rgba[(static_cast<size_t>(oy) * size + ox) * 4];
+      for (int c = 0; c < 3; ++c) out[c] = static_cast<uint8_t>(RoundToInt(sum[c] / covered));
+      out[3] = static_cast<uint8_t>(RoundToInt(255.0 * covered / (step * step)));
     }
   }
-  return rgba;
+  return icon;
 }
 
 }  // namespace tb

@@ -1,21 +1,20 @@
 #pragma once
-// The game's icon, a green vehicle at a slant drawn by the game's own code: the desktop icon
-// made at build time and the window's icon come from this one drawing.
+// The game's icon: a green vehicle at a slant, exactly as the game draws one, smoothed down to
+// any size on a transparent background. The build's icon files and the window icon share it.
 #include <cstdint>
 #include <vector>
 
-#include "render/Raster.h"
-
 namespace tb {
 
-// Side of the square icon picture, in pixels.
-constexpr int kIconSize = 96;
+// A square picture, rows top down, four bytes a pixel: red, green, blue, then alpha (not
+// premultiplied; 0 is fully transparent).
+struct IconImage {
+  int size = 0;
+  std::vector<uint8_t> rgba;
+};
 
-// Clears the raster and draws the vehicle in its middle.
-void DrawIcon(Raster& raster);
-
-// The raster as bytes R, G, B, A a pixel, row by row, with the background that reaches the
-// edges made transparent (background enclosed by the drawing stays opaque).
-std::vector<uint8_t> WithTransparentBackground(const Raster& raster);
+// Draws the icon at `size` × `size` pixels (1 to 1024). Safe to call while a game runs: it
+// uses a throwaway form and leaves the game's own state as it found it.
+IconImage DrawIcon(int size);
 
 }  // namespace tb

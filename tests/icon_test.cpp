@@ -1,47 +1,54 @@
-// The icon: one drawing for the desktop and the window, its outside transparent.
 #include "shell/Icon.h"
 
 #include <gtest/gtest.h>
 
-#include "render/Raster.h"
+#include "geometry/Module1.h"
 
-namespace tb {
+using namespace tb;
+
 namespace {
-
-TEST(Icon, GreenVehicleOnATransparentOutside) {
-  Raster raster(kIconSize, kIconSize);
-  DrawIcon(raster);
-  EXPECT_EQ(raster.PixelAt(48, 48), 0x00FF00u);  // the body, in the middle
-  EXPECT_EQ(raster.PixelAt(0, 0), 0u);
-  std::vector<uint8_t> rgba = WithTransparentBackground(raster);
-  ASSERT_EQ(rgba.size(), static_cast<size_t>(kIconSize) * kIconSize * 4);
-  auto alpha = [&](int x, int y) { return rgba[(static_cast<size_t>(y) * kIconSize + x) * 4 + 3]; };
-  EXPECT_EQ(alpha(0, 0), 0);
-  EXPECT_EQ(alpha(kIconSize - 1, kIconSize - 1), 0);
-  EXPECT_EQ(alpha(48, 48), 255);
-  size_t i = (static_cast<size_t>(48) * kIconSize + 48) * 4;
-  EXPECT_EQ(rgba[i], 0x00);  // R, G, B, A in that order
-  EXPECT_EQ(rgba[i + 1], 0xFF);
-  EXPECT_EQ(rgba[i + 2], 0x00);
-  int opaque = 0;
-  for (size_t p = 3; p < rgba.size(); p += 4) opaque += rgba[p] == 255;
-  EXPECT_GT(opaque, 30 * 60 / 2);  // about the vehicle's area, not the square
-  EXPECT_LT(opaque, kIconSize * kIconSize / 2);
+struct Rgba {
+  int r, g, b, a;
+};
+Rgba At(const IconImage& icon, int x, int y) {
+  const uint8_t* p = &icon.rgba[(static_cast<size_t>(y) * icon.size + x) * 4];
+  return {p[0], p[1], p[2], p[3]};
 }
-
-TEST(Icon, BackgroundEnclosedByTheDrawingStaysOpaque) {
-  Raster ring(9, 9);
-  ring.Clear();
-  ring.SetPenWidth(1);
-  ring.DrawLine(2, 2, 6, 2, 0xFFFFFF);
-  ring.LineTo(6, 6, 0xFFFFFF);
-  ring.LineTo(2, 6, 0xFFFFFF);
-  ring.LineTo(2, 2, 0xFFFFFF);
-  std::vector<uint8_t> rgba = WithTransparentBackground(ring);
-  EXPECT_EQ(rgba[(4 * 9 + 4) * 4 + 3], 255);  // black inside the ring
-  EXPECT_EQ(rgba[(4 * 9 + 0) * 4 + 3], 0);    // black outside it
-  EXPECT_EQ(rgba[(2 * 9 + 4) * 4 + 3], 255);  // the ring
-}
-
 }  // namespace
-}  // namespace tb
+
+// Every installed size: a green body in the middle, clear corners, smoothed edges.
+TEST(Icon, GreenVehicleOnTransparentGround) {
+  for (int size : {16, 32, 48, 64, 128, 256}) {
+    SCOPED_TRACE(size);
+    const IconImage icon = DrawIcon(size);
+    ASSERT_EQ(icon.size, size);
+    ASSERT_EQ(icon.rgba.size(), static_cast<size_t>(size) * size * 4);
+    for (auto [x, y] : {std::pair{0, 0}, {size - 1, 0}, {0, size - 1}, {size - 1, size - 1}})
+      EXPECT_EQ(At(icon, x, y).a, 0);
+    const Rgba centre = At(icon, size / 2, size / 2);
+    EXPECT_EQ(centre.a, 255);
+    EXPECT_EQ(centre.r, 0);
+    EXPECT_EQ(centre.g, 255);
+    EXPECT_EQ(centre.b, 0);
+    int partial = 0, clear = 0;
+    for (int y = 0; y < size; ++y)
+      for (int x = 0; x < size; ++x) {
+        int a = At(icon, x, y).a;
+        partial += a > 0 && a < 255;
+        clear += a == 0;
+      }
+    EXPECT_GT(partial, 0);
+    EXPECT_GT(clear, size * size / 5);  // the slanted vehicle leaves the corners free
+  }
+}
+
+// The window icon may be drawn while a game runs: the shared contact state stays as it was.
+TEST(Icon, LeavesTheGameStateAlone) {
+  Module1::Contact.CornerHits = 3;
+  Module1::Contact.NearX = 17;
+  const IconImage first = DrawIcon(32);
+  EXPECT_EQ(Module1::Contact.CornerHits, 3);
+  EXPECT_EQ(Module1::Contact.NearX, 17);
+  Module1::Contact = {};
+  EXPECT_EQ(DrawIcon(32).rgba, first.rgba);
+}

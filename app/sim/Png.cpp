@@ -26,7 +26,7 @@ void OnPngError(png_structp png, png_const_charp message) {
 void OnPngWarning(png_structp, png_const_charp) {}
 
 // Everything with a destructor lives in the caller, so the longjmp skips none.
-bool WriteRows(FILE* file, int width, int height, std::vector<png_bytep>& rows,
+bool WriteRows(FILE* file, int width, int height, int colourType, std::vector<png_bytep>& rows,
                PngErrorSink& sink) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &sink, OnPngError, OnPngWarning);
   if (png == nullptr) {
@@ -45,13 +45,36 @@ bool WriteRows(FILE* file, int width, int height, std::vector<png_bytep>& rows,
   }
   png_init_io(png, file);
   png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               colourType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
   png_write_image(png, rows.data());
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
   return true;
+}
+
+// Writes 8-bit rows of `channels` bytes a pixel (3: RGB, 4: RGBA) to path.
+bool WriteBytes(int width, int height, int channels, std::vector<png_byte>& bytes,
+                const std::string& path, std::string& error) {
+  const size_t stride = static_cast<size_t>(width) * static_cast<size_t>(channels);
+  std::vector<png_bytep> rows(static_cast<size_t>(height));
+  for (size_t y = 0; y < rows.size(); ++y) rows[y] = bytes.data() + y * stride;
+
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) {
+    error = "cannot write " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  PngErrorSink sink;
+  bool ok = WriteRows(file, width, height, channels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
+                      rows, sink);
+  if (std::fclose(file) != 0 && ok) {
+    std::snprintf(sink.message, sizeof sink.message, "%s", std::strerror(errno));
+    ok = false;
+  }
+  if (!ok) error = "cannot write " + path + ": " + sink.message;
+  return ok;
 }
 
 }  // namespace
@@ -63,8 +86,7 @@ bool WritePng(const Raster& raster, const std::string& path, std::string& error)
     error = "cannot write " + path + ": the image is empty";
     return false;
   }
-  const size_t stride = static_cast<size_t>(width) * 3;
-  std::vector<png_byte> rgb(stride * static_cast<size_t>(height));
+  std::vector<png_byte> rgb(static_cast<size_t>(width) * 3 * static_cast<size_t>(height));
   const uint32_t* pixels = raster.Pixels();
   for (size_t i = 0, n = static_cast<size_t>(width) * static_cast<size_t>(height); i < n; ++i) {
     uint32_t v = pixels[i];
@@ -72,22 +94,18 @@ bool WritePng(const Raster& raster, const std::string& path, std::string& error)
     rgb[3 * i + 1] = static_cast<png_byte>((v >> 8) & 255);
     rgb[3 * i + 2] = static_cast<png_byte>((v >> 16) & 255);
   }
-  std::vector<png_bytep> rows(static_cast<size_t>(height));
-  for (size_t y = 0; y < rows.size(); ++y) rows[y] = rgb.data() + y * stride;
+  return WriteBytes(width, height, 3, rgb, path, error);
+}
 
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
-    error = "cannot write " + path + ": " + std::strerror(errno);
+bool WriteRgbaPng(int width, int height, const std::vector<uint8_t>& rgba, const std::string& path,
+                  std::string& error) {
+  if (width <= 0 || height <= 0 ||
+      rgba.size() != static_cast<size_t>(width) * static_cast<size_t>(height) * 4) {
+    error = "cannot write " + path + ": the image is empty or the wrong size";
     return false;
   }
-  PngErrorSink sink;
-  bool ok = WriteRows(file, width, height, rows, sink);
-  if (std::fclose(file) != 0 && ok) {
-    std::snprintf(sink.message, sizeof sink.message, "%s", std::strerror(errno));
-    ok = false;
-  }
-  if (!ok) error = "cannot write " + path + ": " + sink.message;
-  return ok;
+  std::vector<png_byte> bytes(rgba.begin(), rgba.end());
+  return WriteBytes(width, height, 4, bytes, path, error);
 }
 
 }  // namespace tb::sim

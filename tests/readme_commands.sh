@@ -5,7 +5,7 @@
 # Usage: readme_commands.sh SOURCE_DIR BUILD_DIR WORK_DIR
 # In the commands, build/release becomes BUILD_DIR and /usr/local a prefix in WORK_DIR. Not
 # run: ./play.sh (this build stands for it) and the package manager's own commands (apt, dpkg),
-# which change the machine.
+# which change the machine, and the tournament, which plays for half an hour.
 set -euo pipefail
 source_dir=$(cd "$1" && pwd)
 build_dir=$(cd "$2" && pwd)
@@ -27,7 +27,7 @@ blocks() {
 script="$work/commands.sh"
 {
   for section in Play Install Simulator; do blocks "$section"; done
-} | grep -Ev '^(\./play\.sh|apt |apt-get |dpkg )' |
+} | grep -Ev '^(\./play\.sh|apt |apt-get |dpkg )|--tournament' |
   sed -e "s#build/release#$build_dir#g" -e "s#/usr/local#$work/prefix#g" > "$script"
 grep -q -- '--install' "$script" || { echo "README: no install command found" >&2; exit 1; }
 grep -q 'treadbrawl-sim' "$script" || { echo "README: no simulator command found" >&2; exit 1; }

@@ -21,6 +21,8 @@ struct GameArgs {
   uint16_t joinPort = 0;
   uint8_t seats = 0;  // bit per seat (Green 1, Red 2, Blue 4, Yellow 8); 0: the usual one
   std::string password;
+  std::string recordPath;  // write the match played to this replay file
+  std::string replayPath;  // show this replay file instead of playing
 };
 
 // One option: its name, the name of its value ("" for a switch), its one-line help, and what
@@ -45,6 +47,8 @@ bool Parse(const std::vector<std::string>& argv, GameArgs& args, std::string& er
 std::string HelpText();
 // The --version text.
 std::string VersionText();
+// The game's version, as replay files record it.
+std::string GameVersion();
 
 // Exit statuses of the game.
 inline constexpr int kExitOk = 0;

@@ -1,5 +1,6 @@
 #include "app/sim/Simulator.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <fstream>
@@ -15,6 +16,11 @@
 #include "render/Raster.h"
 #include "shell/MainFrm.h"
 #include "shell/Random.h"
+#include "shell/Replay.h"
+
+#ifndef TREADBRAWL_VERSION
+#define TREADBRAWL_VERSION "unknown"
+#endif
 
 namespace tb::sim {
 
@@ -22,6 +28,8 @@ namespace {
 
 constexpr int kMaxSide = 4096;
 constexpr double kDaySeconds = 86400.0;
+// Far more than hours of play; a larger file is not a replay of this game.
+constexpr size_t kMaxReplayBytes = size_t{1} << 30;
 
 bool NumberOption(const std::string& option, const std::string& value, uint64_t min, uint64_t max,
                   uint64_t& out, std::string& error) {
@@ -99,10 +107,15 @@ std::string UsageText() {
          "  --exe-folder DIR   folder the sound paths start with (default .)\n"
          "  --broad-phase M    how collision queries find their partners: auto (default),\n"
          "                     grid or walk; the game is the same with each\n"
+         "  --replay FILE      play a replay recorded by treadbrawl --record instead of an\n"
+         "                     arena (its seed, clock, keys and drawing area); every recorded\n"
+         "                     world hash is checked; --ticks stops it early\n"
+         "  --record FILE      write the run as a replay, as treadbrawl --record does\n"
          "  --help             show this text\n"
          "\n"
          "Options take their value as the next argument or after '='. Exit status: 0 done,\n"
-         "1 an output file could not be written, 2 bad argument or script.\n";
+         "1 an output file could not be written, 2 bad argument, script or replay file,\n"
+         "3 the replay's game differs from this build's.\n";
 }
 
 bool ParseOptions(const std::vector<std::string>& args, SimOptions& options, std::string& error) {
@@ -154,6 +167,7 @@ bool ParseOptions(const std::vector<std::string>& args, SimOptions& options, std
     } else if (name == "--ticks") {
       if (!needValue() || !NumberOption(name, value, 0, kMaxTick, n, error)) return false;
       options.ticks = static_cast<int64_t>(n);
+      options.ticksGiven = true;
     } else if (name == "--dump-every") {
       if (!needValue() || !NumberOption(name, value, 1, kMaxTick, n, error)) return false;
       options.dumpEvery = static_cast<int64_t>(n);
@@ -200,6 +214,20 @@ bool ParseOptions(const std::vector<std::string>& args, SimOptions& options, std
         error = "--broad-phase: '" + value + "' is not auto, grid or walk";
         return false;
       }
+    } else if (name == "--record") {
+      if (!needValue()) return false;
+      if (value.empty()) {
+        error = "--record needs a file name";
+        return false;
+      }
+      options.recordPath = value;
+    } else if (name == "--replay") {
+      if (!needValue()) return false;
+      if (value.empty()) {
+        error = "--replay needs a file name";
+        return false;
+      }
+      options.replayPath = value;
     } else if (name == "--exe-folder") {
       if (!needValue()) return false;
       options.exeFolder = value;
@@ -209,7 +237,8 @@ bool ParseOptions(const std::vector<std::string>& args, SimOptions& options, std
     }
   }
   for (const auto& [tick, file] : options.pngs) {
-    if (tick > options.ticks) {
+    // A replay's length is known only once it is read.
+    if (tick > options.ticks && (options.replayPath.empty() || options.ticksGiven)) {
       error = "--png: tick " + std::to_string(tick) + " is after the last tick (" +
               std::to_string(options.ticks) + ")";
       return false;
@@ -246,12 +275,35 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     }
   }
 
-  Raster raster(options.width, options.height);
+  std::optional<ReplayPlayer> player;
+  int64_t ticks = options.ticks;
+  if (!options.replayPath.empty()) {
+    std::string bytes;
+    Replay replay;
+    if (!ReadWholeFile(options.replayPath, kMaxReplayBytes, bytes, error) ||
+        !ParseReplay(bytes, replay, error)) {
+      err << "treadbrawl-sim: " << options.replayPath << ": " << error << '\n';
+      return kExitBadInput;
+    }
+    if (!replay.Complete)
+      err << "treadbrawl-sim: " << options.replayPath << ": the recording stops short (the game"
+          << " did not close cleanly); playing its " << replay.Ticks() << " ticks\n";
+    ticks = options.ticksGiven ? std::min(ticks, replay.Ticks()) : replay.Ticks();
+    player.emplace(std::move(replay));
+  }
+
+  Raster raster(player ? player->Data().Width : options.width,
+                player ? player->Data().Height : options.height);
   ScriptedKeys keys;
   RecordingSoundPlayer sounds;
   SimClock clock(options.clockStart);
   Pcg32 random(options.seed, true);
-  MainFrm form(raster, keys, sounds, clock, random, options.exeFolder);
+  // A recording notes what the game reads through these, whatever feeds them.
+  RecordingKeys recordedKeys(player ? player->Keys() : keys);
+  RecordingClock recordedClock(player ? player->GameClock() : static_cast<Clock&>(clock));
+  Recorder recorder(recordedKeys, recordedClock);
+  MainFrm form(raster, recordedKeys, sounds, recordedClock,
+               player ? player->Random() : static_cast<RandomSource&>(random), options.exeFolder);
   form.ThingCollection.SetBroadPhase(options.broadPhase);
 
   const bool text = !options.hash;
@@ -270,7 +322,16 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
 
   clock.SetTick(0);
   sounds.SetTick(0);
-  form.Load();
+  if (player) {
+    player->Start(form);
+  } else {
+    form.Load();
+  }
+  if (!options.recordPath.empty() && !recorder.Start(options.recordPath, form, raster.Width(),
+                                                     raster.Height(), TREADBRAWL_VERSION, error)) {
+    err << "treadbrawl-sim: " << options.recordPath << ": " << error << '\n';
+    return kExitFailed;
+  }
   if (options.contactScene) {
     form.BeginWithoutArena();
     BuildContactScene(form);
@@ -281,16 +342,24 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
   KeySet held;
   int64_t lastTick = 0;
   int status = kExitOk;
-  for (int64_t tick = 1; tick <= options.ticks; ++tick) {
+  for (int64_t tick = 1; tick <= ticks; ++tick) {
     clock.SetTick(tick);
     sounds.SetTick(tick);
-    bool escape = cursor.Advance(tick, held);
-    keys.Set(held);
-    if (escape) {
-      form.KeyDown(27, 0);
-      if (form.Closed()) break;
+    if (player) {
+      if (!player->Step(form, error)) {
+        err << "treadbrawl-sim: " << options.replayPath << ": " << error << '\n';
+        return kExitDiverged;
+      }
+    } else {
+      bool escape = cursor.Advance(tick, held);
+      keys.Set(held);
+      if (escape) {
+        form.KeyDown(27, 0);
+        if (form.Closed()) break;
+      }
+      form.Timer1Tick();
     }
-    form.Timer1Tick();
+    if (!options.recordPath.empty()) recorder.EndTick(form);
     lastTick = tick;
     flushSounds();
     for (const auto& [pngTick, file] : options.pngs) {
@@ -310,6 +379,10 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     }
   }
 
+  if (!options.recordPath.empty() && !recorder.Finish()) {
+    err << "treadbrawl-sim: " << options.recordPath << ": the replay could not be written whole\n";
+    status = kExitFailed;
+  }
   if (options.hash) {
     WriteLine(out, HashHex(WorldHash(form, raster.Caption())));
   } else {

@@ -28,12 +28,16 @@ struct SimOptions {
   bool contactScene = false;  // play the hand-built contact scene instead of an arena
   std::string exeFolder = ".";
   BroadPhase broadPhase = BroadPhase::Auto;
+  std::string replayPath;   // play this replay instead of an arena of --seed
+  std::string recordPath;   // write the run as a replay
+  bool ticksGiven = false;  // --ticks was given (with a replay: stop there)
 };
 
 // Exit statuses.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;    // could not write an output file
-inline constexpr int kExitBadInput = 2;  // bad argument or script
+inline constexpr int kExitBadInput = 2;  // bad argument, script or replay file
+inline constexpr int kExitDiverged = 3;  // the replay's game differs from this build's
 
 // Parses the arguments (without the program name). On failure returns false with a message
 // that names the option at fault.

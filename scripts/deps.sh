@@ -2,7 +2,7 @@
 # Installs what the build needs from Debian's packages, or says which line to run.
 set -euo pipefail
 packages=(cmake g++ clang make pkg-config libsdl2-dev libgtest-dev libbenchmark-dev libpng-dev
-          nlohmann-json3-dev libebur128-dev libenet-dev)
+          nlohmann-json3-dev libebur128-dev libenet-dev libgif-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -8,6 +8,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "app/sim/Gif.h"
 #include "app/sim/Png.h"
 #include "app/sim/Scene.h"
 #include "app/sim/Script.h"
@@ -55,6 +56,33 @@ bool ParsePngOption(const std::string& value, SimOptions& options, std::string& 
     return false;
   }
   options.pngs.emplace_back(static_cast<int64_t>(tick), value.substr(colon + 1));
+  return true;
+}
+
+// Ten minutes: a clip is kept in memory until it is written.
+constexpr int64_t kMaxClipTicks = 30000;
+
+bool ParseGifOption(const std::string& value, SimOptions& options, std::string& error) {
+  size_t dash = value.find('-');
+  size_t colon = value.find(':');
+  if (dash == std::string::npos || colon == std::string::npos || dash > colon ||
+      colon + 1 == value.size()) {
+    error = "--gif: '" + value + "' is not FROM-TO:FILE.gif";
+    return false;
+  }
+  uint64_t from = 0, to = 0;
+  if (!NumberOption("--gif", value.substr(0, dash), 1, static_cast<uint64_t>(kMaxTick), from,
+                    error) ||
+      !NumberOption("--gif", value.substr(dash + 1, colon - dash - 1), from,
+                    static_cast<uint64_t>(kMaxTick), to, error)) {
+    return false;
+  }
+  if (to - from >= static_cast<uint64_t>(kMaxClipTicks)) {
+    error = "--gif: a clip is at most " + std::to_string(kMaxClipTicks) + " ticks";
+    return false;
+  }
+  options.gifs.push_back(
+      {static_cast<int64_t>(from), static_cast<int64_t>(to), value.substr(colon + 1)});
   return true;
 }
 
@@ -111,6 +139,8 @@ std::string UsageText() {
          "                     arena (its seed, clock, keys and drawing area); every recorded\n"
          "                     world hash is checked; --ticks stops it early\n"
          "  --record FILE      write the run as a replay, as treadbrawl --record does\n"
+         "  --gif FROM-TO:FILE write the pictures of ticks FROM to TO as an animated GIF at\n"
+         "                     50 frames a second (repeatable; at most 30000 ticks)\n"
          "  --help             show this text\n"
          "\n"
          "Options take their value as the next argument or after '='. Exit status: 0 done,\n"
@@ -193,6 +223,8 @@ bool ParseOptions(const std::vector<std::string>& args, SimOptions& options, std
       options.scriptPath = value;
     } else if (name == "--png") {
       if (!needValue() || !ParsePngOption(value, options, error)) return false;
+    } else if (name == "--gif") {
+      if (!needValue() || !ParseGifOption(value, options, error)) return false;
     } else if (name == "--scene") {
       if (!needValue()) return false;
       if (value.empty()) {
@@ -236,10 +268,18 @@ bool ParseOptions(const std::vector<std::string>& args, SimOptions& options, std
       return false;
     }
   }
+  // A replay's length is known only once it is read.
+  const bool lengthKnown = options.replayPath.empty() || options.ticksGiven;
   for (const auto& [tick, file] : options.pngs) {
-    // A replay's length is known only once it is read.
-    if (tick > options.ticks && (options.replayPath.empty() || options.ticksGiven)) {
+    if (tick > options.ticks && lengthKnown) {
       error = "--png: tick " + std::to_string(tick) + " is after the last tick (" +
+              std::to_string(options.ticks) + ")";
+      return false;
+    }
+  }
+  for (const SimOptions::GifOption& gif : options.gifs) {
+    if (gif.to > options.ticks && lengthKnown) {
+      error = "--gif: tick " + std::to_string(gif.to) + " is after the last tick (" +
               std::to_string(options.ticks) + ")";
       return false;
     }
@@ -338,6 +378,11 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
   }
   flushSounds();
 
+  std::vector<GifClip> clips;
+  for (const SimOptions::GifOption& gif : options.gifs)
+    clips.emplace_back(gif.from, gif.to, gif.path);
+  std::vector<bool> clipFailed(clips.size(), false);
+
   ScriptCursor cursor(script);
   KeySet held;
   int64_t lastTick = 0;
@@ -362,6 +407,14 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     if (!options.recordPath.empty()) recorder.EndTick(form);
     lastTick = tick;
     flushSounds();
+    for (size_t i = 0; i < clips.size(); ++i) {
+      if (clipFailed[i] || tick < clips[i].From() || tick > clips[i].To()) continue;
+      if (!clips[i].AddFrame(raster, error)) {
+        err << "treadbrawl-sim: " << error << '\n';
+        clipFailed[i] = true;
+        status = kExitFailed;
+      }
+    }
     for (const auto& [pngTick, file] : options.pngs) {
       if (pngTick == tick && !WritePng(raster, file, error)) {
         err << "treadbrawl-sim: " << error << '\n';
@@ -379,6 +432,16 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     }
   }
 
+  for (size_t i = 0; i < clips.size(); ++i) {
+    if (clipFailed[i]) continue;
+    if (clips[i].To() > lastTick)
+      err << "treadbrawl-sim: --gif " << clips[i].Path() << ": the run ended after tick "
+          << lastTick << ", the clip holds " << clips[i].Frames() << " frames\n";
+    if (!clips[i].Write(error)) {
+      err << "treadbrawl-sim: " << error << '\n';
+      status = kExitFailed;
+    }
+  }
   if (!options.recordPath.empty() && !recorder.Finish()) {
     err << "treadbrawl-sim: " << options.recordPath << ": the replay could not be written whole\n";
     status = kExitFailed;

@@ -28,8 +28,13 @@ struct SimOptions {
   bool contactScene = false;  // play the hand-built contact scene instead of an arena
   std::string exeFolder = ".";
   BroadPhase broadPhase = BroadPhase::Auto;
-  std::string replayPath;   // play this replay instead of an arena of --seed
-  std::string recordPath;   // write the run as a replay
+  std::string replayPath;  // play this replay instead of an arena of --seed
+  std::string recordPath;  // write the run as a replay
+  struct GifOption {
+    int64_t from = 0, to = 0;  // ticks, inclusive
+    std::string path;
+  };
+  std::vector<GifOption> gifs;
   bool ticksGiven = false;  // --ticks was given (with a replay: stop there)
 };
 

@@ -1,6 +1,7 @@
 // Recorded matches: written as they are played, read back, replayed to the same world,
 // sought in, and refused with a clear problem when damaged.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -161,6 +162,47 @@ TEST(ReplayFile, DamagedFilesAreRefusedCutShortOnesPlayToTheirLastSecond) {
   }
   EXPECT_FALSE(tb::ParseReplay("RIFF....WAVEfmt ", r, problem));
   EXPECT_EQ(problem, "not a replay file");
+}
+
+}  // namespace
+
+namespace {
+
+std::string RunSim(const std::string& args, int& status) {
+  const std::string command = std::string(TREADBRAWL_SIM_EXE) + " " + args + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  std::string text;
+  char buffer[256];
+  while (pipe != nullptr && fgets(buffer, sizeof buffer, pipe) != nullptr) text += buffer;
+  status = pipe == nullptr ? -1 : WEXITSTATUS(pclose(pipe));
+  return text;
+}
+
+TEST(SimulatorFiles, SavedGamesAndReplaysGoOnAndBadOnesAreNamed) {
+  const std::string snap = TempPath("sim.snap"), replay = TempPath("sim.tbr");
+  int status = -1;
+  const std::string whole =
+      RunSim("--seed 3 --ticks 300 --hash --snapshot 120:" + snap + " --record " + replay, status);
+  ASSERT_EQ(status, 0) << whole;
+  EXPECT_EQ(RunSim("--restore " + snap + " --clock-start 36002.4 --ticks 180 --hash", status),
+            whole);
+  EXPECT_EQ(RunSim("--replay " + replay + " --hash", status), whole);
+  EXPECT_EQ(status, 0);
+
+  std::string bytes, problem;
+  ASSERT_TRUE(tb::ReadWholeFile(replay, 1 << 20, bytes, problem));
+  ASSERT_TRUE(tb::WriteWholeFile(replay, bytes.substr(0, bytes.size() / 2 + 1), problem));
+  std::string said = RunSim("--replay " + replay, status);
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(said.rfind("treadbrawl-sim: " + replay + ": truncated", 0), 0u) << said;
+  ASSERT_TRUE(tb::ReadWholeFile(snap, 1 << 20, bytes, problem));
+  bytes[bytes.size() / 2] ^= 1;
+  ASSERT_TRUE(tb::WriteWholeFile(snap, bytes, problem));
+  said = RunSim("--restore " + snap, status);
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(said, "treadbrawl-sim: " + snap + ": corrupted: checksum mismatch\n");
+  std::remove(snap.c_str());
+  std::remove(replay.c_str());
 }
 
 }  // namespace

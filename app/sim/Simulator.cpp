@@ -44,18 +44,19 @@ bool NumberOption(const std::string& option, const std::string& value, uint64_t 
   return true;
 }
 
-bool ParsePngOption(const std::string& value, SimOptions& options, std::string& error) {
+bool ParseTickFile(const std::string& option, const std::string& value,
+                   std::vector<std::pair<int64_t, std::string>>& into, std::string& error) {
   size_t colon = value.find(':');
   if (colon == std::string::npos || colon + 1 == value.size()) {
-    error = "--png: '" + value + "' is not TICK:FILE";
+    error = option + ": '" + value + "' is not TICK:FILE";
     return false;
   }
   uint64_t tick = 0;
-  if (!NumberOption("--png", value.substr(0, colon), 1, static_cast<uint64_t>(kMaxTick), tick,
+  if (!NumberOption(option, value.substr(0, colon), 1, static_cast<uint64_t>(kMaxTick), tick,
                     error)) {
     return false;
   }
-  options.pngs.emplace_back(static_cast<int64_t>(tick), value.substr(colon + 1));
+  into.emplace_back(static_cast<int64_t>(tick), value.substr(colon + 1));
   return true;
 }
 
@@ -139,6 +140,9 @@ std::string UsageText() {
          "                     arena (its seed, clock, keys and drawing area); every recorded\n"
          "                     world hash is checked; --ticks stops it early\n"
          "  --record FILE      write the run as a replay, as treadbrawl --record does\n"
+         "  --snapshot TICK:FILE  save the whole game at the end of that tick (repeatable)\n"
+         "  --restore FILE     start from a saved game instead of a new arena; ticks and the\n"
+         "                     clock count from --clock-start as usual\n"
          "  --gif FROM-TO:FILE write the pictures of ticks FROM to TO as an animated GIF at\n"
          "                     50 frames a second (repeatable; at most 30000 ticks)\n"
          "  --help             show this text\n"
@@ -222,7 +226,16 @@ bool ParseOptions(const std::vector<std::string>& args, SimOptions& options, std
       }
       options.scriptPath = value;
     } else if (name == "--png") {
-      if (!needValue() || !ParsePngOption(value, options, error)) return false;
+      if (!needValue() || !ParseTickFile(name, value, options.pngs, error)) return false;
+    } else if (name == "--snapshot") {
+      if (!needValue() || !ParseTickFile(name, value, options.snapshots, error)) return false;
+    } else if (name == "--restore") {
+      if (!needValue()) return false;
+      if (value.empty()) {
+        error = "--restore needs a file name";
+        return false;
+      }
+      options.restorePath = value;
     } else if (name == "--gif") {
       if (!needValue() || !ParseGifOption(value, options, error)) return false;
     } else if (name == "--scene") {
@@ -367,6 +380,16 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
   } else {
     form.Load();
   }
+  if (!options.restorePath.empty()) {
+    std::string bytes;
+    Snapshot saved;
+    if (!ReadWholeFile(options.restorePath, kMaxReplayBytes, bytes, error) ||
+        !ParseSnapshot(bytes, saved, error)) {
+      err << "treadbrawl-sim: " << options.restorePath << ": " << error << '\n';
+      return kExitBadInput;
+    }
+    form.RestoreSnapshot(saved);
+  }
   if (!options.recordPath.empty() && !recorder.Start(options.recordPath, form, raster.Width(),
                                                      raster.Height(), TREADBRAWL_VERSION, error)) {
     err << "treadbrawl-sim: " << options.recordPath << ": " << error << '\n';
@@ -412,6 +435,13 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
       if (!clips[i].AddFrame(raster, error)) {
         err << "treadbrawl-sim: " << error << '\n';
         clipFailed[i] = true;
+        status = kExitFailed;
+      }
+    }
+    for (const auto& [snapTick, file] : options.snapshots) {
+      if (snapTick == tick &&
+          !WriteWholeFile(file, SerializeSnapshot(form.TakeSnapshot()), error)) {
+        err << "treadbrawl-sim: " << file << ": " << error << '\n';
         status = kExitFailed;
       }
     }

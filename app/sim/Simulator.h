@@ -35,6 +35,8 @@ struct SimOptions {
     std::string path;
   };
   std::vector<GifOption> gifs;
+  std::vector<std::pair<int64_t, std::string>> snapshots;  // tick, file
+  std::string restorePath;  // start from this snapshot file instead of a new arena
   bool ticksGiven = false;  // --ticks was given (with a replay: stop there)
 };
 

@@ -44,12 +44,6 @@ bool Unzigzag(uint64_t z, uint32_t before, uint32_t& now) {
   return true;
 }
 
-uint64_t Sum(const char* data, size_t size) {
-  Fnv1a h;
-  h.Bytes(data, size);
-  return h.Value();
-}
-
 void WriteHeader(ByteWriter& w, const Replay& r) {
   w.Raw(std::string(kMagic, sizeof kMagic));
   w.U32(kReplayVersion);
@@ -101,7 +95,7 @@ std::string SerializeReplay(const Replay& r) {
                                 r.Readings.begin() + r.ReadingStart[t]);
     WriteTick(w, keys, readings, lastKeys, lastReading);
     if (nextHash < r.Hashes.size() && r.Hashes[nextHash].first == t) {
-      uint64_t sum = Sum(w.Bytes().data() + chunk, w.Bytes().size() - chunk);
+      uint64_t sum = Fnv1aOf(w.Bytes().data() + chunk, w.Bytes().size() - chunk);
       chunk = w.Bytes().size();
       w.U8(kCheckpoint);
       w.Varint(static_cast<uint64_t>(t));
@@ -110,7 +104,7 @@ std::string SerializeReplay(const Replay& r) {
     }
   }
   if (r.Complete) {
-    uint64_t sum = Sum(w.Bytes().data() + chunk, w.Bytes().size() - chunk);
+    uint64_t sum = Fnv1aOf(w.Bytes().data() + chunk, w.Bytes().size() - chunk);
     w.U8(kEnd);
     w.Varint(static_cast<uint64_t>(r.Ticks()));
     w.U64(sum);
@@ -119,13 +113,7 @@ std::string SerializeReplay(const Replay& r) {
 }
 
 bool ParseReplay(const std::string& bytes, Replay& out, std::string& problem) {
-  if (bytes.size() < sizeof kMagic || bytes.compare(0, sizeof kMagic, kMagic, sizeof kMagic) != 0) {
-    problem =
-        bytes.size() < sizeof kMagic && bytes.compare(0, bytes.size(), kMagic, bytes.size()) == 0
-            ? "truncated: too short for a replay"
-            : "not a replay file";
-    return false;
-  }
+  if (!HasMagic(bytes, kMagic, "replay", problem)) return false;
   ByteReader in(bytes.data() + sizeof kMagic, bytes.size() - sizeof kMagic);
   Replay r;
   uint32_t version = in.U32();
@@ -194,7 +182,8 @@ bool ParseReplay(const std::string& bytes, Replay& out, std::string& problem) {
       uint64_t hash = tag == kCheckpoint ? in.U64() : 0;
       uint64_t sum = in.U64();
       if (!in.Ok()) break;
-      if (sum != Sum(bytes.data() + chunk, at - chunk)) return fail("corrupted: checksum mismatch");
+      if (sum != Fnv1aOf(bytes.data() + chunk, at - chunk))
+        return fail("corrupted: checksum mismatch");
       if (tick != static_cast<uint64_t>(r.Ticks()))
         return fail("corrupted: a checkpoint in the wrong place");
       if (tag == kEnd) {

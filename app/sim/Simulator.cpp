@@ -427,7 +427,13 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
       }
       form.Timer1Tick();
     }
-    if (!options.recordPath.empty()) recorder.EndTick(form);
+    if (!options.recordPath.empty()) {
+      recorder.EndTick(form);
+    } else {
+      // Nothing is written: what the decorators noted is dropped tick by tick.
+      recordedKeys.TakeHeld();
+      recordedClock.TakeReadings();
+    }
     lastTick = tick;
     flushSounds();
     for (size_t i = 0; i < clips.size(); ++i) {

@@ -20,11 +20,92 @@
 #include "render/Raster.h"
 #include "shell/MainFrm.h"
 #include "shell/Random.h"
+#include "shell/Replay.h"
 
 namespace {
 
 constexpr int kImageWidth = 582;
 constexpr int kImageHeight = 555;
+// Far more than hours of play; a larger file is not a replay of this game.
+constexpr size_t kMaxReplayBytes = size_t{1} << 30;
+
+// Shows a replay at the game's pace: Space pauses, Right and Left seek, Escape quits.
+class ReplayTarget final : public tb::TickTarget {
+ public:
+  ReplayTarget(tb::MainFrm& form, tb::ReplayPlayer& player, tb::MutableSound& sound)
+      : form_(form), player_(player), sound_(sound) {}
+  void Tick() override {
+    if (paused_ || !problem_.empty() || player_.AtEnd()) return;
+    player_.Step(form_, problem_);
+  }
+  void KeyDown(uint16_t keyCode, int) override {
+    constexpr int64_t kSkip = 5 * 50;
+    if (keyCode == tb::vk::kEscape) closed_ = true;
+    if (keyCode == tb::vk::kSpace) paused_ = !paused_;
+    if (!problem_.empty()) return;
+    if (keyCode == tb::vk::kRight || keyCode == tb::vk::kLeft) {
+      sound_.SetMuted(true);
+      player_.SeekTo(form_, player_.Tick() + (keyCode == tb::vk::kRight ? kSkip : -kSkip),
+                     problem_);
+      sound_.SetMuted(false);
+    }
+  }
+  bool Closed() const override { return closed_ || !problem_.empty(); }
+  const std::string& Problem() const { return problem_; }
+
+ private:
+  tb::MainFrm& form_;
+  tb::ReplayPlayer& player_;
+  tb::MutableSound& sound_;
+  bool paused_ = false;
+  bool closed_ = false;
+  std::string problem_;
+};
+
+// The speaker, as the command line asks for it.
+tb::SoundOptions SoundsFor(const tb::cli::GameArgs& args, const std::string& folder) {
+  tb::SoundOptions options;
+  options.voices = args.mixSounds ? 8 : 1;
+  options.soundsFolder = folder + "/Sounds";
+  return options;
+}
+
+int ShowReplay(const tb::cli::GameArgs& args) {
+  const std::string& path = args.replayPath;
+  std::string bytes, problem;
+  tb::Replay replay;
+  if (!tb::ReadWholeFile(path, kMaxReplayBytes, bytes, problem) ||
+      !tb::ParseReplay(bytes, replay, problem)) {
+    std::cerr << "treadbrawl: " << path << ": " << problem << std::endl;
+    return tb::cli::kExitUsage;
+  }
+  bytes.clear();
+  if (!replay.Complete)
+    std::cerr << "treadbrawl: " << path << ": the recording stops short (the game did not close"
+              << " cleanly); showing its " << replay.Ticks() << " ticks" << std::endl;
+  tb::Raster raster(replay.Width, replay.Height);
+  tb::GameOptions options = tb::GameOptions::FromEnvironment();
+  options.scale = args.wholeScale ? tb::ScaleMode::kWhole : tb::ScaleMode::kFit;
+  tb::SdlGame game(options);
+  if (!game.Open(raster.Width(), raster.Height(), raster.Caption())) {
+    std::cerr << "treadbrawl: " << game.Error() << std::endl;
+    return tb::cli::kExitFailed;
+  }
+  const std::string folder = tb::ExecutableFolder();
+  tb::SdlSoundPlayer speaker(SoundsFor(args, folder));
+  tb::MutableSound sound(speaker);
+  tb::ReplayPlayer player(std::move(replay));
+  tb::MainFrm form(raster, player.Keys(), sound, player.GameClock(), player.Random(), folder);
+  player.Start(form);
+  ReplayTarget target(form, player, sound);
+  int status = game.Run(target, raster, nullptr);
+  if (status != 0) std::cerr << "treadbrawl: " << game.Error() << std::endl;
+  if (!target.Problem().empty()) {
+    std::cerr << "treadbrawl: " << path << ": " << target.Problem() << std::endl;
+    status = tb::cli::kExitFailed;
+  }
+  return status;
+}
 
 // An online match over ENet: the host listens, a joiner connects; both then tick the match.
 int PlayOnline(const tb::cli::GameArgs& args, tb::SdlGame& game, tb::Raster& raster,
@@ -57,20 +138,27 @@ int PlayOnline(const tb::cli::GameArgs& args, tb::SdlGame& game, tb::Raster& ras
   return status;
 }
 
-// The loop's target: the game's tick, within a match of rounds when one was asked for.
+// The loop's target: the game's tick, within a match of rounds when one was asked for, noted
+// in the replay when one is written.
 class MatchTarget final : public tb::TickTarget {
  public:
-  MatchTarget(tb::MainFrm& form, tb::match::Rounds* rounds) : form_(form), rounds_(rounds) {}
-  void Tick() override { tb::match::PlayTick(form_, rounds_); }
+  MatchTarget(tb::MainFrm& form, tb::match::Rounds* rounds, tb::Recorder* recorder)
+      : form_(form), rounds_(rounds), recorder_(recorder) {}
+  void Tick() override {
+    tb::match::PlayTick(form_, rounds_);
+    if (recorder_ != nullptr) recorder_->EndTick(form_);
+  }
   void KeyDown(uint16_t keyCode, int shift) override { form_.KeyDown(keyCode, shift); }
   bool Closed() const override { return form_.Closed(); }
 
  private:
   tb::MainFrm& form_;
   tb::match::Rounds* rounds_;
+  tb::Recorder* recorder_;
 };
 
 int Play(const tb::cli::GameArgs& args) {
+  if (!args.replayPath.empty()) return ShowReplay(args);
   tb::Raster raster(kImageWidth, kImageHeight);
   tb::GameOptions options = tb::GameOptions::FromEnvironment();
   options.scale = args.wholeScale ? tb::ScaleMode::kWhole : tb::ScaleMode::kFit;
@@ -82,35 +170,52 @@ int Play(const tb::cli::GameArgs& args) {
   }
   tb::SdlKeyState keys;
   const std::string folder = tb::ExecutableFolder();
-  tb::SoundOptions soundOptions;
-  soundOptions.voices = args.mixSounds ? 8 : 1;
-  soundOptions.soundsFolder = folder + "/Sounds";
-  tb::SdlSoundPlayer sound(soundOptions);
+  tb::SdlSoundPlayer sound(SoundsFor(args, folder));
   int status = 0;
   if (args.host || !args.join.empty()) {
     status = PlayOnline(args, game, raster, keys, sound);
-  } else {
-    tb::SystemClock clock;
-    tb::Pcg32 random;
-    // Without options the game sees the raster and the keyboard themselves.
-    tb::match::ScoredCaption scored(raster);
-    tb::bots::Seats seats(keys, raster, clock);
-    tb::Surface& surface = args.rounds > 0 ? static_cast<tb::Surface&>(scored) : raster;
-    tb::KeyState& keySource = args.botSeats.empty() ? static_cast<tb::KeyState&>(keys)
-                                                    : static_cast<tb::KeyState&>(seats);
-    tb::MainFrm form(surface, keySource, sound, clock, random, folder);
-    form.Load();
-    tb::bots::Level level = tb::bots::Level::Normal;
-    tb::bots::ParseLevel(args.botLevel, level);
-    for (const std::string& seat : args.botSeats) seats.Add(seat, level, random.SeedValue());
-    if (!seats.Empty()) seats.Attach(form);
-    std::optional<tb::match::Rounds> rounds;
-    if (args.rounds > 0) rounds.emplace(args.rounds, scored);
-    MatchTarget target(form, rounds ? &*rounds : nullptr);
-    status = game.Run(target, raster, &keys);
+    if (status != 0 && !game.Error().empty())
+      std::cerr << "treadbrawl: " << game.Error() << std::endl;
+    return status;
   }
+  tb::SystemClock clock;
+  tb::Pcg32 random;
+  // Without options the game sees the raster and the keyboard themselves.
+  tb::match::ScoredCaption scored(raster);
+  tb::bots::Seats seats(keys, raster, clock);
+  tb::Surface& surface = args.rounds > 0 ? static_cast<tb::Surface&>(scored) : raster;
+  tb::KeyState& keySource =
+      args.botSeats.empty() ? static_cast<tb::KeyState&>(keys) : static_cast<tb::KeyState&>(seats);
+  // Recording reads the same keys (the drivers' too) and clock through decorators that note
+  // what the game saw, so a replay needs no drivers.
+  tb::RecordingKeys recordedKeys(keySource);
+  tb::RecordingClock recordedClock(clock);
+  const bool recording = !args.recordPath.empty();
+  tb::MainFrm form(surface, recording ? static_cast<tb::KeyState&>(recordedKeys) : keySource, sound,
+                   recording ? static_cast<tb::Clock&>(recordedClock) : clock, random, folder);
+  form.Load();
+  tb::bots::Level level = tb::bots::Level::Normal;
+  tb::bots::ParseLevel(args.botLevel, level);
+  for (const std::string& seat : args.botSeats) seats.Add(seat, level, random.SeedValue());
+  if (!seats.Empty()) seats.Attach(form);
+  std::optional<tb::match::Rounds> rounds;
+  if (args.rounds > 0) rounds.emplace(args.rounds, scored);
+  tb::Recorder recorder(recordedKeys, recordedClock);
+  std::string problem;
+  if (recording && !recorder.Start(args.recordPath, form, raster.Width(), raster.Height(),
+                                   tb::cli::GameVersion(), problem)) {
+    std::cerr << "treadbrawl: " << args.recordPath << ": " << problem << std::endl;
+    return tb::cli::kExitFailed;
+  }
+  MatchTarget target(form, rounds ? &*rounds : nullptr, recording ? &recorder : nullptr);
+  status = game.Run(target, raster, &keys);
   if (status != 0 && !game.Error().empty())
     std::cerr << "treadbrawl: " << game.Error() << std::endl;
+  if (recording && !recorder.Finish()) {
+    std::cerr << "treadbrawl: " << args.recordPath << ": the replay could not be written whole"
+              << std::endl;
+    status = tb::cli::kExitFailed;
+  }
   return status;
 }
 

@@ -6,8 +6,15 @@
 #include <cstring>
 #include <string>
 
+#include "app/sim/NullSurface.h"
 #include "app/sim/Script.h"
+#include "app/sim/SimPlatform.h"
 #include "geometry/Module1.h"
+#include "shell/MainFrm.h"
+#include "shell/Random.h"
+#include "shell/Replay.h"
+#include "shell/Snapshot.h"
+#include "shell/WorldHash.h"
 
 namespace tbfuzz {
 
@@ -65,6 +72,69 @@ inline void CheckScript(const uint8_t* data, size_t size) {
   } else {
     Require(error.rfind("script:", 0) == 0);
   }
+}
+
+// A problem is one line of text.
+inline void RequireProblem(const std::string& problem) {
+  Require(!problem.empty() && problem.find('\n') == std::string::npos);
+}
+
+inline void CheckReplayBytes(const std::string& bytes) {
+  tb::Replay r;
+  std::string problem;
+  if (!tb::ParseReplay(bytes, r, problem)) return RequireProblem(problem);
+  Require(r.Width >= 1 && r.Width <= 4096 && r.Height >= 1 && r.Height <= 4096);
+  Require(r.KeyStart.size() == r.ReadingStart.size() && r.KeyStart.back() == r.Keys.size() &&
+          r.ReadingStart.back() == r.Readings.size());
+  // What was read writes out in the writer's own form, which reads back to the same.
+  const std::string again = tb::SerializeReplay(r);
+  tb::Replay back;
+  Require(tb::ParseReplay(again, back, problem));
+  Require(tb::SerializeReplay(back) == again && back.Ticks() == r.Ticks());
+}
+
+inline void CheckSnapshotBytes(const std::string& bytes) {
+  tb::Snapshot s;
+  std::string problem;
+  if (!tb::ParseSnapshot(bytes, s, problem)) return RequireProblem(problem);
+  const std::string again = tb::SerializeSnapshot(s);
+  tb::Snapshot back;
+  Require(tb::ParseSnapshot(again, back, problem) && tb::SerializeSnapshot(back) == again);
+  // Whatever a file holds, restoring it is safe.
+  tb::sim::NullSurface surface;
+  tb::sim::ScriptedKeys keys;
+  tb::sim::RecordingSoundPlayer sound;
+  tb::sim::SimClock clock(0);
+  tb::Pcg32 random;
+  tb::MainFrm form(surface, keys, sound, clock, random, ".");
+  form.RestoreSnapshot(back);
+  Require(form.ThingCollection.Count() == back.Things.size());
+  tb::WorldHash(form);
+}
+
+// The input as a snapshot's body, given a valid header and checksum so that the reader's
+// checks beyond them are reached.
+inline std::string SealedSnapshot(const std::string& body) {
+  std::string out = "TBSNAP\r\n";
+  auto put = [&out](uint64_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>(v >> (8 * i));
+  };
+  put(tb::kSnapshotVersion, 4);
+  put(out.size() + 8 + body.size() + 8, 8);
+  out += body;
+  tb::Fnv1a h;
+  h.Bytes(out.data(), out.size());
+  put(h.Value(), 8);
+  return out;
+}
+
+// The replay and snapshot readers on any bytes: a result or a one-line problem, nothing worse.
+inline void CheckSavedFiles(const uint8_t* data, size_t size) {
+  std::string bytes(reinterpret_cast<const char*>(data), size);
+  CheckReplayBytes(bytes);
+  CheckReplayBytes("TBREPLAY" + bytes);
+  CheckSnapshotBytes(bytes);
+  CheckSnapshotBytes(SealedSnapshot(bytes));
 }
 
 }  // namespace tbfuzz

@@ -13,6 +13,7 @@
 #include "platform/WindowManager.h"
 #include "shell/Icon.h"
 #include "shell/MainFrm.h"
+#include "shell/Replay.h"
 
 namespace tb {
 
@@ -147,6 +148,13 @@ void TickSchedule::Started(SteadyTime now, bool waited) {
 void MainFrmTarget::Tick() { form_.Timer1Tick(); }
 void MainFrmTarget::KeyDown(uint16_t keyCode, int shift) { form_.KeyDown(keyCode, shift); }
 bool MainFrmTarget::Closed() const { return form_.Closed(); }
+
+void RecordingTarget::Tick() {
+  form_.Timer1Tick();
+  recorder_.EndTick(form_);
+}
+void RecordingTarget::KeyDown(uint16_t keyCode, int shift) { form_.KeyDown(keyCode, shift); }
+bool RecordingTarget::Closed() const { return form_.Closed(); }
 
 SdlGame::SdlGame(GameOptions options) : options_(std::move(options)) {}
 

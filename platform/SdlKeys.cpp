@@ -28,6 +28,8 @@ uint8_t VirtualKeyForScancode(int scancode, bool numLockOn) {
     case SDL_SCANCODE_RETURN:
     case SDL_SCANCODE_KP_ENTER:
       return vk::kReturn;
+    case SDL_SCANCODE_SPACE:
+      return vk::kSpace;
     default:
       return vk::kNone;
   }

@@ -20,6 +20,7 @@ namespace vk {
 constexpr uint8_t kNone = 0;
 constexpr uint8_t kReturn = 0x0D;  // Enter, either one: starts an online match
 constexpr uint8_t kEscape = 0x1B;
+constexpr uint8_t kSpace = 0x20;  // pauses a replay
 constexpr uint8_t kLeft = 0x25;
 constexpr uint8_t kUp = 0x26;
 constexpr uint8_t kRight = 0x27;

@@ -7,6 +7,18 @@
 
 namespace tb {
 
+// Whether the bytes start with the file kind's 8-byte magic; if not, the problem: a file cut
+// within its magic is truncated, any other is not of that kind.
+inline bool HasMagic(const std::string& bytes, const char (&magic)[8], const std::string& kind,
+                     std::string& problem) {
+  constexpr size_t n = sizeof magic;
+  if (bytes.size() >= n && bytes.compare(0, n, magic, n) == 0) return true;
+  problem = bytes.size() < n && bytes.compare(0, bytes.size(), magic, bytes.size()) == 0
+                ? "truncated: too short for a " + kind
+                : "not a " + kind + " file";
+  return false;
+}
+
 class ByteWriter {
  public:
   void U8(uint8_t v) { out_.push_back(static_cast<char>(v)); }

@@ -21,12 +21,6 @@ constexpr size_t kMaxText = 4096;
 // The smallest a thing can be written in: every field at its least.
 constexpr size_t kMinThingSize = 100;
 
-uint64_t Checksum(const char* data, size_t size) {
-  Fnv1a h;
-  h.Bytes(data, size);
-  return h.Value();
-}
-
 }  // namespace
 
 void WriteThing(ByteWriter& out, const Thing& thing) {
@@ -96,19 +90,13 @@ std::string SerializeSnapshot(const Snapshot& s) {
   std::string& bytes = w.Bytes();
   uint64_t length = bytes.size() + kChecksumSize;
   for (int i = 0; i < 8; ++i) bytes[sizeof kMagic + 4 + i] = static_cast<char>(length >> (8 * i));
-  uint64_t sum = Checksum(bytes.data(), bytes.size());
+  uint64_t sum = Fnv1aOf(bytes.data(), bytes.size());
   w.U64(sum);
   return std::move(w.Bytes());
 }
 
 bool ParseSnapshot(const std::string& bytes, Snapshot& s, std::string& problem) {
-  if (bytes.size() < sizeof kMagic || bytes.compare(0, sizeof kMagic, kMagic, sizeof kMagic) != 0) {
-    problem =
-        bytes.size() < sizeof kMagic && bytes.compare(0, bytes.size(), kMagic, bytes.size()) == 0
-            ? "truncated: too short for a snapshot"
-            : "not a snapshot file";
-    return false;
-  }
+  if (!HasMagic(bytes, kMagic, "snapshot", problem)) return false;
   ByteReader head(bytes.data() + sizeof kMagic, bytes.size() - sizeof kMagic);
   uint32_t version = head.U32();
   uint64_t length = head.U64();
@@ -136,7 +124,7 @@ bool ParseSnapshot(const std::string& bytes, Snapshot& s, std::string& problem) 
   }
   const size_t bodyEnd = static_cast<size_t>(length) - kChecksumSize;
   ByteReader tail(bytes.data() + bodyEnd, kChecksumSize);
-  if (tail.U64() != Checksum(bytes.data(), bodyEnd)) {
+  if (tail.U64() != Fnv1aOf(bytes.data(), bodyEnd)) {
     problem = "corrupted: checksum mismatch";
     return false;
   }

@@ -34,6 +34,12 @@ void Fnv1a::Text(const std::string& s) {
   Bytes(s.data(), s.size());
 }
 
+uint64_t Fnv1aOf(const char* data, size_t size) {
+  Fnv1a h;
+  h.Bytes(data, size);
+  return h.Value();
+}
+
 uint64_t WorldHash(const MainFrm& form, const std::string& caption) {
   Fnv1a h;
   for (const Thing* thing : form.ThingCollection.Items()) {

@@ -22,6 +22,9 @@ class Fnv1a {
   uint64_t h_ = 14695981039346656037ULL;
 };
 
+// The FNV-1a hash of a run of bytes, as the game's files check themselves.
+uint64_t Fnv1aOf(const char* data, size_t size);
+
 // Every field of every live thing in collection order (field names included), then the
 // given caption and the number of IDs issued.
 uint64_t WorldHash(const MainFrm& form, const std::string& caption);

@@ -14,17 +14,19 @@ namespace fs = std::filesystem;
 TEST(FuzzRegressions, KeptInputsPassTheirChecks) {
   const fs::path root = fs::path(TREADBRAWL_SOURCE_DIR) / "tests" / "fuzz_regressions";
   int files = 0;
-  for (const char* target : {"geometry", "script"}) {
+  for (const char* target : {"geometry", "script", "replay"}) {
     for (const auto& entry : fs::directory_iterator(root / target)) {
       std::ifstream in(entry.path(), std::ios::binary);
       std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
       if (std::string(target) == "geometry") {
         tbfuzz::CheckGeometry(bytes.data(), bytes.size());
+      } else if (std::string(target) == "replay") {
+        tbfuzz::CheckSavedFiles(bytes.data(), bytes.size());
       } else {
         tbfuzz::CheckScript(bytes.data(), bytes.size());
       }
       ++files;
     }
   }
-  EXPECT_GE(files, 2);
+  EXPECT_GE(files, 3);
 }

@@ -13,7 +13,7 @@ work=$3
 rm -rf "$work"
 mkdir -p "$work/docs" "$work/prefix"
 work=$(cd "$work" && pwd)
-cp "$source_dir/docs/match.script" "$work/docs/"
+cp "$source_dir/docs/match.script" "$source_dir/docs/clip.script" "$work/docs/"
 
 # The ```sh blocks of a `## Section`, up to the next `## ` heading.
 blocks() {

@@ -114,6 +114,19 @@ const std::vector<OptionRow>& Options() {
          }
          return true;
        }},
+      {"--record", "FILE", "play as usual and write the match to FILE as a replay",
+       [](const std::string& v, GameArgs& a, std::string& e) {
+         a.recordPath = v;
+         if (v.empty()) e = "--record needs a file name";
+         return !v.empty();
+       }},
+      {"--replay", "FILE",
+       "show the replay FILE (Space pauses, Right skips 5 s on, Left goes 5 s back)",
+       [](const std::string& v, GameArgs& a, std::string& e) {
+         a.replayPath = v;
+         if (v.empty()) e = "--replay needs a file name";
+         return !v.empty();
+       }},
   };
   return rows;
 }
@@ -168,6 +181,19 @@ bool Parse(const std::vector<std::string>& argv, GameArgs& args, std::string& er
     error = "--seats and --password are for online play (--host or --join)";
     return false;
   }
+  if ((args.host || !args.join.empty()) && !args.recordPath.empty()) {
+    error = "--record is for local play";
+    return false;
+  }
+  if (!args.recordPath.empty() && args.rounds > 0) {
+    // A replay starts one arena from its seed; the rounds' later arenas are not in it yet.
+    error = "--record cannot go with --rounds";
+    return false;
+  }
+  if (!args.recordPath.empty() && !args.replayPath.empty()) {
+    error = "--record and --replay cannot go together";
+    return false;
+  }
   return true;
 }
 
@@ -187,5 +213,7 @@ std::string HelpText() {
 }
 
 std::string VersionText() { return std::string("treadbrawl ") + TREADBRAWL_VERSION + "\n"; }
+
+std::string GameVersion() { return TREADBRAWL_VERSION; }
 
 }  // namespace tb::cli

@@ -26,6 +26,8 @@ struct GameArgs {
   std::string botLevel = "normal";
   // Rounds of the match; 0: no rounds, the game never ends by itself.
   int rounds = 0;
+  std::string recordPath;  // write the match played to this replay file
+  std::string replayPath;  // show this replay file instead of playing
 };
 
 // One option: its name, the name of its value ("" for a switch), its one-line help, and what
@@ -50,6 +52,8 @@ bool Parse(const std::vector<std::string>& argv, GameArgs& args, std::string& er
 std::string HelpText();
 // The --version text.
 std::string VersionText();
+// The game's version, as replay files record it.
+std::string GameVersion();
 
 // Exit statuses of the game.
 inline constexpr int kExitOk = 0;

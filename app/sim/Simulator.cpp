@@ -1,5 +1,6 @@
 #include "app/sim/Simulator.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <fstream>
@@ -7,6 +8,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "app/sim/Gif.h"
 #include "app/sim/Png.h"
 #include "app/sim/Scene.h"
 #include "app/sim/Script.h"
@@ -18,6 +20,11 @@
 #include "render/Raster.h"
 #include "shell/MainFrm.h"
 #include "shell/Random.h"
+#include "shell/Replay.h"
+
+#ifndef TREADBRAWL_VERSION
+#define TREADBRAWL_VERSION "unknown"
+#endif
 
 namespace tb::sim {
 
@@ -25,6 +32,8 @@ namespace {
 
 constexpr int kMaxSide = 4096;
 constexpr double kDaySeconds = 86400.0;
+// Far more than hours of play; a larger file is not a replay of this game.
+constexpr size_t kMaxReplayBytes = size_t{1} << 30;
 
 bool NumberOption(const std::string& option, const std::string& value, uint64_t min, uint64_t max,
                   uint64_t& out, std::string& error) {
@@ -38,18 +47,46 @@ bool NumberOption(const std::string& option, const std::string& value, uint64_t 
   return true;
 }
 
-bool ParsePngOption(const std::string& value, SimOptions& options, std::string& error) {
+bool ParseTickFile(const std::string& option, const std::string& value,
+                   std::vector<std::pair<int64_t, std::string>>& into, std::string& error) {
   size_t colon = value.find(':');
   if (colon == std::string::npos || colon + 1 == value.size()) {
-    error = "--png: '" + value + "' is not TICK:FILE";
+    error = option + ": '" + value + "' is not TICK:FILE";
     return false;
   }
   uint64_t tick = 0;
-  if (!NumberOption("--png", value.substr(0, colon), 1, static_cast<uint64_t>(kMaxTick), tick,
+  if (!NumberOption(option, value.substr(0, colon), 1, static_cast<uint64_t>(kMaxTick), tick,
                     error)) {
     return false;
   }
-  options.pngs.emplace_back(static_cast<int64_t>(tick), value.substr(colon + 1));
+  into.emplace_back(static_cast<int64_t>(tick), value.substr(colon + 1));
+  return true;
+}
+
+// Ten minutes: a clip is kept in memory until it is written.
+constexpr int64_t kMaxClipTicks = 30000;
+
+bool ParseGifOption(const std::string& value, SimOptions& options, std::string& error) {
+  size_t dash = value.find('-');
+  size_t colon = value.find(':');
+  if (dash == std::string::npos || colon == std::string::npos || dash > colon ||
+      colon + 1 == value.size()) {
+    error = "--gif: '" + value + "' is not FROM-TO:FILE.gif";
+    return false;
+  }
+  uint64_t from = 0, to = 0;
+  if (!NumberOption("--gif", value.substr(0, dash), 1, static_cast<uint64_t>(kMaxTick), from,
+                    error) ||
+      !NumberOption("--gif", value.substr(dash + 1, colon - dash - 1), from,
+                    static_cast<uint64_t>(kMaxTick), to, error)) {
+    return false;
+  }
+  if (to - from >= static_cast<uint64_t>(kMaxClipTicks)) {
+    error = "--gif: a clip is at most " + std::to_string(kMaxClipTicks) + " ticks";
+    return false;
+  }
+  options.gifs.push_back(
+      {static_cast<int64_t>(from), static_cast<int64_t>(to), value.substr(colon + 1)});
   return true;
 }
 
@@ -109,10 +146,20 @@ std::string UsageText() {
          "  --tournament       play computer drivers against each other on --seeds seeds from\n"
          "                     --seed on, without pictures, and print the table of results\n"
          "  --seeds N          seeds of the tournament, 1 to 100000 (default 200)\n"
+         "  --replay FILE      play a replay recorded by treadbrawl --record instead of an\n"
+         "                     arena (its seed, clock, keys and drawing area); every recorded\n"
+         "                     world hash is checked; --ticks stops it early\n"
+         "  --record FILE      write the run as a replay, as treadbrawl --record does\n"
+         "  --snapshot TICK:FILE  save the whole game at the end of that tick (repeatable)\n"
+         "  --restore FILE     start from a saved game instead of a new arena; ticks and the\n"
+         "                     clock count from --clock-start as usual\n"
+         "  --gif FROM-TO:FILE write the pictures of ticks FROM to TO as an animated GIF at\n"
+         "                     50 frames a second (repeatable; at most 30000 ticks)\n"
          "  --help             show this text\n"
          "\n"
          "Options take their value as the next argument or after '='. Exit status: 0 done,\n"
-         "1 an output file could not be written, 2 bad argument or script.\n";
+         "1 an output file could not be written, 2 bad argument, script or replay file,\n"
+         "3 the replay's game differs from this build's.\n";
 }
 
 bool ParseOptions(const std::vector<std::string>& args, SimOptions& options, std::string& error) {
@@ -164,6 +211,7 @@ bool ParseOptions(const std::vector<std::string>& args, SimOptions& options, std
     } else if (name == "--ticks") {
       if (!needValue() || !NumberOption(name, value, 0, kMaxTick, n, error)) return false;
       options.ticks = static_cast<int64_t>(n);
+      options.ticksGiven = true;
     } else if (name == "--dump-every") {
       if (!needValue() || !NumberOption(name, value, 1, kMaxTick, n, error)) return false;
       options.dumpEvery = static_cast<int64_t>(n);
@@ -188,7 +236,18 @@ bool ParseOptions(const std::vector<std::string>& args, SimOptions& options, std
       }
       options.scriptPath = value;
     } else if (name == "--png") {
-      if (!needValue() || !ParsePngOption(value, options, error)) return false;
+      if (!needValue() || !ParseTickFile(name, value, options.pngs, error)) return false;
+    } else if (name == "--snapshot") {
+      if (!needValue() || !ParseTickFile(name, value, options.snapshots, error)) return false;
+    } else if (name == "--restore") {
+      if (!needValue()) return false;
+      if (value.empty()) {
+        error = "--restore needs a file name";
+        return false;
+      }
+      options.restorePath = value;
+    } else if (name == "--gif") {
+      if (!needValue() || !ParseGifOption(value, options, error)) return false;
     } else if (name == "--scene") {
       if (!needValue()) return false;
       if (value.empty()) {
@@ -234,6 +293,20 @@ bool ParseOptions(const std::vector<std::string>& args, SimOptions& options, std
     } else if (name == "--seeds") {
       if (!needValue() || !NumberOption(name, value, 1, 100000, n, error)) return false;
       options.tournamentSeeds = static_cast<int>(n);
+    } else if (name == "--record") {
+      if (!needValue()) return false;
+      if (value.empty()) {
+        error = "--record needs a file name";
+        return false;
+      }
+      options.recordPath = value;
+    } else if (name == "--replay") {
+      if (!needValue()) return false;
+      if (value.empty()) {
+        error = "--replay needs a file name";
+        return false;
+      }
+      options.replayPath = value;
     } else if (name == "--exe-folder") {
       if (!needValue()) return false;
       options.exeFolder = value;
@@ -242,9 +315,18 @@ bool ParseOptions(const std::vector<std::string>& args, SimOptions& options, std
       return false;
     }
   }
+  // A replay's length is known only once it is read.
+  const bool lengthKnown = options.replayPath.empty() || options.ticksGiven;
   for (const auto& [tick, file] : options.pngs) {
-    if (tick > options.ticks) {
+    if (tick > options.ticks && lengthKnown) {
       error = "--png: tick " + std::to_string(tick) + " is after the last tick (" +
+              std::to_string(options.ticks) + ")";
+      return false;
+    }
+  }
+  for (const SimOptions::GifOption& gif : options.gifs) {
+    if (gif.to > options.ticks && lengthKnown) {
+      error = "--gif: tick " + std::to_string(gif.to) + " is after the last tick (" +
               std::to_string(options.ticks) + ")";
       return false;
     }
@@ -267,6 +349,15 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
   }
 
   if (options.tournament) return RunTournament(options, out);
+  // A replay already holds the drivers' keys; its later arenas of rounds are not in it yet.
+  if ((!options.replayPath.empty() || !options.recordPath.empty()) && options.rounds > 0) {
+    err << "treadbrawl-sim: --rounds cannot go with --replay or --record\n";
+    return kExitBadInput;
+  }
+  if (!options.replayPath.empty() && !options.botSeats.empty()) {
+    err << "treadbrawl-sim: a replay holds its drivers' keys: drop --bots and --bot\n";
+    return kExitBadInput;
+  }
 
   Script script;
   if (!options.scriptPath.empty()) {
@@ -282,19 +373,42 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     }
   }
 
-  Raster raster(options.width, options.height);
+  std::optional<ReplayPlayer> player;
+  int64_t ticks = options.ticks;
+  if (!options.replayPath.empty()) {
+    std::string bytes;
+    Replay replay;
+    if (!ReadWholeFile(options.replayPath, kMaxReplayBytes, bytes, error) ||
+        !ParseReplay(bytes, replay, error)) {
+      err << "treadbrawl-sim: " << options.replayPath << ": " << error << '\n';
+      return kExitBadInput;
+    }
+    if (!replay.Complete)
+      err << "treadbrawl-sim: " << options.replayPath << ": the recording stops short (the game"
+          << " did not close cleanly); playing its " << replay.Ticks() << " ticks\n";
+    ticks = options.ticksGiven ? std::min(ticks, replay.Ticks()) : replay.Ticks();
+    player.emplace(std::move(replay));
+  }
+
+  Raster raster(player ? player->Data().Width : options.width,
+                player ? player->Data().Height : options.height);
   ScriptedKeys keys;
   RecordingSoundPlayer sounds;
   SimClock clock(options.clockStart);
   Pcg32 random(options.seed, true);
   // Drivers and rounds only where asked for: otherwise the game sees the plain keys and raster.
   match::ScoredCaption scored(raster);
-  bots::Seats seats(keys, raster, clock);
+  bots::Seats seats(player ? player->Keys() : keys, raster, clock);
   for (const std::string& seat : options.botSeats) seats.Add(seat, options.botLevel, options.seed);
   Surface& surface = options.rounds > 0 ? static_cast<Surface&>(scored) : raster;
-  KeyState& keySource =
-      seats.Empty() ? static_cast<KeyState&>(keys) : static_cast<KeyState&>(seats);
-  MainFrm form(surface, keySource, sounds, clock, random, options.exeFolder);
+  KeyState& keySource = seats.Empty() ? (player ? player->Keys() : static_cast<KeyState&>(keys))
+                                      : static_cast<KeyState&>(seats);
+  // A recording notes what the game reads through these, whatever feeds them.
+  RecordingKeys recordedKeys(keySource);
+  RecordingClock recordedClock(player ? player->GameClock() : static_cast<Clock&>(clock));
+  Recorder recorder(recordedKeys, recordedClock);
+  MainFrm form(surface, recordedKeys, sounds, recordedClock,
+               player ? player->Random() : static_cast<RandomSource&>(random), options.exeFolder);
   if (!seats.Empty()) seats.Attach(form);
   std::optional<match::Rounds> rounds;
   if (options.rounds > 0) rounds.emplace(options.rounds, scored);
@@ -316,29 +430,82 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
 
   clock.SetTick(0);
   sounds.SetTick(0);
-  form.Load();
+  if (player) {
+    player->Start(form);
+  } else {
+    form.Load();
+  }
+  if (!options.restorePath.empty()) {
+    std::string bytes;
+    Snapshot saved;
+    if (!ReadWholeFile(options.restorePath, kMaxReplayBytes, bytes, error) ||
+        !ParseSnapshot(bytes, saved, error)) {
+      err << "treadbrawl-sim: " << options.restorePath << ": " << error << '\n';
+      return kExitBadInput;
+    }
+    form.RestoreSnapshot(saved);
+  }
+  if (!options.recordPath.empty() && !recorder.Start(options.recordPath, form, raster.Width(),
+                                                     raster.Height(), TREADBRAWL_VERSION, error)) {
+    err << "treadbrawl-sim: " << options.recordPath << ": " << error << '\n';
+    return kExitFailed;
+  }
   if (options.contactScene) {
     form.BeginWithoutArena();
     BuildContactScene(form);
   }
   flushSounds();
 
+  std::vector<GifClip> clips;
+  for (const SimOptions::GifOption& gif : options.gifs)
+    clips.emplace_back(gif.from, gif.to, gif.path);
+  std::vector<bool> clipFailed(clips.size(), false);
+
   ScriptCursor cursor(script);
   KeySet held;
   int64_t lastTick = 0;
   int status = kExitOk;
-  for (int64_t tick = 1; tick <= options.ticks; ++tick) {
+  for (int64_t tick = 1; tick <= ticks; ++tick) {
     clock.SetTick(tick);
     sounds.SetTick(tick);
-    bool escape = cursor.Advance(tick, held);
-    keys.Set(held);
-    if (escape) {
-      form.KeyDown(27, 0);
-      if (form.Closed()) break;
+    if (player) {
+      if (!player->Step(form, error)) {
+        err << "treadbrawl-sim: " << options.replayPath << ": " << error << '\n';
+        return kExitDiverged;
+      }
+    } else {
+      bool escape = cursor.Advance(tick, held);
+      keys.Set(held);
+      if (escape) {
+        form.KeyDown(27, 0);
+        if (form.Closed()) break;
+      }
+      match::PlayTick(form, rounds ? &*rounds : nullptr);
     }
-    match::PlayTick(form, rounds ? &*rounds : nullptr);
+    if (!options.recordPath.empty()) {
+      recorder.EndTick(form);
+    } else {
+      // Nothing is written: what the decorators noted is dropped tick by tick.
+      recordedKeys.TakeHeld();
+      recordedClock.TakeReadings();
+    }
     lastTick = tick;
     flushSounds();
+    for (size_t i = 0; i < clips.size(); ++i) {
+      if (clipFailed[i] || tick < clips[i].From() || tick > clips[i].To()) continue;
+      if (!clips[i].AddFrame(raster, error)) {
+        err << "treadbrawl-sim: " << error << '\n';
+        clipFailed[i] = true;
+        status = kExitFailed;
+      }
+    }
+    for (const auto& [snapTick, file] : options.snapshots) {
+      if (snapTick == tick &&
+          !WriteWholeFile(file, SerializeSnapshot(form.TakeSnapshot()), error)) {
+        err << "treadbrawl-sim: " << file << ": " << error << '\n';
+        status = kExitFailed;
+      }
+    }
     for (const auto& [pngTick, file] : options.pngs) {
       if (pngTick == tick && !WritePng(raster, file, error)) {
         err << "treadbrawl-sim: " << error << '\n';
@@ -357,6 +524,20 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     }
   }
 
+  for (size_t i = 0; i < clips.size(); ++i) {
+    if (clipFailed[i]) continue;
+    if (clips[i].To() > lastTick)
+      err << "treadbrawl-sim: --gif " << clips[i].Path() << ": the run ended after tick "
+          << lastTick << ", the clip holds " << clips[i].Frames() << " frames\n";
+    if (!clips[i].Write(error)) {
+      err << "treadbrawl-sim: " << error << '\n';
+      status = kExitFailed;
+    }
+  }
+  if (!options.recordPath.empty() && !recorder.Finish()) {
+    err << "treadbrawl-sim: " << options.recordPath << ": the replay could not be written whole\n";
+    status = kExitFailed;
+  }
   if (options.hash) {
     WriteLine(out, HashHex(WorldHash(form, raster.Caption())));
   } else {

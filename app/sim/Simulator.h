@@ -34,12 +34,23 @@ struct SimOptions {
   int rounds = 0;  // 0: no match of rounds
   bool tournament = false;
   int tournamentSeeds = 200;
+  std::string replayPath;  // play this replay instead of an arena of --seed
+  std::string recordPath;  // write the run as a replay
+  struct GifOption {
+    int64_t from = 0, to = 0;  // ticks, inclusive
+    std::string path;
+  };
+  std::vector<GifOption> gifs;
+  std::vector<std::pair<int64_t, std::string>> snapshots;  // tick, file
+  std::string restorePath;  // start from this snapshot file instead of a new arena
+  bool ticksGiven = false;  // --ticks was given (with a replay: stop there)
 };
 
 // Exit statuses.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;    // could not write an output file
-inline constexpr int kExitBadInput = 2;  // bad argument or script
+inline constexpr int kExitBadInput = 2;  // bad argument, script or replay file
+inline constexpr int kExitDiverged = 3;  // the replay's game differs from this build's
 
 // Parses the arguments (without the program name). On failure returns false with a message
 // that names the option at fault.

@@ -19,6 +19,8 @@
 #include <utility>
 #include <vector>
 
+#include "app/sim/RandomPlayers.h"
+#include "app/sim/SimPlatform.h"
 #include "platform/ExeFolder.h"
 #include "platform/SdlGame.h"
 #include "platform/SdlKeys.h"
@@ -26,6 +28,8 @@
 #include "render/Raster.h"
 #include "shell/MainFrm.h"
 #include "shell/Random.h"
+#include "shell/Replay.h"
+#include "shell/WorldHash.h"
 
 extern char** environ;
 
@@ -44,6 +48,7 @@ TEST(ScancodeMapping, LettersArrowsAndEscape) {
   EXPECT_EQ(VirtualKeyForScancode(SDL_SCANCODE_RIGHT, false), 0x27);
   EXPECT_EQ(VirtualKeyForScancode(SDL_SCANCODE_DOWN, false), 0x28);
   EXPECT_EQ(VirtualKeyForScancode(SDL_SCANCODE_ESCAPE, false), 0x1B);
+  EXPECT_EQ(VirtualKeyForScancode(SDL_SCANCODE_SPACE, false), 0x20);
 }
 
 TEST(ScancodeMapping, KeypadIsDigitsOnlyWithNumLock) {
@@ -56,8 +61,7 @@ TEST(ScancodeMapping, KeypadIsDigitsOnlyWithNumLock) {
 }
 
 TEST(ScancodeMapping, KeysTheGameDoesNotUseGiveNothing) {
-  for (int sc : {SDL_SCANCODE_SPACE, SDL_SCANCODE_1, SDL_SCANCODE_F1, SDL_SCANCODE_LSHIFT,
-                 SDL_SCANCODE_KP_PERIOD})
+  for (int sc : {SDL_SCANCODE_1, SDL_SCANCODE_F1, SDL_SCANCODE_LSHIFT, SDL_SCANCODE_KP_PERIOD})
     EXPECT_EQ(VirtualKeyForScancode(sc, true), vk::kNone) << sc;
   // Either Enter starts an online match.
   EXPECT_EQ(VirtualKeyForScancode(SDL_SCANCODE_RETURN, true), vk::kReturn);
@@ -480,8 +484,8 @@ TEST(GameLoop, EscapeWithShiftGoesToTheGameAltEnterDoesNot) {
   PushKey(SDL_SCANCODE_ESCAPE, SDLK_ESCAPE, KMOD_LSHIFT);
   EXPECT_EQ(game.Run(fake, raster, &keys), 0);
   EXPECT_EQ(fake.ticks, 0);  // closed before the first frame
-  EXPECT_EQ(fake.keys, std::vector<uint16_t>{27});
-  EXPECT_EQ(fake.shifts, std::vector<int>{1});
+  EXPECT_EQ(fake.keys, (std::vector<uint16_t>{0x20, 27}));
+  EXPECT_EQ(fake.shifts, (std::vector<int>{0, 1}));
   EXPECT_TRUE(game.FullScreen());
   EXPECT_EQ(keys.ConnectedPads(), 0);
   EXPECT_FALSE(keys.IsKeyDown(0x41));
@@ -527,6 +531,74 @@ TEST(GameLoop, RealGameTicksThenEscapeClosesIt) {
   EXPECT_EQ(game.TicksRun(), 0);
 }
 
+// Four players whose keys a script feeds, tick by tick, to the real loop and clock.
+class ScriptedPlayers final : public TickTarget {
+ public:
+  ScriptedPlayers(TickTarget& game, sim::ScriptedKeys& keys) : game_(game), keys_(keys) {}
+  void Tick() override {
+    players_.Press(++tick_, keys_);
+    game_.Tick();
+  }
+  void KeyDown(uint16_t keyCode, int shift) override { game_.KeyDown(keyCode, shift); }
+  bool Closed() const override { return game_.Closed(); }
+
+ private:
+  TickTarget& game_;
+  sim::ScriptedKeys& keys_;
+  sim::RandomPlayers players_{11};
+  int64_t tick_ = 0;
+};
+
+std::string RunAndRead(const std::string& command, int& status) {
+  FILE* pipe = popen(command.c_str(), "r");
+  std::string text;
+  if (pipe == nullptr) return text;
+  char buffer[256];
+  while (fgets(buffer, sizeof buffer, pipe) != nullptr) text += buffer;
+  status = pclose(pipe);
+  return text;
+}
+
+TEST(GameLoop, AMatchRecordedThroughTheGameReplaysInTheSimulator) {
+  Raster raster(582, 555);
+  GameOptions options;
+  options.maxTicks = 160;
+  SdlGame game(options);
+  ASSERT_TRUE(game.Open(raster.Width(), raster.Height(), raster.Caption())) << game.Error();
+  sim::ScriptedKeys keys;
+  SilentSound sound;
+  SystemClock clock;  // real readings, a fresh one each time
+  Pcg32 random;
+  RecordingKeys recordedKeys(keys);
+  RecordingClock recordedClock(clock);
+  MainFrm form(raster, recordedKeys, sound, recordedClock, random, ".");
+  form.Load();
+  Recorder recorder(recordedKeys, recordedClock);
+  const std::string path = TempPath("recorded.tbr");
+  std::string problem;
+  ASSERT_TRUE(recorder.Start(path, form, raster.Width(), raster.Height(), "test", problem))
+      << problem;
+  RecordingTarget recorded(form, recorder);
+  ScriptedPlayers players(recorded, keys);
+  EXPECT_EQ(game.Run(players, raster, nullptr), 0);
+  ASSERT_TRUE(recorder.Finish());
+  EXPECT_EQ(game.TicksRun(), 160);
+
+  int status = -1;
+  std::string hash =
+      RunAndRead(std::string(TREADBRAWL_SIM_EXE) + " --replay " + path + " --hash", status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(hash, HashHex(WorldHash(form)) + "\n");
+  // On the way the simulator checked the hashes recorded every 50 ticks.
+  std::string bytes;
+  ASSERT_TRUE(ReadWholeFile(path, 1 << 20, bytes, problem)) << problem;
+  Replay replay;
+  ASSERT_TRUE(ParseReplay(bytes, replay, problem)) << problem;
+  EXPECT_EQ(replay.Ticks(), 160);
+  EXPECT_EQ(replay.Hashes.size(), 3u);
+  std::remove(path.c_str());
+}
+
 struct ChildResult {
   bool exited = false;
   int status = -1;
@@ -534,7 +606,8 @@ struct ChildResult {
 };
 
 // Runs the built game with the given environment changes, stderr captured to a file.
-ChildResult RunGameExecutable(const std::vector<std::pair<std::string, std::string>>& env) {
+ChildResult RunGameExecutable(const std::vector<std::pair<std::string, std::string>>& env,
+                              std::vector<std::string> args = {}) {
   std::vector<std::string> vars;
   for (char** e = environ; *e != nullptr; ++e) {
     std::string var = *e;
@@ -554,10 +627,12 @@ ChildResult RunGameExecutable(const std::vector<std::pair<std::string, std::stri
   posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                    0644);
   std::string exe = TREADBRAWL_GAME_EXE;
-  char* argv[] = {exe.data(), nullptr};
+  std::vector<char*> argv{exe.data()};
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
   pid_t pid = 0;
   ChildResult result;
-  int rc = posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv, envp.data());
+  int rc = posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) return result;
   int wstatus = 0;
@@ -577,6 +652,32 @@ TEST(GameExecutable, RunsHeadlessToTheTickLimit) {
       {{"SDL_VIDEODRIVER", "dummy"}, {"SDL_AUDIODRIVER", "dummy"}, {"TREADBRAWL_MAX_TICKS", "20"}});
   EXPECT_TRUE(r.exited) << "killed by signal " << -r.status;
   EXPECT_EQ(r.status, 0) << r.errors;
+}
+
+TEST(GameExecutable, RecordsAMatchAndShowsItAgain) {
+  const std::string path = TempPath("game.tbr");
+  const std::vector<std::pair<std::string, std::string>> env = {
+      {"SDL_VIDEODRIVER", "dummy"}, {"SDL_AUDIODRIVER", "dummy"}, {"TREADBRAWL_MAX_TICKS", "60"}};
+  ChildResult r = RunGameExecutable(env, {"--record", path});
+  EXPECT_EQ(r.status, 0) << r.errors;
+  std::string bytes, problem;
+  ASSERT_TRUE(ReadWholeFile(path, 1 << 20, bytes, problem)) << problem;
+  Replay replay;
+  ASSERT_TRUE(ParseReplay(bytes, replay, problem)) << problem;
+  EXPECT_TRUE(replay.Complete);
+  EXPECT_EQ(replay.Ticks(), 60);
+  EXPECT_EQ(replay.GameVersion, "1.0.0");
+  r = RunGameExecutable(env, {"--replay", path});
+  EXPECT_EQ(r.status, 0) << r.errors;
+  EXPECT_EQ(r.errors, "");
+  // A damaged file: one line naming it and its problem, status 2, no window needed.
+  bytes.resize(bytes.size() - 3);
+  ASSERT_TRUE(WriteWholeFile(path, bytes, problem));
+  r = RunGameExecutable(env, {"--replay", path});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.errors.rfind("treadbrawl: " + path + ": truncated", 0), 0u) << r.errors;
+  EXPECT_EQ(std::count(r.errors.begin(), r.errors.end(), '\n'), 1) << r.errors;
+  std::remove(path.c_str());
 }
 
 TEST(GameExecutable, WithoutADisplaySaysSoOnceAndFails) {

@@ -29,6 +29,8 @@ struct StoppedClock final : Clock {
 struct NoRandom final : RandomSource {
   void Randomize(float) override {}
   float Draw() override { return 0; }
+  uint64_t SaveState() const override { return 0; }
+  void RestoreState(uint64_t) override {}
 };
 
 // Passes the game's drawing on to a raster `scale` times larger, pens included, so that the

@@ -103,14 +103,11 @@ void MainFrm::Timer1Tick() {
     GameStarted = true;
   }
   surface_.Clear();
-  // The collision grid follows every move the game makes; this catches any made from outside.
-  ThingCollection.RefreshAll();
   ReadControls();
   ThingCollection.Walk([this](Thing& t) {
     int32_t kind = t.ThingType();
     if (kind != Wall && kind != Explosion) t.Move();
     t.Draw();  // an explosion grows here
-    ThingCollection.Refresh(t);
     return true;
   });
   if (std::floor(D(random_.Draw()) * 130.0) == 0.0) RandomEvent();

@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "shell/SpatialIndex.h"
-
 namespace tb {
 
 class MainFrm;
@@ -115,13 +113,8 @@ class Thing {
                bool& EndQuery);
   bool ExamineBoth(Thing& P, bool JustResults, bool& HitFlag, bool& OwnGrenade, bool& Result);
   bool BoundsMeet(const Thing& P) const;
-  bool HitNearThings(std::vector<SpatialIndex::Candidate>& near, bool JustResults, bool& HitFlag,
-                     bool& OwnGrenade, bool& Result, bool& Touched, uint8_t& Tests);
 
   MainFrm* Form = nullptr;
-  // Where the collision grid keeps this thing; not part of the game's state.
-  friend class SpatialIndex;
-  int32_t IndexEntry = -1;
 
   int32_t StoredThingType = 0;
   int32_t StoredPowerUpType = 0;

@@ -252,7 +252,7 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
   SimClock clock(options.clockStart);
   Pcg32 random(options.seed, true);
   MainFrm form(raster, keys, sounds, clock, random, options.exeFolder);
-  form.ThingCollection.SetBroadPhase(options.broadPhase);
+  form.Grid.SetMode(options.broadPhase);
 
   const bool text = !options.hash;
   auto flushSounds = [&] {

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "shell/ThingCollection.h"
+#include "shell/CollisionGrid.h"
 
 namespace tb::sim {
 

@@ -214,8 +214,13 @@ void CollisionGrid::Rebuild() {
 
 bool CollisionGrid::Check(uint32_t e) {
   Entry& entry = entries_[e];
-  Shape s = ShapeOf(*entry.thing);
-  if (s == entry.shape) return false;
+  const Thing& t = *entry.thing;
+  const Shape& f = entry.shape;
+  if (RoundToInt(D(t.X)) == f.x && RoundToInt(D(t.Y)) == f.y && t.TrueWidth() == f.width &&
+      t.TrueLength() == f.length && t.Radius == f.radius && t.Rectangle == f.rectangle &&
+      t.PX() == f.px && t.PY() == f.py)
+    return false;
+  Shape s = ShapeOf(t);
   entry.changed = true;
   Box b = BoxOf(s);
   entry.shape = s;
@@ -259,7 +264,8 @@ void CollisionGrid::CatchUp(bool indexed) {
     if (entries_[e].thing != nullptr && entries_[e].watched) Check(e);
 }
 
-void CollisionGrid::Near(const Thing& self, uint64_t after, std::vector<Candidate>& out) {
+void CollisionGrid::Near(const Thing& self, const Box& b, uint64_t after,
+                         std::vector<Candidate>& out) {
   out.clear();
   if (++query_ == 0) {  // the marks wrapped: forget them all
     for (Entry& e : entries_) e.mark = 0;
@@ -271,7 +277,6 @@ void CollisionGrid::Near(const Thing& self, uint64_t after, std::vector<Candidat
     entry.mark = query_;
     out.push_back({entry.seq, e});
   };
-  Box b = BoxOf(ShapeOf(self));
   if (b.big) {
     for (uint32_t e = 0; e < entries_.size(); ++e)
       if (entries_[e].thing != nullptr) take(e);
@@ -287,18 +292,14 @@ void CollisionGrid::Near(const Thing& self, uint64_t after, std::vector<Candidat
   std::sort(out.begin(), out.end());
 }
 
-void CollisionGrid::MarkQuiet(const Thing& t, uint64_t stamp, uint8_t tests) {
-  int64_t e = EntryOf(t);
-  if (e < 0 || stamp != stamp_) return;
+void CollisionGrid::MarkQuiet(uint32_t e, uint64_t stamp, uint8_t tests) {
   Entry& entry = entries_[e];
-  if (entry.shared) return;
+  if (stamp != stamp_ || entry.shared) return;
   entry.quietAt = stamp;
   entry.quietTests = tests;
 }
 
-bool CollisionGrid::StillQuiet(const Thing& t, uint8_t& tests) const {
-  int64_t found = EntryOf(t);
-  if (found < 0) return false;
+bool CollisionGrid::StillQuiet(uint32_t found, uint8_t& tests) const {
   const Entry& e = entries_[found];
   if (e.quietAt == 0 || e.shared || sharedStamp_ > e.quietAt) return false;
   const Box& b = e.box;
@@ -314,18 +315,20 @@ CollisionGrid::Query::Query(CollisionGrid& grid, const Thing& self)
   if (grid_.bufferDepth_ == grid_.buffers_.size()) grid_.buffers_.emplace_back();
   near_ = &grid_.buffers_[grid_.bufferDepth_++];
   near_->clear();
-  indexed_ = grid_.UseGrid() && !BoxOf(ShapeOf(self_)).big;
-  grid_.CatchUp(indexed_);
   // A query nested in another's examination (separating two things) must see where that
   // examination has pushed them.
   for (const Query* outer : grid_.active_) outer->CheckLast();
   grid_.active_.push_back(this);
   int64_t e = grid_.EntryOf(self_);
   if (e >= 0) {
-    grid_.Check(static_cast<uint32_t>(e));
-    grid_.entries_[e].queried = true;
-    mySeq_ = grid_.entries_[e].seq;
+    selfEntry_ = static_cast<uint32_t>(e);
+    Entry& entry = grid_.entries_[selfEntry_];
+    grid_.Check(selfEntry_);
+    entry.queried = true;
+    mySeq_ = entry.seq;
   }
+  indexed_ = grid_.UseGrid() && !SelfBox().big;
+  grid_.CatchUp(indexed_);
   stamp_ = grid_.stamp_;
 }
 
@@ -334,21 +337,30 @@ CollisionGrid::Query::~Query() {
   --grid_.bufferDepth_;
 }
 
+bool CollisionGrid::Query::SelfFiled() const {
+  return mySeq_ != 0 && grid_.entries_[selfEntry_].seq == mySeq_;
+}
+
+CollisionGrid::Box CollisionGrid::Query::SelfBox() const {
+  return SelfFiled() ? grid_.entries_[selfEntry_].box : BoxOf(ShapeOf(self_));
+}
+
 void CollisionGrid::Query::CheckLast() const {
   if (pos_ == 0) return;
   if (grid_.entries_[prevEntry_].seq == pos_) grid_.Check(prevEntry_);
-  int64_t e = grid_.EntryOf(self_);
-  if (e >= 0) grid_.Check(static_cast<uint32_t>(e));
+  if (SelfFiled()) grid_.Check(selfEntry_);
 }
 
 bool CollisionGrid::Query::StillQuiet(uint8_t& tests) const {
-  return grid_.StillQuiet(self_, tests);
+  return SelfFiled() && grid_.StillQuiet(selfEntry_, tests);
 }
 
-void CollisionGrid::Query::MarkQuiet(uint8_t tests) { grid_.MarkQuiet(self_, stamp_, tests); }
+void CollisionGrid::Query::MarkQuiet(uint8_t tests) {
+  if (SelfFiled()) grid_.MarkQuiet(selfEntry_, stamp_, tests);
+}
 
 void CollisionGrid::Query::Gather() {
-  grid_.Near(self_, pos_, *near_);
+  grid_.Near(self_, SelfBox(), pos_, *near_);
   next_ = 0;
   born_ = grid_.things_.NextSeq();
 }
@@ -377,8 +389,7 @@ Thing* CollisionGrid::Query::Next() {
     const Candidate c = near[next_++];
     const Entry& entry = grid_.entries_[c.entry];
     if (entry.seq != c.seq) continue;  // removed meanwhile
-    if (!selfPassed_ && mySeq_ != 0 && c.seq > mySeq_ && grid_.EntryOf(self_) >= 0)
-      selfPassed_ = true;
+    if (!selfPassed_ && c.seq > mySeq_ && SelfFiled()) selfPassed_ = true;
     pos_ = c.seq;
     prevEntry_ = c.entry;
     // Only a pair whose bounds meet is examined, and only an examination moves things.

@@ -42,6 +42,23 @@ class CollisionGrid : private OrderedThings::Listener {
   enum QuietTests : uint8_t { kCircleOnPolygon = 1, kPolygons = 2 };
 
  private:
+  struct Box {
+    int64_t cx0 = 0, cy0 = 0, cx1 = -1, cy1 = -1;
+    bool big = false;
+    bool operator==(const Box& o) const {
+      return cx0 == o.cx0 && cy0 == o.cy0 && cx1 == o.cx1 && cy1 == o.cy1 && big == o.big;
+    }
+  };
+  // All a contact test reads of a thing's place and outline.
+  struct Shape {
+    int32_t x = 0, y = 0, width = 0, length = 0, radius = 0;
+    bool rectangle = false;
+    std::array<int32_t, 5> px{}, py{};
+    bool operator==(const Shape& o) const {
+      return x == o.x && y == o.y && width == o.width && length == o.length && radius == o.radius &&
+             rectangle == o.rectangle && px == o.px && py == o.py;
+    }
+  };
   // A thing handed to a query: its insertion number and where the grid keeps it.
   struct Candidate {
     uint64_t seq;
@@ -78,6 +95,9 @@ class CollisionGrid : private OrderedThings::Listener {
     void Gather();
     // Files again the thing last handed out and self, which its examination may have moved.
     void CheckLast() const;
+    // Whether self is still in the grid, and its box.
+    bool SelfFiled() const;
+    CollisionGrid::Box SelfBox() const;
     CollisionGrid& grid_;
     const Thing& self_;
     OrderedThings::QueryScope scope_;
@@ -88,7 +108,8 @@ class CollisionGrid : private OrderedThings::Listener {
     bool selfPassed_ = false;
     bool examined_ = false;
     uint64_t stamp_ = 0;
-    uint64_t mySeq_ = 0;
+    uint32_t selfEntry_ = 0;
+    uint64_t mySeq_ = 0;  // 0 when self is not in the grid
     uint64_t born_ = 0;
     uint64_t pos_ = 0;  // insertion number of the last thing handed out
     uint32_t prevEntry_ = 0;
@@ -97,23 +118,6 @@ class CollisionGrid : private OrderedThings::Listener {
 
  private:
   friend class Query;
-  struct Box {
-    int64_t cx0 = 0, cy0 = 0, cx1 = -1, cy1 = -1;
-    bool big = false;
-    bool operator==(const Box& o) const {
-      return cx0 == o.cx0 && cy0 == o.cy0 && cx1 == o.cx1 && cy1 == o.cy1 && big == o.big;
-    }
-  };
-  // All a contact test reads of a thing's place and outline.
-  struct Shape {
-    int32_t x = 0, y = 0, width = 0, length = 0, radius = 0;
-    bool rectangle = false;
-    std::array<int32_t, 5> px{}, py{};
-    bool operator==(const Shape& o) const {
-      return x == o.x && y == o.y && width == o.width && length == o.length && radius == o.radius &&
-             rectangle == o.rectangle && px == o.px && py == o.py;
-    }
-  };
   struct Entry {
     Thing* thing = nullptr;
     uint64_t seq = 0;
@@ -155,9 +159,9 @@ class CollisionGrid : private OrderedThings::Listener {
   int64_t EntryOf(const Thing& t) const;
   // The things other than self that may touch it, after insertion number `after`, by
   // ascending insertion number.
-  void Near(const Thing& self, uint64_t after, std::vector<Candidate>& out);
-  void MarkQuiet(const Thing& t, uint64_t stamp, uint8_t tests);
-  bool StillQuiet(const Thing& t, uint8_t& tests) const;
+  void Near(const Thing& self, const Box& box, uint64_t after, std::vector<Candidate>& out);
+  void MarkQuiet(uint32_t e, uint64_t stamp, uint8_t tests);
+  bool StillQuiet(uint32_t e, uint8_t& tests) const;
 
   OrderedThings& things_;
   BroadPhase mode_ = BroadPhase::Auto;

@@ -112,12 +112,35 @@ bool Thing::HitThings(const bool& JustResults) {
   bool HitFlag = false;
   bool ended = false;
   const bool justResults = JustResults;
-  CollisionGrid::Query near(Form->Grid, *this);
+  CollisionGrid::Query near(Form->Grid, *this, justResults);
+  // A check-only query that ends at a general hit depends only on the pairs before it whose
+  // bounds meet: the others leave no trace. So those are examined alone, in walk order, and
+  // when one ends the query that is the result. Otherwise (no hit, or a token that could
+  // change hands) only misses have happened, which the full look does again the same way.
+  auto endsAtHit = [&] {
+    near.OnlyMeeting(true);
+    bool hit = false;
+    while (Thing* p = near.Next()) {
+      const int32_t a = ThingType(), b = p->ThingType();
+      if ((a == Vehicle && b == PowerUp) || (a == PowerUp && b == Vehicle)) break;
+      if (!BoundsMeet(*p)) continue;
+      if (ExamineBoth(*p, true, HitFlag, OwnGrenade, Result)) {
+        hit = true;
+        break;
+      }
+    }
+    near.OnlyMeeting(false);
+    HitFlag = false;
+    OwnGrenade = false;
+    return hit;
+  };
   uint8_t tests = 0;
   if (near.Indexed() && near.StillQuiet(tests)) {
     // Nothing here has changed since the last look found nothing; it leaves the same traces.
     if ((tests & CollisionGrid::kPolygons) != 0) Contact.CornerHits = 0;
     if ((tests & CollisionGrid::kCircleOnPolygon) != 0) Contact.CentreInside = false;
+  } else if (near.Indexed() && justResults && endsAtHit()) {
+    return true;
   } else if (near.Indexed()) {
     // The walk over every thing, restricted to the things the grid says may touch this one.
     // Things it leaves out would fail the bounds test, so the game goes exactly as with the

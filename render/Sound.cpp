@@ -1,6 +1,7 @@
 #include "render/Sound.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "geometry/Numeric.h"
 #include "shell/MainFrm.h"
@@ -8,8 +9,22 @@
 
 namespace tb {
 
+namespace {
+void FormSoundPath(std::string& path, const std::string& folder, const SoundCategory& category,
+                   int32_t n) {
+  char digits[12];
+  const int length = std::snprintf(digits, sizeof digits, "%d", static_cast<int>(n));
+  path.assign(folder);
+  path.append(category.Text);
+  path.append(digits, static_cast<size_t>(length));
+  path.append(".wav");
+}
+}  // namespace
+
 std::string SoundPath(const std::string& folder, const SoundCategory& category, int32_t n) {
-  return folder + category.Text + std::to_string(n) + ".wav";
+  std::string path;
+  FormSoundPath(path, folder, category, n);
+  return path;
 }
 
 int32_t SoundNumber(float r, const SoundCategory& category) {
@@ -18,7 +33,11 @@ int32_t SoundNumber(float r, const SoundCategory& category) {
 
 void PlayCategory(MainFrm& form, const SoundCategory& category) {
   int32_t n = SoundNumber(form.Random().Draw(), category);
-  form.Sound().PlaySoundFile(SoundPath(form.ExeFolder(), category, n));
+  // Formed in a buffer kept from play to play: a tick may play thousands (every failed try
+  // of a token's placement).
+  thread_local std::string path;
+  FormSoundPath(path, form.ExeFolder(), category, n);
+  form.Sound().PlaySoundFile(path);
 }
 
 const SoundCategory& ContactSound(int32_t kindA, int32_t kindB) {

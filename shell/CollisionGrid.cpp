@@ -24,10 +24,17 @@ int64_t CellOf(int64_t v) {
   return v >= 0 ? v >> kCellShift : -((-v + 31) >> kCellShift);
 }
 
-std::array<int32_t, 4> BoundsOf(const Thing& t) {
+}  // namespace
+
+CollisionGrid::Bounds CollisionGrid::BoundsOf(const Thing& t) {
   return {RoundToInt(D(t.X)), RoundToInt(D(t.Y)), t.TrueWidth(), t.TrueLength()};
 }
-}  // namespace
+
+bool CollisionGrid::Meet(int32_t x, int32_t y, int32_t width, int32_t length, const Bounds& b) {
+  // The bounds test of a pair, on what the grid filed.
+  return std::llabs(int64_t{x} - b[0]) < int64_t{width} + b[2] &&
+         std::llabs(int64_t{y} - b[1]) < int64_t{length} + b[3];
+}
 
 CollisionGrid::CollisionGrid(OrderedThings& things) : things_(things) {
   things_.SetListener(this);
@@ -105,13 +112,7 @@ bool CollisionGrid::Cover(const Box& b, uint32_t filing) {
     Entry& entry = entries_[e];
     if (entry.thing == nullptr || e == filing) continue;
     entry.shared = entry.box.big || !Covers(entry.box);
-    if (entry.shared) {
-      shared_.push_back(e);
-    } else {
-      for (int64_t cy = entry.box.cy0; cy <= entry.box.cy1; ++cy)
-        for (int64_t cx = entry.box.cx0; cx <= entry.box.cx1; ++cx)
-          buckets_[Bucket(cx, cy)].push_back(e);
-    }
+    Place(e);
   }
   return true;
 }
@@ -132,20 +133,30 @@ void CollisionGrid::File(uint32_t e) {
   const Box& b = entry.box;
   entry.shared = b.big || !Cover(b, e);
   Touch(entry);
+  Place(e);
+}
+
+void CollisionGrid::Place(uint32_t e) {
+  const Entry& entry = entries_[e];
   if (entry.shared) {
     shared_.push_back(e);
     return;
   }
+  const Box& b = entry.box;
+  const Shape& s = entry.shape;
+  const Slot slot{s.x, s.y, s.width, s.length, s.radius, e, s.rectangle};
   for (int64_t cy = b.cy0; cy <= b.cy1; ++cy)
-    for (int64_t cx = b.cx0; cx <= b.cx1; ++cx) buckets_[Bucket(cx, cy)].push_back(e);
+    for (int64_t cx = b.cx0; cx <= b.cx1; ++cx) buckets_[Bucket(cx, cy)].push_back(slot);
 }
 
 void CollisionGrid::Unfile(uint32_t e) {
-  auto drop = [e](std::vector<uint32_t>& list) {
-    auto it = std::find(list.begin(), list.end(), e);
-    if (it == list.end()) return;
-    *it = list.back();
-    list.pop_back();
+  auto drop = [e](auto& list) {
+    for (auto& item : list) {
+      if (EntryIn(item) != e) continue;
+      item = list.back();
+      list.pop_back();
+      return;
+    }
   };
   const Entry& entry = entries_[e];
   Touch(entry);
@@ -168,15 +179,17 @@ void CollisionGrid::Added(Thing& t, uint64_t seq) {
     entries_.emplace_back();
   }
   Shape shape = ShapeOf(t);
+  const bool listed = entries_[e].listed;  // a freed entry may still be in the watch list
   entries_[e] = Entry{};
   Entry& entry = entries_[e];
   entry.thing = &t;
   entry.seq = seq;
   entry.box = BoxOf(shape);
   entry.shape = shape;
-  // A newcomer may change before it first looks round itself: watched until the next sweep.
+  // A newcomer may change before it first looks round itself: watched until it does.
   entry.watched = true;
-  watched_.push_back(e);
+  entry.listed = true;
+  if (!listed) watched_.push_back(e);
   entryOf_[&t] = e;
   File(e);
 }
@@ -186,6 +199,7 @@ void CollisionGrid::Removed(Thing& t, uint64_t /*seq*/) {
   if (found < 0) return;
   uint32_t e = static_cast<uint32_t>(found);
   Unfile(e);
+  if (unfiled_ == found) unfiled_ = -1;
   entries_[e].thing = nullptr;
   entries_[e].seq = 0;
   entryOf_.erase(&t);
@@ -199,6 +213,7 @@ void CollisionGrid::Cleared() {
   for (auto& b : buckets_) b.clear();
   shared_.clear();
   watched_.clear();
+  unfiled_ = -1;
   ++stamp_;  // a query under way must not call the emptied grid quiet
 }
 
@@ -212,24 +227,29 @@ void CollisionGrid::Rebuild() {
   stale_ = false;
 }
 
-bool CollisionGrid::Check(uint32_t e) {
-  Entry& entry = entries_[e];
+bool CollisionGrid::Unchanged(const Entry& entry) {
   const Thing& t = *entry.thing;
   const Shape& f = entry.shape;
-  if (RoundToInt(D(t.X)) == f.x && RoundToInt(D(t.Y)) == f.y && t.TrueWidth() == f.width &&
-      t.TrueLength() == f.length && t.Radius == f.radius && t.Rectangle == f.rectangle &&
-      t.PX() == f.px && t.PY() == f.py)
-    return false;
-  Shape s = ShapeOf(t);
+  return RoundToInt(D(t.X)) == f.x && RoundToInt(D(t.Y)) == f.y && t.TrueWidth() == f.width &&
+         t.TrueLength() == f.length && t.Radius == f.radius && t.Rectangle == f.rectangle &&
+         t.PX() == f.px && t.PY() == f.py;
+}
+
+void CollisionGrid::FileUnfiled() {
+  const uint32_t e = static_cast<uint32_t>(unfiled_);
+  unfiled_ = -1;
+  if (entries_[e].thing != nullptr) Check(e);
+}
+
+bool CollisionGrid::Check(uint32_t e) {
+  Entry& entry = entries_[e];
+  if (Unchanged(entry)) return false;
+  Shape s = ShapeOf(*entry.thing);
   entry.changed = true;
-  Box b = BoxOf(s);
-  entry.shape = s;
-  if (b == entry.box) {
-    Touch(entry);
-    return true;
-  }
+  // Filed again also within the same cells, where the bounds are kept beside the entry.
   Unfile(e);
-  entry.box = b;
+  entry.shape = s;
+  entry.box = BoxOf(s);
   File(e);
   return true;
 }
@@ -240,31 +260,57 @@ void CollisionGrid::Sweep() {
   watched_.clear();
   for (uint32_t e = 0; e < entries_.size(); ++e) {
     Entry& entry = entries_[e];
+    entry.watched = entry.listed = false;
     if (entry.thing == nullptr) continue;
     Check(e);
-    entry.watched = entry.changed && !entry.queried;
-    if (entry.watched) watched_.push_back(e);
+    entry.watched = entry.listed = entry.changed && !entry.queried;
+    if (entry.listed) watched_.push_back(e);
     entry.changed = false;
     entry.queried = false;
   }
   sweptAtWalk_ = things_.WalksBegun();
   stale_ = false;
+  unfiled_ = -1;
 }
 
 void CollisionGrid::CatchUp(bool indexed) {
   if (!indexed) {
-    stale_ = true;
+    stale_ = true;  // the next sweep decides afresh what to watch
+    for (uint32_t e : watched_) entries_[e].listed = false;
+    watched_.clear();
     return;
   }
   if (stale_ || sweptAtWalk_ != things_.WalksBegun()) {
     Sweep();
     return;
   }
-  for (uint32_t e : watched_)
-    if (entries_[e].thing != nullptr && entries_[e].watched) Check(e);
+  for (size_t i = 0; i < watched_.size();) {
+    Entry& entry = entries_[watched_[i]];
+    if (entry.thing == nullptr || !entry.watched) {  // gone or looking itself: out of the list
+      entry.listed = false;
+      watched_[i] = watched_.back();
+      watched_.pop_back();
+      continue;
+    }
+    Check(watched_[i++]);
+  }
 }
 
-void CollisionGrid::Near(const Thing& self, const Box& b, uint64_t after,
+bool CollisionGrid::Reach::Keeps(int32_t x, int32_t y, int32_t width, int32_t length, int32_t r,
+                                 bool rect) const {
+  if (!Meet(x, y, width, length, bounds)) return false;
+  if (rect || rectangle) return true;
+  // Two round things whose centres lie more than a pixel beyond touching: the circle test
+  // fails whatever its rounding. Only checked where the squares are exact.
+  const int64_t dx = int64_t{x} - bounds[0], dy = int64_t{y} - bounds[1];
+  const int64_t reach = int64_t{r} + radius + 1;
+  constexpr int64_t kExact = int64_t{1} << 24;
+  if (dx >= kExact || dx <= -kExact || dy >= kExact || dy <= -kExact || reach >= kExact)
+    return true;
+  return reach < 1 ? false : dx * dx + dy * dy <= reach * reach;
+}
+
+void CollisionGrid::Near(const Thing& self, const Box& b, uint64_t after, const Reach* reach,
                          std::vector<Candidate>& out) {
   out.clear();
   if (++query_ == 0) {  // the marks wrapped: forget them all
@@ -275,6 +321,9 @@ void CollisionGrid::Near(const Thing& self, const Box& b, uint64_t after,
     Entry& entry = entries_[e];
     if (entry.mark == query_ || entry.thing == &self || entry.seq <= after) return;
     entry.mark = query_;
+    const Shape& s = entry.shape;
+    if (reach != nullptr && !reach->Keeps(s.x, s.y, s.width, s.length, s.radius, s.rectangle))
+      return;
     out.push_back({entry.seq, e});
   };
   if (b.big) {
@@ -285,9 +334,16 @@ void CollisionGrid::Near(const Thing& self, const Box& b, uint64_t after,
     // Only the part of the box inside the cells: a thing filed there lies wholly inside.
     const int64_t x0 = std::max(b.cx0, ox_), x1 = std::min(b.cx1, ox_ + nx_ - 1);
     const int64_t y0 = std::max(b.cy0, oy_), y1 = std::min(b.cy1, oy_ + ny_ - 1);
-    for (int64_t cy = y0; cy <= y1; ++cy)
-      for (int64_t cx = x0; cx <= x1; ++cx)
-        for (uint32_t e : buckets_[Bucket(cx, cy)]) take(e);
+    for (int64_t cy = y0; cy <= y1; ++cy) {
+      for (int64_t cx = x0; cx <= x1; ++cx) {
+        for (const Slot& slot : buckets_[Bucket(cx, cy)]) {
+          if (reach != nullptr &&
+              !reach->Keeps(slot.x, slot.y, slot.width, slot.length, slot.radius, slot.rectangle))
+            continue;
+          take(slot.entry);
+        }
+      }
+    }
   }
   std::sort(out.begin(), out.end());
 }
@@ -310,7 +366,7 @@ bool CollisionGrid::StillQuiet(uint32_t found, uint8_t& tests) const {
   return true;
 }
 
-CollisionGrid::Query::Query(CollisionGrid& grid, const Thing& self)
+CollisionGrid::Query::Query(CollisionGrid& grid, const Thing& self, bool checkOnly)
     : grid_(grid), self_(self), scope_(grid.things_) {
   if (grid_.bufferDepth_ == grid_.buffers_.size()) grid_.buffers_.emplace_back();
   near_ = &grid_.buffers_[grid_.bufferDepth_++];
@@ -320,14 +376,24 @@ CollisionGrid::Query::Query(CollisionGrid& grid, const Thing& self)
   for (const Query* outer : grid_.active_) outer->CheckLast();
   grid_.active_.push_back(this);
   int64_t e = grid_.EntryOf(self_);
+  if (grid_.unfiled_ >= 0 && !(checkOnly && e == grid_.unfiled_)) grid_.FileUnfiled();
   if (e >= 0) {
     selfEntry_ = static_cast<uint32_t>(e);
     Entry& entry = grid_.entries_[selfEntry_];
-    grid_.Check(selfEntry_);
     entry.queried = true;
+    entry.watched = false;  // looking round itself, it is checked whenever it moves on
     mySeq_ = entry.seq;
+    if (!checkOnly) {
+      grid_.Check(selfEntry_);
+    } else if (!grid_.Unchanged(entry)) {
+      // A thing trying places (a token looking for a free one) is filed only where it stays,
+      // when another query needs it: its tries leave the cells and their quiet looks alone.
+      grid_.unfiled_ = e;
+      selfMoved_ = true;
+    }
   }
-  indexed_ = grid_.UseGrid() && !SelfBox().big;
+  selfBox_ = SelfFiled() && !selfMoved_ ? grid_.entries_[selfEntry_].box : BoxOf(ShapeOf(self_));
+  indexed_ = grid_.UseGrid() && !selfBox_.big;
   grid_.CatchUp(indexed_);
   stamp_ = grid_.stamp_;
 }
@@ -341,10 +407,6 @@ bool CollisionGrid::Query::SelfFiled() const {
   return mySeq_ != 0 && grid_.entries_[selfEntry_].seq == mySeq_;
 }
 
-CollisionGrid::Box CollisionGrid::Query::SelfBox() const {
-  return SelfFiled() ? grid_.entries_[selfEntry_].box : BoxOf(ShapeOf(self_));
-}
-
 void CollisionGrid::Query::CheckLast() const {
   if (pos_ == 0) return;
   if (grid_.entries_[prevEntry_].seq == pos_) grid_.Check(prevEntry_);
@@ -352,15 +414,17 @@ void CollisionGrid::Query::CheckLast() const {
 }
 
 bool CollisionGrid::Query::StillQuiet(uint8_t& tests) const {
-  return SelfFiled() && grid_.StillQuiet(selfEntry_, tests);
+  return SelfFiled() && !selfMoved_ && grid_.StillQuiet(selfEntry_, tests);
 }
 
 void CollisionGrid::Query::MarkQuiet(uint8_t tests) {
-  if (SelfFiled()) grid_.MarkQuiet(selfEntry_, stamp_, tests);
+  if (SelfFiled() && !selfMoved_) grid_.MarkQuiet(selfEntry_, stamp_, tests);
 }
 
 void CollisionGrid::Query::Gather() {
-  grid_.Near(self_, SelfBox(), pos_, *near_);
+  if (pos_ != 0) selfBox_ = BoxOf(ShapeOf(self_));  // pushed since the query began
+  reach_ = {at_, self_.Radius, self_.Rectangle};
+  grid_.Near(self_, selfBox_, pos_, pruned_ ? &reach_ : nullptr, *near_);
   next_ = 0;
   born_ = grid_.things_.NextSeq();
 }
@@ -370,10 +434,10 @@ Thing* CollisionGrid::Query::Next() {
     gathered_ = true;
     at_ = BoundsOf(self_);
     Gather();
-  } else if (pos_ != 0 && examined_) {
+  } else if (pos_ != 0 && examined_ && !pruned_) {  // (a check-only look pushes nothing)
     // The last examination may have pushed both things.
     CheckLast();
-    std::array<int32_t, 4> now = BoundsOf(self_);
+    Bounds now = BoundsOf(self_);
     if (now != at_) {  // pushed away: other things may be near now
       at_ = now;
       Gather();
@@ -394,10 +458,15 @@ Thing* CollisionGrid::Query::Next() {
     prevEntry_ = c.entry;
     // Only a pair whose bounds meet is examined, and only an examination moves things.
     const Shape& s = entry.shape;
-    examined_ = std::llabs(int64_t{s.x} - at_[0]) < int64_t{s.width} + at_[2] &&
-                std::llabs(int64_t{s.y} - at_[1]) < int64_t{s.length} + at_[3];
+    examined_ = Meet(s.x, s.y, s.width, s.length, at_);
     return entry.thing;
   }
+}
+
+void CollisionGrid::Query::OnlyMeeting(bool on) {
+  pruned_ = on;
+  gathered_ = selfPassed_ = examined_ = false;
+  pos_ = 0;
 }
 
 bool CollisionGrid::Query::EndedOnLastOfWalk() const {

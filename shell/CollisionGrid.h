@@ -42,6 +42,17 @@ class CollisionGrid : private OrderedThings::Listener {
   enum QuietTests : uint8_t { kCircleOnPolygon = 1, kPolygons = 2 };
 
  private:
+  // Centre, width and length, as the bounds test takes them.
+  using Bounds = std::array<int32_t, 4>;
+  // What a pruned look keeps: things whose bounds meet self's and, for two round things,
+  // whose circles may touch.
+  struct Reach {
+    Bounds bounds;
+    int32_t radius;
+    bool rectangle;
+    bool Keeps(int32_t x, int32_t y, int32_t width, int32_t length, int32_t radius,
+               bool rectangle) const;
+  };
   struct Box {
     int64_t cx0 = 0, cy0 = 0, cx1 = -1, cy1 = -1;
     bool big = false;
@@ -72,7 +83,8 @@ class CollisionGrid : private OrderedThings::Listener {
   // Things removed while it lives stay alive until it ends.
   class Query {
    public:
-    Query(CollisionGrid& grid, const Thing& self);
+    // `checkOnly`: a look that pushes nothing.
+    Query(CollisionGrid& grid, const Thing& self, bool checkOnly);
     ~Query();
     Query(const Query&) = delete;
     Query& operator=(const Query&) = delete;
@@ -86,6 +98,9 @@ class CollisionGrid : private OrderedThings::Listener {
     // moved, the things near its new place are gathered afresh. Things born during the query
     // come last, as in the walk.
     Thing* Next();
+    // Starts the hand-out afresh, of all things that may touch self or (on) only of those
+    // whose bounds meet self's now: a check-only query that ends at a hit depends on no other.
+    void OnlyMeeting(bool on);
     // Whether the thing last handed out is also the one a full walk would have visited last.
     bool EndedOnLastOfWalk() const;
     // Remembers that this look found nothing, unless the grid changed during it.
@@ -95,9 +110,8 @@ class CollisionGrid : private OrderedThings::Listener {
     void Gather();
     // Files again the thing last handed out and self, which its examination may have moved.
     void CheckLast() const;
-    // Whether self is still in the grid, and its box.
+    // Whether self is still in the grid.
     bool SelfFiled() const;
-    CollisionGrid::Box SelfBox() const;
     CollisionGrid& grid_;
     const Thing& self_;
     OrderedThings::QueryScope scope_;
@@ -113,7 +127,11 @@ class CollisionGrid : private OrderedThings::Listener {
     uint64_t born_ = 0;
     uint64_t pos_ = 0;  // insertion number of the last thing handed out
     uint32_t prevEntry_ = 0;
-    std::array<int32_t, 4> at_{};  // self's bounds when its neighbours were gathered
+    bool pruned_ = false;
+    Reach reach_{};
+    bool selfMoved_ = false;  // self is elsewhere than filed
+    CollisionGrid::Box selfBox_;
+    Bounds at_{};  // self's bounds when its neighbours were gathered
   };
 
  private:
@@ -127,6 +145,7 @@ class CollisionGrid : private OrderedThings::Listener {
     bool changed = false;  // found moved since the last sweep
     bool queried = false;  // ran a query of its own since the last sweep
     bool watched = false;  // checked at every query
+    bool listed = false;   // in the watch list, which drops the unwatched lazily
     uint32_t mark = 0;
     uint64_t quietAt = 0;  // stamp of the last quiet look, 0 for none
     uint8_t quietTests = 0;
@@ -141,6 +160,9 @@ class CollisionGrid : private OrderedThings::Listener {
   static Box BoxOf(const Shape& s);
   // Files the entry again if its thing has changed; true if it had.
   bool Check(uint32_t e);
+  // Whether the entry's thing is still as filed.
+  static bool Unchanged(const Entry& entry);
+  void FileUnfiled();
   // Catches up with moves before a query: everything once per walk of the collection or
   // after queries the grid did not serve, and at every query the things that change without
   // looking themselves (a growing explosion).
@@ -159,7 +181,11 @@ class CollisionGrid : private OrderedThings::Listener {
   int64_t EntryOf(const Thing& t) const;
   // The things other than self that may touch it, after insertion number `after`, by
   // ascending insertion number.
-  void Near(const Thing& self, const Box& box, uint64_t after, std::vector<Candidate>& out);
+  // With `reach`, only those it keeps.
+  void Near(const Thing& self, const Box& box, uint64_t after, const Reach* reach,
+            std::vector<Candidate>& out);
+  static bool Meet(int32_t x, int32_t y, int32_t width, int32_t length, const Bounds& b);
+  static Bounds BoundsOf(const Thing& t);
   void MarkQuiet(uint32_t e, uint64_t stamp, uint8_t tests);
   bool StillQuiet(uint32_t e, uint8_t& tests) const;
 
@@ -168,7 +194,17 @@ class CollisionGrid : private OrderedThings::Listener {
   std::vector<Entry> entries_;
   std::vector<uint32_t> freeEntries_;
   std::unordered_map<const Thing*, uint32_t> entryOf_;
-  std::vector<std::vector<uint32_t>> buckets_;
+  // A thing in a cell, with its bounds beside it so that a look need not fetch the entry.
+  struct Slot {
+    int32_t x, y, width, length, radius;
+    uint32_t entry;
+    bool rectangle;
+  };
+  static uint32_t EntryIn(const Slot& s) { return s.entry; }
+  static uint32_t EntryIn(uint32_t e) { return e; }
+  // Puts the entry into its cells or the shared list, as `shared` says.
+  void Place(uint32_t e);
+  std::vector<std::vector<Slot>> buckets_;
   std::vector<uint64_t> bucketStamps_;
   int64_t ox_ = 0, oy_ = 0, nx_ = 0, ny_ = 0;  // the cells covered
   std::vector<uint32_t> shared_;
@@ -178,7 +214,8 @@ class CollisionGrid : private OrderedThings::Listener {
   uint64_t stamp_ = 0;
   uint32_t query_ = 0;
   uint64_t sweptAtWalk_ = 0;
-  bool stale_ = false;  // a walked query may have moved things unseen
+  bool stale_ = false;    // a walked query may have moved things unseen
+  int64_t unfiled_ = -1;  // a thing that looked from a place it is not filed at, or -1
   // Candidate lists reused from query to query, one per nesting level; a deque keeps them
   // in place as it grows.
   std::deque<std::vector<Candidate>> buffers_;

@@ -145,9 +145,11 @@ template <class MoveFn>
 bool MainFrm::PlaceFreely(const std::shared_ptr<Thing>& thing, int64_t& triesLeft,
                           MoveFn&& moveIt) {
   for (;;) {
+    const uint64_t removals = ThingCollection.Removals();
     bool overlap = thing->HitThings(true);
     // A token handed to a vehicle on the spot has left the world: nothing more to place.
-    if (!ThingCollection.Contains(thing->ID)) return false;
+    if (ThingCollection.Removals() != removals && !ThingCollection.Contains(thing->ID))
+      return false;
     if (!overlap) return true;
     if (triesLeft <= 0) {
       ThingCollection.Remove(thing->ID);

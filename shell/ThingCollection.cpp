@@ -17,6 +17,7 @@ void OrderedThings::Add(const std::string& key, std::shared_ptr<Thing> thing) {
 bool OrderedThings::Remove(const std::string& key) {
   auto it = index_.find(key);
   if (it == index_.end()) return false;
+  ++removals_;
   if (listener_ != nullptr) listener_->Removed(*slots_[it->second], seqs_[it->second]);
   if (walkDepth_ > 0) {
     removedInWalk_.push_back(std::move(slots_[it->second]));
@@ -42,6 +43,7 @@ std::shared_ptr<Thing> OrderedThings::Share(const std::string& key) const {
 }
 
 void OrderedThings::Clear() {
+  ++removals_;
   if (listener_ != nullptr) listener_->Cleared();
   if (walkDepth_ > 0) {
     for (auto& s : slots_)

@@ -52,6 +52,8 @@ class OrderedThings {
     for (size_t i = 0; i < slots_.size(); ++i)
       if (slots_[i]) f(*slots_[i], seqs_[i]);
   }
+  // Number of removals so far: a thing is still here if none happened since it was.
+  uint64_t Removals() const { return removals_; }
   // Number of outermost walks begun so far (one a tick in the game).
   uint64_t WalksBegun() const { return walks_; }
 
@@ -86,6 +88,7 @@ class OrderedThings {
   size_t holes_ = 0;
   int walkDepth_ = 0;
   uint64_t walks_ = 0;
+  uint64_t removals_ = 0;
   uint64_t nextSeq_ = 1;
   Listener* listener_ = nullptr;
 };

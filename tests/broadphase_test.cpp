@@ -24,7 +24,7 @@ bool BoundsTouch(const tb::Thing& a, const tb::Thing& b) {
 // What the grid hands a query of t, in order; false when the query must walk everything.
 bool Candidates(tb::CollisionGrid& grid, const tb::Thing& t, std::vector<const tb::Thing*>& out) {
   out.clear();
-  tb::CollisionGrid::Query q(grid, t);
+  tb::CollisionGrid::Query q(grid, t, false);
   if (!q.Indexed()) return false;
   while (const tb::Thing* p = q.Next()) out.push_back(p);
   return true;

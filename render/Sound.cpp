@@ -1,7 +1,7 @@
 #include "render/Sound.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 #include "geometry/Numeric.h"
 #include "shell/MainFrm.h"
@@ -13,10 +13,10 @@ namespace {
 void FormSoundPath(std::string& path, const std::string& folder, const SoundCategory& category,
                    int32_t n) {
   char digits[12];
-  const int length = std::snprintf(digits, sizeof digits, "%d", static_cast<int>(n));
+  char* end = std::to_chars(digits, digits + sizeof digits, n).ptr;
   path.assign(folder);
   path.append(category.Text);
-  path.append(digits, static_cast<size_t>(length));
+  path.append(digits, static_cast<size_t>(end - digits));
   path.append(".wav");
 }
 }  // namespace

@@ -138,13 +138,13 @@ void CollisionGrid::File(uint32_t e) {
 
 void CollisionGrid::Place(uint32_t e) {
   const Entry& entry = entries_[e];
+  const Shape& s = entry.shape;
+  const Slot slot{s.x, s.y, s.width, s.length, s.radius, e, s.rectangle};
   if (entry.shared) {
-    shared_.push_back(e);
+    shared_.push_back(slot);
     return;
   }
   const Box& b = entry.box;
-  const Shape& s = entry.shape;
-  const Slot slot{s.x, s.y, s.width, s.length, s.radius, e, s.rectangle};
   for (int64_t cy = b.cy0; cy <= b.cy1; ++cy)
     for (int64_t cx = b.cx0; cx <= b.cx1; ++cx) buckets_[Bucket(cx, cy)].push_back(slot);
 }
@@ -321,29 +321,26 @@ void CollisionGrid::Near(const Thing& self, const Box& b, uint64_t after, const 
     Entry& entry = entries_[e];
     if (entry.mark == query_ || entry.thing == &self || entry.seq <= after) return;
     entry.mark = query_;
-    const Shape& s = entry.shape;
-    if (reach != nullptr && !reach->Keeps(s.x, s.y, s.width, s.length, s.radius, s.rectangle))
-      return;
-    out.push_back({entry.seq, e});
+    out.push_back(Candidate{entry.seq, e});
   };
   if (b.big) {
     for (uint32_t e = 0; e < entries_.size(); ++e)
       if (entries_[e].thing != nullptr) take(e);
   } else {
-    for (uint32_t e : shared_) take(e);
     // Only the part of the box inside the cells: a thing filed there lies wholly inside.
     const int64_t x0 = std::max(b.cx0, ox_), x1 = std::min(b.cx1, ox_ + nx_ - 1);
     const int64_t y0 = std::max(b.cy0, oy_), y1 = std::min(b.cy1, oy_ + ny_ - 1);
-    for (int64_t cy = y0; cy <= y1; ++cy) {
-      for (int64_t cx = x0; cx <= x1; ++cx) {
-        for (const Slot& slot : buckets_[Bucket(cx, cy)]) {
-          if (reach != nullptr &&
-              !reach->Keeps(slot.x, slot.y, slot.width, slot.length, slot.radius, slot.rectangle))
-            continue;
-          take(slot.entry);
-        }
+    auto scan = [&](const std::vector<Slot>& slots) {
+      for (const Slot& slot : slots) {
+        if (reach != nullptr &&
+            !reach->Keeps(slot.x, slot.y, slot.width, slot.length, slot.radius, slot.rectangle))
+          continue;
+        take(slot.entry);
       }
-    }
+    };
+    scan(shared_);
+    for (int64_t cy = y0; cy <= y1; ++cy)
+      for (int64_t cx = x0; cx <= x1; ++cx) scan(buckets_[Bucket(cx, cy)]);
   }
   std::sort(out.begin(), out.end());
 }

@@ -207,7 +207,7 @@ class CollisionGrid : private OrderedThings::Listener {
   std::vector<std::vector<Slot>> buckets_;
   std::vector<uint64_t> bucketStamps_;
   int64_t ox_ = 0, oy_ = 0, nx_ = 0, ny_ = 0;  // the cells covered
-  std::vector<uint32_t> shared_;
+  std::vector<Slot> shared_;
   std::vector<uint32_t> watched_;
   std::vector<const Query*> active_;  // queries under way, outermost first
   uint64_t sharedStamp_ = 0;

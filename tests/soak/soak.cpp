@@ -60,8 +60,8 @@ double ThreadSeconds() {
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
-// How long the ticks took, in whole microseconds up to a second (the rest in the last
-// bucket), without keeping a value per tick.
+// How long the ticks took, in whole microseconds up to 100 ms (the rest in the last bucket;
+// the maximum is kept exactly), without keeping a value per tick.
 class TickTimes {
  public:
   void Add(double seconds) {
@@ -85,7 +85,7 @@ class TickTimes {
   double MaxMs() const { return max_ * 1000.0; }
 
  private:
-  std::vector<uint64_t> counts_ = std::vector<uint64_t>(1000000, 0);
+  std::vector<uint64_t> counts_ = std::vector<uint64_t>(100000, 0);
   uint64_t total_ = 0;
   double max_ = 0;
 };

@@ -12,9 +12,9 @@ namespace tb {
 namespace {
 constexpr int kCellShift = 5;     // 32-pixel cells: a token's 33-pixel box spans two of them
 constexpr int64_t kMaxSpan = 16;  // boxes wider than this many cells go to the shared list
-// The most cells the grid keeps (an arena of about 32,000 pixels square); boxes beyond them
-// go to the shared list.
-constexpr int64_t kMaxCells = int64_t{1} << 20;
+// The most cells the grid keeps (2 MB; an arena of 4096 pixels square with room around it);
+// boxes beyond them, such as a thing flung far off, go to the shared list.
+constexpr int64_t kMaxCells = int64_t{1} << 16;
 constexpr int64_t kMinMargin = 8;
 // Below this many things a plain walk is as quick as the grid.
 constexpr size_t kGridFrom = 32;
@@ -86,20 +86,27 @@ bool CollisionGrid::Covers(const Box& b) const {
 
 bool CollisionGrid::Cover(const Box& b, uint32_t filing) {
   if (Covers(b)) return true;
+  // The cells needed: the new box and every box now in cells (not the room left round them).
   int64_t x0 = b.cx0, x1 = b.cx1, y0 = b.cy0, y1 = b.cy1;
-  if (nx_ > 0) {
-    x0 = std::min(x0, ox_);
-    x1 = std::max(x1, ox_ + nx_ - 1);
-    y0 = std::min(y0, oy_);
-    y1 = std::max(y1, oy_ + ny_ - 1);
+  for (uint32_t e = 0; e < entries_.size(); ++e) {
+    const Entry& entry = entries_[e];
+    if (entry.thing == nullptr || entry.shared || e == filing) continue;
+    x0 = std::min(x0, entry.box.cx0);
+    x1 = std::max(x1, entry.box.cx1);
+    y0 = std::min(y0, entry.box.cy0);
+    y1 = std::max(y1, entry.box.cy1);
   }
-  // Room to grow, so that a thing drifting outwards does not make the grid grow every move.
-  const int64_t mx = std::max(kMinMargin, (x1 - x0 + 1) / 2);
-  const int64_t my = std::max(kMinMargin, (y1 - y0 + 1) / 2);
+  auto fits = [](int64_t a0, int64_t a1, int64_t b0, int64_t b1) {
+    return a1 - a0 + 1 <= kMaxCells && b1 - b0 + 1 <= kMaxCells &&
+           (a1 - a0 + 1) * (b1 - b0 + 1) <= kMaxCells;
+  };
+  if (!fits(x0, x1, y0, y1)) return false;
+  // Room to grow where there is, so that a thing drifting outwards does not make the grid
+  // grow every move.
+  int64_t mx = std::max(kMinMargin, (x1 - x0 + 1) / 2);
+  int64_t my = std::max(kMinMargin, (y1 - y0 + 1) / 2);
+  while (!fits(x0 - mx, x1 + mx, y0 - my, y1 + my)) mx /= 2, my /= 2;
   x0 -= mx, x1 += mx, y0 -= my, y1 += my;
-  if (x1 - x0 + 1 > kMaxCells || y1 - y0 + 1 > kMaxCells ||
-      (x1 - x0 + 1) * (y1 - y0 + 1) > kMaxCells)
-    return false;
   ox_ = x0, oy_ = y0, nx_ = x1 - x0 + 1, ny_ = y1 - y0 + 1;
   buckets_.assign(static_cast<size_t>(nx_ * ny_), {});
   // Every remembered quiet look is void now.

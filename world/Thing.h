@@ -35,11 +35,8 @@ class Thing {
   explicit Thing(MainFrm& form) : Form(&form) {}
   // A thing of no window, as a snapshot holds it; Adopt gives it one.
   Thing() = default;
-  // Makes this thing (a copy from a snapshot) one of the form's, filed in no grid yet.
-  void Adopt(MainFrm& form) {
-    Form = &form;
-    IndexEntry = -1;
-  }
+  // Makes this thing (a copy from a snapshot) one of the form's.
+  void Adopt(MainFrm& form) { Form = &form; }
 
   // Public fields, read and written directly by the window and by other things.
   int32_t Width = 0;

@@ -1,11 +1,14 @@
 // Costs of the frame tick and its parts. Run: build/rel/bin/treadbrawl-bench
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "app/sim/NullSurface.h"
 #include "app/sim/SimPlatform.h"
+#include "platform/SdlSound.h"
 #include "render/Raster.h"
 #include "shell/MainFrm.h"
 #include "shell/Random.h"
@@ -154,6 +157,93 @@ void BM_SnapshotOnly(benchmark::State& state) {
   for (auto _ : state) w.form.TakeSnapshot(snap);
 }
 BENCHMARK(BM_SnapshotOnly)->Arg(0)->Arg(750)->Unit(benchmark::kMicrosecond);
+
+// Counts the plays and hands them on to the real player, or to none.
+struct CountingSound : tb::SoundPlayer {
+  tb::SoundPlayer* next = nullptr;
+  int64_t plays = 0;
+  void PlaySoundFile(const std::string& path) override {
+    ++plays;
+    if (next != nullptr) next->PlaySoundFile(path);
+  }
+};
+
+// The game's generator, except that the next draw can be made to fire the random event.
+struct EventRandom : tb::RandomSource {
+  tb::Pcg32 pcg{1, true};
+  bool fire = false;
+  void Randomize(float now) override { pcg.Randomize(now); }
+  float Draw() override {
+    if (!fire) return pcg.Draw();
+    fire = false;
+    return 0.0f;
+  }
+  uint64_t SaveState() const override { return pcg.SaveState(); }
+  void RestoreState(uint64_t state) override { pcg.RestoreState(state); }
+};
+
+// The worst tick of a long match: every vehicle destroyed, tokens wherever they fit, and a
+// random event whose token finds no free place, so that every one of its tries fails (each
+// a collision query and a thud). With drawing; Arg 1 plays the thuds through the real sound
+// player on SDL's dummy audio driver, Arg 0 through none.
+void BM_RandomEventFullArena(benchmark::State& state) {
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  std::unique_ptr<tb::SdlSoundPlayer> player;
+  CountingSound sound;
+  if (state.range(0) != 0) {
+    player = std::make_unique<tb::SdlSoundPlayer>();
+    sound.next = player.get();
+  }
+  tb::Raster raster(582, 555);
+  tb::sim::ScriptedKeys keys;
+  tb::sim::SimClock clock{36000};
+  EventRandom random;
+  tb::MainFrm form{raster, keys, sound, clock, random, TREADBRAWL_BIN_DIR};
+  form.Load();
+  int64_t tick = 1;
+  clock.SetTick(tick);
+  form.Timer1Tick();
+  for (const char* colour : {"Green", "Red", "Blue", "Yellow"})
+    form.ThingCollection.Remove(form.Player(colour)->ID);
+  // Tokens 17 pixels apart, then into every gap left beside the blocks and balls, leave no
+  // spot where a new one touches nothing.
+  int kind = 0;
+  auto fill = [&](int step) {
+    for (int y = 0; y < 555; y += step) {
+      for (int x = 0; x < 582; x += step) {
+        auto t = std::make_shared<tb::Thing>(form);
+        t->X = static_cast<float>(x + 8);
+        t->Y = static_cast<float>(y + 8);
+        t->PowerUpType(kind++ % 5);
+        t->ThingType(tb::PowerUp);
+        t->Radius = 8;
+        form.RegisterThing(t);
+        if (t->HitThings(true)) form.ThingCollection.Remove(t->ID);
+      }
+    }
+  };
+  fill(17);
+  fill(1);
+  clock.SetTick(++tick);
+  form.Timer1Tick();
+  const size_t things = form.ThingCollection.Count();
+  int64_t plays = 0;
+  for (auto _ : state) {
+    sound.plays = 0;
+    random.fire = true;
+    clock.SetTick(++tick);
+    form.Timer1Tick();
+    plays += sound.plays;
+    if (sound.plays <= tb::MainFrm::kMaxPlacementTries || form.ThingCollection.Count() != things) {
+      state.SkipWithError("the event did not fail every try in a full arena");
+      break;
+    }
+  }
+  state.counters["things"] = static_cast<double>(things);
+  state.counters["plays"] =
+      benchmark::Counter(static_cast<double>(plays), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_RandomEventFullArena)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include "geometry/Module1.h"
 #include "geometry/Numeric.h"
 #include "render/Sound.h"
+#include "shell/CollisionGrid.h"
 #include "shell/MainFrm.h"
 #include "world/Thing.h"
 
@@ -105,90 +106,66 @@ bool Thing::ExamineBoth(Thing& P, bool JustResults, bool& HitFlag, bool& OwnGren
   return endQuery;
 }
 
-// The walk over every thing, restricted to the things the grid says may touch this one.
-// Things the grid leaves out would fail the bounds test, so the game goes exactly as with
-// the full walk, HitFlag included. Touched tells whether any pair met, Tests which contact
-// tests ran.
-bool Thing::HitNearThings(std::vector<SpatialIndex::Candidate>& near, bool JustResults,
-                          bool& HitFlag, bool& OwnGrenade, bool& Result, bool& Touched,
-                          uint8_t& Tests) {
-  OrderedThings& things = Form->ThingCollection;
-  OrderedThings::QueryScope scope(things);  // partners removed on the way stay readable
-  const uint64_t mySeq = things.SeqOf(*this);
-  auto bounds = [this] {
-    return std::array<int32_t, 4>{RoundToInt(D(X)), RoundToInt(D(Y)), TrueWidth(), TrueLength()};
-  };
-  std::array<int32_t, 4> at = bounds();
-  uint64_t born = things.NextSeq();
-  uint64_t pos = 0;  // insertion number of the last thing looked at
-  uint64_t lastSeq = 0;
-  bool lastFlag = false;
-  bool selfPassed = false;
-  auto refill = [&] {
-    things.NearAfter(*this, pos, near);
-    born = things.NextSeq();
-  };
-  for (size_t i = 0;;) {
-    if (i == near.size()) {
-      // Things born during the query (an explosion) come last in the walk.
-      if (things.NextSeq() == born) break;
-      refill();
-      i = 0;
-      continue;
-    }
-    const SpatialIndex::Candidate c = near[i++];
-    Thing* p = things.Get(c);
-    if (p == nullptr) continue;
-    if (mySeq != 0 && c.seq > mySeq && things.SeqOf(*this) == mySeq) selfPassed = true;
-    pos = c.seq;
-    lastSeq = c.seq;
-    HitFlag = false;
-    lastFlag = false;
-    // A pair whose bounds are apart is not examined further, not even looked at twice.
-    if (!BoundsMeet(*p)) continue;
-    if (Rectangle && p->Rectangle) {
-      Tests |= SpatialIndex::kPolygons;
-    } else if (Rectangle || p->Rectangle) {
-      Tests |= SpatialIndex::kCircleOnPolygon;
-    }
-    if (ExamineBoth(*p, JustResults, HitFlag, OwnGrenade, Result)) return true;
-    if (HitFlag || OwnGrenade) Touched = true;
-    lastFlag = HitFlag;
-    std::array<int32_t, 4> now = bounds();
-    if (now != at) {  // pushed away: other things may be near now
-      at = now;
-      refill();
-      i = 0;
-    }
-  }
-  // The full walk would leave HitFlag as its last visit set it.
-  uint64_t last = std::max({things.LastLiveSeq(), pos, selfPassed ? mySeq : uint64_t{0}});
-  HitFlag = lastSeq != 0 && last == lastSeq && lastFlag;
-  return false;
-}
-
 bool Thing::HitThings(const bool& JustResults) {
   bool Result = false;
   bool OwnGrenade = false;
   bool HitFlag = false;
   bool ended = false;
   const bool justResults = JustResults;
-  OrderedThings& things = Form->ThingCollection;
-  things.Refresh(*this);
-  OrderedThings::CandidateBuffer near(things);
+  CollisionGrid::Query near(Form->Grid, *this, justResults);
+  // A check-only query that ends at a general hit depends only on the pairs before it whose
+  // bounds meet: the others leave no trace. So those are examined alone, in walk order, and
+  // when one ends the query that is the result. Otherwise (no hit, or a token that could
+  // change hands) only misses have happened, which the full look does again the same way.
+  auto endsAtHit = [&] {
+    near.OnlyMeeting(true);
+    bool hit = false;
+    while (Thing* p = near.Next()) {
+      const int32_t a = ThingType(), b = p->ThingType();
+      if ((a == Vehicle && b == PowerUp) || (a == PowerUp && b == Vehicle)) break;
+      if (!BoundsMeet(*p)) continue;
+      if (ExamineBoth(*p, true, HitFlag, OwnGrenade, Result)) {
+        hit = true;
+        break;
+      }
+    }
+    near.OnlyMeeting(false);
+    HitFlag = false;
+    OwnGrenade = false;
+    return hit;
+  };
   uint8_t tests = 0;
-  const bool grid = things.UseGrid();
-  if (grid && things.StillQuiet(*this, tests)) {
+  if (near.Indexed() && near.StillQuiet(tests)) {
     // Nothing here has changed since the last look found nothing; it leaves the same traces.
-    if ((tests & SpatialIndex::kPolygons) != 0) Contact.CornerHits = 0;
-    if ((tests & SpatialIndex::kCircleOnPolygon) != 0) Contact.CentreInside = false;
-  } else if (grid && things.Near(*this, near.List())) {
-    const uint64_t stamp = things.GridStamp();
+    if ((tests & CollisionGrid::kPolygons) != 0) Contact.CornerHits = 0;
+    if ((tests & CollisionGrid::kCircleOnPolygon) != 0) Contact.CentreInside = false;
+  } else if (near.Indexed() && justResults && endsAtHit()) {
+    return true;
+  } else if (near.Indexed()) {
+    // The walk over every thing, restricted to the things the grid says may touch this one.
+    // Things it leaves out would fail the bounds test, so the game goes exactly as with the
+    // full walk, HitFlag included.
     bool touched = false;
-    ended = HitNearThings(near.List(), justResults, HitFlag, OwnGrenade, Result, touched, tests);
-    if (!ended && !touched) things.MarkQuiet(*this, stamp, tests);
+    bool lastFlag = false;
+    while (Thing* p = near.Next()) {
+      HitFlag = false;
+      lastFlag = false;
+      // A pair whose bounds are apart is not examined further, not even looked at twice.
+      if (!BoundsMeet(*p)) continue;
+      if (Rectangle && p->Rectangle) {
+        tests |= CollisionGrid::kPolygons;
+      } else if (Rectangle || p->Rectangle) {
+        tests |= CollisionGrid::kCircleOnPolygon;
+      }
+      if (ExamineBoth(*p, justResults, HitFlag, OwnGrenade, Result)) return true;
+      if (HitFlag || OwnGrenade) touched = true;
+      lastFlag = HitFlag;
+    }
+    // The full walk would leave HitFlag as its last visit set it.
+    HitFlag = near.EndedOnLastOfWalk() && lastFlag;
+    if (!touched) near.MarkQuiet(tests);
   } else {
-    things.Walk([&](Thing& P) {
+    Form->ThingCollection.Walk([&](Thing& P) {
       HitFlag = false;
       if (P.ID == ID) return true;
       ended = ExamineBoth(P, justResults, HitFlag, OwnGrenade, Result);

@@ -78,7 +78,6 @@ void Thing::GetHit(float CrashX, float CrashY, float XPush, float YPush) {
     TurnSpeed = dA;
     Angle = F(D(Angle) + D(dA));
     FindPoints();
-    Form->ThingCollection.Refresh(*this);
     return;
   }
   if (ThingType() == Explosion) return;  // explosions are never pushed
@@ -94,7 +93,6 @@ void Thing::GetHit(float CrashX, float CrashY, float XPush, float YPush) {
   YSpeed = F(D(s) * std::sin(D(Angle)));
   X = F(D(X) + D(XSpeed));
   Y = F(D(Y) + D(YSpeed));
-  Form->ThingCollection.Refresh(*this);
 }
 
 void Thing::SeparateThings(Thing& Other, int32_t& CrashX, int32_t& CrashY) {
@@ -105,7 +103,6 @@ void Thing::SeparateThings(Thing& Other, int32_t& CrashX, int32_t& CrashY) {
     t.X = F(D(t.X) + step * std::cos(D(th)));
     t.Y = F(D(t.Y) + step * std::sin(D(th)));
     t.FindPoints();
-    Form->ThingCollection.Refresh(t);
   };
   int32_t step = 1;
   bool r = false;

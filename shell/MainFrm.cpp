@@ -103,15 +103,12 @@ void MainFrm::Timer1Tick() {
     GameStarted = true;
   }
   surface_.Clear();
-  // The collision grid follows every move the game makes; this catches any made from outside.
-  ThingCollection.RefreshAll();
   if (beforeControls_) beforeControls_(*this);
   ReadControls();
   ThingCollection.Walk([this](Thing& t) {
     int32_t kind = t.ThingType();
     if (kind != Wall && kind != Explosion) t.Move();
     t.Draw();  // an explosion grows here
-    ThingCollection.Refresh(t);
     return true;
   });
   if (std::floor(D(random_.Draw()) * 130.0) == 0.0) RandomEvent();
@@ -149,9 +146,11 @@ template <class MoveFn>
 bool MainFrm::PlaceFreely(const std::shared_ptr<Thing>& thing, int64_t& triesLeft,
                           MoveFn&& moveIt) {
   for (;;) {
+    const uint64_t removals = ThingCollection.Removals();
     bool overlap = thing->HitThings(true);
     // A token handed to a vehicle on the spot has left the world: nothing more to place.
-    if (!ThingCollection.Contains(thing->ID)) return false;
+    if (ThingCollection.Removals() != removals && !ThingCollection.Contains(thing->ID))
+      return false;
     if (!overlap) return true;
     if (triesLeft <= 0) {
       ThingCollection.Remove(thing->ID);

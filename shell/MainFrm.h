@@ -8,6 +8,7 @@
 #include <string>
 
 #include "render/Surface.h"
+#include "shell/CollisionGrid.h"
 #include "shell/Platform.h"
 #include "shell/Snapshot.h"
 #include "shell/ThingCollection.h"
@@ -39,6 +40,8 @@ class MainFrm {
   }
 
   OrderedThings ThingCollection;
+  // The broad phase of collision queries, derived from ThingCollection.
+  CollisionGrid Grid{ThingCollection};
 
   void NewGrenade(int32_t X, int32_t Y, int32_t XSpeed, int32_t YSpeed, int32_t ExplosionSize,
                   const std::string& Launcher);

@@ -4,23 +4,21 @@
 
 namespace tb {
 
-namespace {
-// Below this many things a plain walk is as quick as the grid.
-constexpr size_t kGridFrom = 32;
-}  // namespace
-
 void OrderedThings::Add(const std::string& key, std::shared_ptr<Thing> thing) {
   if (index_.count(key) != 0) return;  // keys are unique by construction
   index_.emplace(key, slots_.size());
-  grid_.Insert(*thing, nextSeq_);
-  seqs_.push_back(nextSeq_++);
+  Thing& added = *thing;
+  const uint64_t seq = nextSeq_++;
+  seqs_.push_back(seq);
   slots_.push_back(std::move(thing));
+  if (listener_ != nullptr) listener_->Added(added, seq);
 }
 
 bool OrderedThings::Remove(const std::string& key) {
   auto it = index_.find(key);
   if (it == index_.end()) return false;
-  grid_.Erase(*slots_[it->second]);
+  ++removals_;
+  if (listener_ != nullptr) listener_->Removed(*slots_[it->second], seqs_[it->second]);
   if (walkDepth_ > 0) {
     removedInWalk_.push_back(std::move(slots_[it->second]));
   }
@@ -45,7 +43,8 @@ std::shared_ptr<Thing> OrderedThings::Share(const std::string& key) const {
 }
 
 void OrderedThings::Clear() {
-  grid_.Clear();
+  ++removals_;
+  if (listener_ != nullptr) listener_->Cleared();
   if (walkDepth_ > 0) {
     for (auto& s : slots_)
       if (s) removedInWalk_.push_back(std::move(s));
@@ -64,25 +63,6 @@ std::vector<Thing*> OrderedThings::Items() const {
   for (const auto& s : slots_)
     if (s) out.push_back(s.get());
   return out;
-}
-
-void OrderedThings::RefreshAll() {
-  for (const auto& s : slots_)
-    if (s) grid_.Refresh(*s);
-}
-
-bool OrderedThings::UseGrid() const {
-  return broadPhase_ == BroadPhase::Always ||
-         (broadPhase_ == BroadPhase::Auto && index_.size() >= kGridFrom);
-}
-
-void OrderedThings::NearAfter(const Thing& t, uint64_t after, std::vector<Candidate>& out) {
-  if (!grid_.Near(t, out)) {
-    out.clear();
-    for (const auto& s : slots_)
-      if (s && s.get() != &t) out.push_back(grid_.CandidateOf(*s));
-  }
-  out.erase(out.begin(), std::upper_bound(out.begin(), out.end(), Candidate{after, 0}));
 }
 
 void OrderedThings::TrimTail() {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "TestWorld.h"
@@ -10,7 +11,7 @@
 #include "app/sim/StateDump.h"
 #include "geometry/Module1.h"
 #include "geometry/Numeric.h"
-#include "shell/SpatialIndex.h"
+#include "shell/CollisionGrid.h"
 
 namespace {
 
@@ -20,9 +21,19 @@ bool BoundsTouch(const tb::Thing& a, const tb::Thing& b) {
                                     tb::RoundToInt(tb::D(b.Y)), b.TrueLength(), b.TrueWidth());
 }
 
-// Every pair the bounds test lets through is among the grid's candidates, wherever the things
-// are (far off, on negative coordinates, saturated) and whatever their sizes, also after moves.
-TEST(SpatialIndex, NeverMissesAPairTheBoundsTestWouldExamine) {
+// What the grid hands a query of t, in order; false when the query must walk everything.
+bool Candidates(tb::CollisionGrid& grid, const tb::Thing& t, std::vector<const tb::Thing*>& out) {
+  out.clear();
+  tb::CollisionGrid::Query q(grid, t, false);
+  if (!q.Indexed()) return false;
+  while (const tb::Thing* p = q.Next()) out.push_back(p);
+  return true;
+}
+
+// Every pair the bounds test lets through is among the grid's candidates, in walk order,
+// wherever the things are (far off, on negative coordinates, saturated) and whatever their
+// sizes, also after moves nobody reported and after a rebuild.
+TEST(CollisionGrid, NeverMissesAPairTheBoundsTestWouldExamine) {
   tbtest::TestWorld w;
   tb::Pcg32 r(99, true);
   auto coordinate = [&] {
@@ -37,90 +48,129 @@ TEST(SpatialIndex, NeverMissesAPairTheBoundsTestWouldExamine) {
         return r.Draw() * 700.0f - 50.0f;
     }
   };
-  std::vector<std::shared_ptr<tb::Thing>> things;
-  tb::SpatialIndex grid;
-  for (uint64_t i = 1; i <= 400; ++i) {
+  tb::OrderedThings things;
+  tb::CollisionGrid grid(things);
+  grid.SetMode(tb::BroadPhase::Always);
+  std::vector<std::shared_ptr<tb::Thing>> all;
+  for (int i = 1; i <= 400; ++i) {
     auto t = std::make_shared<tb::Thing>(w.frm);
+    t->ID = "T" + std::to_string(i);
     t->Rectangle = r.Next() % 2 == 0;
     t->Width = static_cast<int32_t>(r.Next() % 120) - (r.Next() % 50 == 0 ? 200 : 0);
     t->Length = static_cast<int32_t>(r.Next() % (r.Next() % 20 == 0 ? 900 : 90));
     t->Radius = static_cast<int32_t>(r.Next() % 60);
     t->X = coordinate();
     t->Y = coordinate();
-    grid.Insert(*t, i);
-    things.push_back(t);
+    things.Add(t->ID, t);
+    all.push_back(t);
   }
-  for (int round = 0; round < 3; ++round) {
-    for (size_t i = 0; i < things.size(); ++i) {
-      std::vector<tb::SpatialIndex::Candidate> found;
-      if (!grid.Near(*things[i], found)) continue;  // the caller then looks at everything
-      std::vector<uint64_t> near;
-      for (const auto& c : found) {
-        EXPECT_EQ(grid.Get(c), things[c.seq - 1].get());
-        near.push_back(c.seq);
-      }
+  std::vector<const tb::Thing*> found;
+  for (int round = 0; round < 4; ++round) {
+    for (size_t i = 0; i < all.size(); ++i) {
+      if (!things.Contains(all[i]->ID) || !Candidates(grid, *all[i], found)) continue;
+      // Places in the walk order of the things handed out.
+      std::vector<tb::Thing*> order = things.Items();
+      std::vector<size_t> near;
+      for (const tb::Thing* p : found)
+        near.push_back(std::find(order.begin(), order.end(), p) - order.begin());
       EXPECT_TRUE(std::is_sorted(near.begin(), near.end()));
-      for (size_t j = 0; j < things.size(); ++j) {
-        if (i == j || !BoundsTouch(*things[i], *things[j])) continue;
-        EXPECT_TRUE(std::binary_search(near.begin(), near.end(), j + 1))
-            << "round " << round << ": " << i << " misses " << j;
+      std::sort(near.begin(), near.end());
+      for (size_t j = 0; j < order.size(); ++j) {
+        if (order[j] == all[i].get() || !BoundsTouch(*all[i], *order[j])) continue;
+        EXPECT_TRUE(std::binary_search(near.begin(), near.end(), j))
+            << "round " << round << ": " << i << " misses " << order[j]->ID;
       }
-      EXPECT_FALSE(std::binary_search(near.begin(), near.end(), i + 1));
+      EXPECT_EQ(std::count(found.begin(), found.end(), all[i].get()), 0);
     }
-    for (size_t i = 0; i < things.size(); i += 1 + round) {
-      things[i]->X = coordinate();
-      things[i]->Y = coordinate();
-      grid.Refresh(*things[i]);
-      if (i % 7 == 0) grid.Erase(*things[i]), grid.Insert(*things[i], i + 1);
+    // Moves from outside the game are seen when the next walk begins.
+    for (size_t i = 0; i < all.size(); i += 1 + round) {
+      all[i]->X = coordinate();
+      all[i]->Y = coordinate();
+      if (i % 7 == 0) {
+        things.Remove(all[i]->ID);
+        if (round % 2 == 0) things.Add(all[i]->ID, all[i]);
+      }
+    }
+    if (round == 2) {
+      grid.Rebuild();
+    } else {
+      things.Walk([](tb::Thing&) { return true; });
     }
   }
 }
 
+// The cells do not wrap: things far apart in a large arena are not each other's candidates.
+TEST(CollisionGrid, ThingsFarApartInALargeArenaAreNotCandidates) {
+  tbtest::TestWorld w(4096, 4096);
+  w.frm.Grid.SetMode(tb::BroadPhase::Always);
+  auto a = w.Round(tb::Ball, 100, 100, 10);
+  std::vector<std::shared_ptr<tb::Thing>> far;
+  for (float x : {100.0f, 2148.0f, 4000.0f})
+    for (float y : {100.0f, 2148.0f, 4000.0f})
+      if (x != 100.0f || y != 100.0f) far.push_back(w.Round(tb::Ball, x, y, 10));
+  auto b = w.Round(tb::Ball, 125, 100, 10);
+  std::vector<const tb::Thing*> found;
+  ASSERT_TRUE(Candidates(w.frm.Grid, *a, found));
+  EXPECT_EQ(found, std::vector<const tb::Thing*>{b.get()});
+}
+
 // A crowded game, its vehicles wrecked and its tokens piling up, goes bit for bit the same
-// whether collision queries use the grid or walk over every thing.
-TEST(SpatialIndex, GridAndFullWalkPlayTheSameGame) {
-  for (uint64_t seed : {2u, 11u}) {
-    struct Run {
-      explicit Run(uint64_t seed, tb::BroadPhase mode) : random(seed, true), players(seed) {
-        form.ThingCollection.SetBroadPhase(mode);
-        form.Load();
-      }
-      tb::Raster raster{582, 555};
-      tb::sim::ScriptedKeys keys;
-      tb::sim::RecordingSoundPlayer sound;
-      tb::sim::SimClock clock{36000};
-      tb::Pcg32 random;
-      tb::MainFrm form{raster, keys, sound, clock, random, "."};
-      tb::sim::RandomPlayers players;
-      std::vector<std::string> sounds;
-      void Tick(int64_t tick) {
-        clock.SetTick(tick);
-        players.Press(tick, keys);
-        form.Timer1Tick();
-        for (const auto& e : sound.Log()) sounds.push_back(e.path);
-        sound.Clear();
-      }
-    };
-    Run grid(seed, tb::BroadPhase::Always);
-    Run walk(seed, tb::BroadPhase::Never);
-    for (int64_t tick = 1; tick <= 6000; ++tick) {
-      grid.Tick(tick);
-      walk.Tick(tick);
-      if (tick % 200 != 0) continue;
-      ASSERT_EQ(tb::sim::WorldHash(grid.form, ""), tb::sim::WorldHash(walk.form, ""))
-          << "seed " << seed << " tick " << tick;
-      ASSERT_EQ(grid.sounds, walk.sounds) << "seed " << seed << " tick " << tick;
+// whether collision queries use the grid or walk over every thing, and when the grid is
+// rebuilt from scratch now and then. Each world plays on its own, with its own contact state.
+TEST(CollisionGrid, GridAndFullWalkPlayTheSameGame) {
+  struct Run {
+    Run(uint64_t seed, tb::BroadPhase mode) : random(seed, true), players(seed) {
+      form.Grid.SetMode(mode);
+      form.Load();
     }
-    EXPECT_GT(grid.form.ThingCollection.Count(), 40u) << "the world should have filled up";
+    tb::Raster raster{582, 555};
+    tb::sim::ScriptedKeys keys;
+    tb::sim::RecordingSoundPlayer sound;
+    tb::sim::SimClock clock{36000};
+    tb::Pcg32 random;
+    tb::MainFrm form{raster, keys, sound, clock, random, "."};
+    tb::sim::RandomPlayers players;
+  };
+  struct Trace {
+    std::vector<uint64_t> hashes;
+    std::vector<std::string> sounds;
+    size_t things = 0;
+  };
+  auto play = [](uint64_t seed, tb::BroadPhase mode, int rebuildEvery) {
+    Run run(seed, mode);
+    Trace trace;
+    for (int64_t tick = 1; tick <= 6000; ++tick) {
+      run.clock.SetTick(tick);
+      run.players.Press(tick, run.keys);
+      run.form.Timer1Tick();
+      for (const auto& e : run.sound.Log()) trace.sounds.push_back(e.path);
+      run.sound.Clear();
+      if (rebuildEvery != 0 && tick % rebuildEvery == 0) run.form.Grid.Rebuild();
+      if (tick % 200 == 0) trace.hashes.push_back(tb::sim::WorldHash(run.form, ""));
+    }
+    trace.things = run.form.ThingCollection.Count();
+    return trace;
+  };
+  for (uint64_t seed : {2u, 11u}) {
+    Trace walk = play(seed, tb::BroadPhase::Never, 0);
+    EXPECT_GT(walk.things, 40u) << "the world should have filled up";
+    for (int rebuildEvery : {0, 97}) {
+      if (rebuildEvery != 0 && seed != 2) continue;  // one rebuilding run is enough
+      Trace grid = play(seed, tb::BroadPhase::Always, rebuildEvery);
+      EXPECT_EQ(grid.hashes, walk.hashes) << "seed " << seed << " rebuild " << rebuildEvery;
+      EXPECT_EQ(grid.sounds, walk.sounds) << "seed " << seed << " rebuild " << rebuildEvery;
+    }
   }
 }
 
 // A thing whose look found nothing does not look again until something changes where it
-// looks; a neighbour that creeps closer inside the same cells, or one born beside it, must
-// still be met, and a skipped look leaves the contact state as a real one would.
-TEST(SpatialIndex, AQuietThingLooksAgainWhenItsNeighbourhoodChanges) {
+// looks; a neighbour that creeps closer inside the same cells, one born beside it, or an
+// explosion growing over it must still be met, and a skipped look leaves the contact state
+// as a real one would.
+TEST(CollisionGrid, AQuietThingLooksAgainWhenItsNeighbourhoodChanges) {
   tbtest::TestWorld w;
-  w.frm.ThingCollection.SetBroadPhase(tb::BroadPhase::Always);
+  w.frm.Grid.SetMode(tb::BroadPhase::Always);
+  auto nextWalk = [&] { w.frm.ThingCollection.Walk([](tb::Thing&) { return true; }); };
   auto token = w.Round(tb::PowerUp, 200, 200, 8);
   auto block = w.Rect(tb::Block, 230, 200, 20, 20);  // 12 pixels from the token's rim
   auto far = w.Round(tb::Ball, 400, 400, 10);
@@ -131,11 +181,11 @@ TEST(SpatialIndex, AQuietThingLooksAgainWhenItsNeighbourhoodChanges) {
   }
   EXPECT_EQ(token->Free, 3);
   far->X = 420;  // a change elsewhere changes nothing here
-  w.frm.ThingCollection.Refresh(*far);
+  nextWalk();
   EXPECT_FALSE(token->HitThings(true));
   block->X = 217;  // same cells, now touching
   block->FindPoints();
-  w.frm.ThingCollection.Refresh(*block);
+  nextWalk();
   EXPECT_TRUE(token->HitThings(true));
 
   auto lone = w.Round(tb::Ball, 100, 400, 10);
@@ -143,6 +193,21 @@ TEST(SpatialIndex, AQuietThingLooksAgainWhenItsNeighbourhoodChanges) {
   EXPECT_FALSE(lone->HitThings(true));
   w.Round(tb::Ball, 115, 400, 10);
   EXPECT_TRUE(lone->HitThings(true));
+
+  // An explosion grows as it is drawn, without a look of its own, within one walk.
+  auto ball = w.Round(tb::Ball, 300, 100, 10);
+  nextWalk();
+  EXPECT_FALSE(ball->HitThings(true));
+  EXPECT_FALSE(ball->HitThings(true));
+  w.frm.NewExplosion(300, 160, 200);
+  tb::Thing* blast = w.frm.ThingCollection.Find("ID" + std::to_string(w.frm.IssuedIDs()));
+  ASSERT_NE(blast, nullptr);
+  EXPECT_FALSE(ball->HitThings(true));
+  nextWalk();
+  blast->Radius = 25;
+  EXPECT_FALSE(ball->HitThings(true));
+  blast->Radius = 50;
+  EXPECT_TRUE(ball->HitThings(true));
 }
 
 }  // namespace

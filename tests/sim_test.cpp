@@ -502,6 +502,29 @@ TEST(SimExe, BadArgumentsExitWithStatusTwo) {
     EXPECT_EQ(r.out, "") << args;
     EXPECT_NE(r.err.find(mention), std::string::npos) << args << " -> " << r.err;
   }
+  // A script that is no readable text file of a sane size: one line naming it, nothing else.
+  const std::string big = TempDir() + "big.script";
+  {
+    std::ofstream out(big, std::ios::binary);
+    const std::string comments(1 << 20, '#');
+    for (int i = 0; i <= 64; ++i) out << comments;
+  }
+  const std::pair<std::string, std::string> unreadable[] = {
+      {TempDir(), "is a directory"},
+      {"/dev/zero", "larger than 64 MiB"},
+      {big, "larger than 64 MiB"},
+      {"/proc/self/mem", "cannot read"},
+      {TempDir() + "missing.txt", "No such file"},
+  };
+  for (const auto& [path, mention] : unreadable) {
+    RunResult r = RunExe("--script '" + path + "'");
+    EXPECT_EQ(r.status, 2) << path;
+    EXPECT_EQ(r.out, "") << path;
+    EXPECT_NE(r.err.find(mention), std::string::npos) << path << " -> " << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  }
+  std::remove(big.c_str());
+
   RunResult help = RunExe("--help");
   EXPECT_EQ(help.status, 0);
   for (const char* opt :

@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "shell/SpatialIndex.h"
-
 namespace tb {
 
 class MainFrm;
@@ -37,11 +35,8 @@ class Thing {
   explicit Thing(MainFrm& form) : Form(&form) {}
   // A thing of no window, as a snapshot holds it; Adopt gives it one.
   Thing() = default;
-  // Makes this thing (a copy from a snapshot) one of the form's, filed in no grid yet.
-  void Adopt(MainFrm& form) {
-    Form = &form;
-    IndexEntry = -1;
-  }
+  // Makes this thing (a copy from a snapshot) one of the form's.
+  void Adopt(MainFrm& form) { Form = &form; }
 
   // Public fields, read and written directly by the window and by other things.
   int32_t Width = 0;
@@ -124,13 +119,8 @@ class Thing {
                bool& EndQuery);
   bool ExamineBoth(Thing& P, bool JustResults, bool& HitFlag, bool& OwnGrenade, bool& Result);
   bool BoundsMeet(const Thing& P) const;
-  bool HitNearThings(std::vector<SpatialIndex::Candidate>& near, bool JustResults, bool& HitFlag,
-                     bool& OwnGrenade, bool& Result, bool& Touched, uint8_t& Tests);
 
   MainFrm* Form = nullptr;
-  // Where the collision grid keeps this thing; not part of the game's state.
-  friend class SpatialIndex;
-  int32_t IndexEntry = -1;
 
   int32_t StoredThingType = 0;
   int32_t StoredPowerUpType = 0;

@@ -1,8 +1,13 @@
 #include "app/sim/Simulator.h"
 
-#include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <optional>
 #include <ostream>
@@ -90,13 +95,43 @@ bool ParseGifOption(const std::string& value, SimOptions& options, std::string& 
   return true;
 }
 
-std::string ReadFile(const std::string& path, bool& ok) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  ok = in.good() || in.eof();
-  if (!in.is_open()) ok = false;
-  return text.str();
+// Reads a whole regular file of at most kMaxScriptBytes; otherwise an empty result and what
+// is wrong in `problem`. Memory stays bounded whatever the path names (a directory, a device
+// that never ends, a huge file).
+std::string ReadScriptFile(const std::string& path, std::string& problem) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    problem = std::strerror(errno);
+    return {};
+  }
+  std::string text;
+  struct stat info {};
+  if (fstat(fd, &info) != 0) {
+    problem = std::strerror(errno);
+  } else if (S_ISDIR(info.st_mode)) {
+    problem = "is a directory";
+  } else if (S_ISREG(info.st_mode) && info.st_size > static_cast<off_t>(kMaxScriptBytes)) {
+    problem = "larger than 64 MiB";
+  } else {
+    char buffer[65536];
+    for (;;) {
+      const ssize_t n = read(fd, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        problem = std::strerror(errno);
+        break;
+      }
+      if (n == 0) break;
+      if (text.size() + static_cast<size_t>(n) > kMaxScriptBytes) {
+        problem = "larger than 64 MiB";
+        break;
+      }
+      text.append(buffer, static_cast<size_t>(n));
+    }
+  }
+  close(fd);
+  if (!problem.empty()) text.clear();
+  return text;
 }
 
 void WriteLine(std::ostream& out, const std::string& line) {
@@ -361,10 +396,11 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
 
   Script script;
   if (!options.scriptPath.empty()) {
-    bool readOk = false;
-    std::string text = ReadFile(options.scriptPath, readOk);
-    if (!readOk) {
-      err << "treadbrawl-sim: --script: cannot read " << options.scriptPath << '\n';
+    std::string problem;
+    std::string text = ReadScriptFile(options.scriptPath, problem);
+    if (!problem.empty()) {
+      err << "treadbrawl-sim: --script: cannot read " << options.scriptPath << ": " << problem
+          << '\n';
       return kExitBadInput;
     }
     if (!ParseScript(text, script, error)) {
@@ -412,7 +448,7 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
   if (!seats.Empty()) seats.Attach(form);
   std::optional<match::Rounds> rounds;
   if (options.rounds > 0) rounds.emplace(options.rounds, scored);
-  form.ThingCollection.SetBroadPhase(options.broadPhase);
+  form.Grid.SetMode(options.broadPhase);
 
   const bool text = !options.hash;
   auto flushSounds = [&] {

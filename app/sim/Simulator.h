@@ -1,6 +1,7 @@
 #pragma once
 // treadbrawl-sim: runs the game headless for a number of ticks with an injected seed, clock
 // and key script, and prints the world state. The same arguments always give the same bytes.
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <string>
@@ -8,7 +9,7 @@
 #include <vector>
 
 #include "bots/Driver.h"
-#include "shell/ThingCollection.h"
+#include "shell/CollisionGrid.h"
 
 namespace tb::sim {
 
@@ -51,6 +52,9 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;    // could not write an output file
 inline constexpr int kExitBadInput = 2;  // bad argument, script or replay file
 inline constexpr int kExitDiverged = 3;  // the replay's game differs from this build's
+
+// The largest key script read: far beyond any real one, small enough to hold.
+inline constexpr size_t kMaxScriptBytes = size_t{64} << 20;
 
 // Parses the arguments (without the program name). On failure returns false with a message
 // that names the option at fault.

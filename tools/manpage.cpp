@@ -31,6 +31,8 @@ std::string OptionsSection() {
     out << ".TP\n";
     if (row.valueName.empty())
       out << ".B " << Roff(row.name) << "\n";
+    else if (row.valueOptional)  // written as --help writes it: the value in brackets
+      out << ".BI \"" << Roff(row.name) << " [\" " << Roff(row.valueName) << " ]\n";
     else
       out << ".BI \"" << Roff(row.name) << " \" " << Roff(row.valueName) << "\n";
     out << Roff(row.help) << "\n";

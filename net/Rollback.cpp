@@ -213,7 +213,7 @@ bool RollbackGame::Reconcile(bool drawPresent) {
 void RollbackGame::Simulate(int64_t tick, bool draw, bool sound) {
   ContactScope scope(contact_);
   surface_.Open(draw);
-  sound_.Open(sound);
+  sound_.SetMuted(!sound);
   TickKeys keys{};
   for (uint8_t s = 0; s < kSeats; ++s) {
     keys[s] = Guess(s, tick);
@@ -223,7 +223,7 @@ void RollbackGame::Simulate(int64_t tick, bool draw, bool sound) {
   clock_.SetTick(tick);
   form_.Timer1Tick();
   surface_.Open(true);
-  sound_.Open(true);
+  sound_.SetMuted(false);
   form_.TakeSnapshot(snapshots_[tick % kSnapshots]);
   snapshotTick_[tick % kSnapshots] = tick;
   if (tick % kHashEvery == 0) hashes_[(tick / kHashEvery) % hashes_.size()] = {tick, CurrentHash()};

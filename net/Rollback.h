@@ -59,20 +59,6 @@ class GatedSurface final : public Surface {
   bool open_ = true;
 };
 
-// A sound player that plays only while open.
-class GatedSound final : public SoundPlayer {
- public:
-  explicit GatedSound(SoundPlayer& real) : real_(real) {}
-  void Open(bool open) { open_ = open; }
-  void PlaySoundFile(const std::string& path) override {
-    if (open_) real_.PlaySoundFile(path);
-  }
-
- private:
-  SoundPlayer& real_;
-  bool open_ = true;
-};
-
 // Figures of a match, for tests, benchmarks and the report at its end.
 struct RollbackStats {
   int64_t rollbacks = 0;
@@ -147,7 +133,7 @@ class RollbackGame {
   void Simulate(int64_t tick, bool draw, bool sound);
 
   GatedSurface surface_;
-  GatedSound sound_;
+  MutableSound sound_;
   TickClock clock_;
   Pcg32 random_;
   MaskKeyState keys_;

@@ -20,6 +20,20 @@ class SoundPlayer {
   virtual void PlaySoundFile(const std::string& path) = 0;
 };
 
+// Passes plays on to another player, or drops them while muted (ticks played again unheard).
+class MutableSound final : public SoundPlayer {
+ public:
+  explicit MutableSound(SoundPlayer& inner) : inner_(inner) {}
+  void PlaySoundFile(const std::string& path) override {
+    if (!muted_) inner_.PlaySoundFile(path);
+  }
+  void SetMuted(bool muted) { muted_ = muted; }
+
+ private:
+  SoundPlayer& inner_;
+  bool muted_ = false;
+};
+
 class Clock {
  public:
   virtual ~Clock() = default;

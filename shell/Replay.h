@@ -102,20 +102,6 @@ class RecordingClock final : public Clock {
   std::vector<float> readings_;
 };
 
-// Plays a sound through another player unless muted (while a replay skips ahead).
-class MutableSound final : public SoundPlayer {
- public:
-  explicit MutableSound(SoundPlayer& inner) : inner_(inner) {}
-  void PlaySoundFile(const std::string& path) override {
-    if (!muted_) inner_.PlaySoundFile(path);
-  }
-  void SetMuted(bool muted) { muted_ = muted; }
-
- private:
-  SoundPlayer& inner_;
-  bool muted_ = false;
-};
-
 // Records a game played on a RecordingKeys and a RecordingClock.
 class Recorder {
  public:

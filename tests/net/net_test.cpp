@@ -34,7 +34,7 @@ Message Sample(Type type) {
   m.hash = 0xDEADBEEFCAFEULL;
   m.seat = 2;
   m.token = 0xABCDEF;
-  m.peers = {{0x02, "10.0.0.2:24642"}, {0x0C, "[::1]:7"}};
+  m.peers = {{0x02, "127.0.0.2:24642"}, {0x0C, "[::1]:7"}};
   m.drops = 1;
   return m;
 }
@@ -104,8 +104,8 @@ TEST(NetAddress, HostAndPort) {
   ASSERT_TRUE(ParseHostPort("example.org", host, port, problem));
   EXPECT_EQ(host, "example.org");
   EXPECT_EQ(port, kDefaultPort);
-  ASSERT_TRUE(ParseHostPort("10.1.2.3:5000", host, port, problem));
-  EXPECT_EQ(host, "10.1.2.3");
+  ASSERT_TRUE(ParseHostPort("127.1.2.3:5000", host, port, problem));
+  EXPECT_EQ(host, "127.1.2.3");
   EXPECT_EQ(port, 5000);
   ASSERT_TRUE(ParseHostPort("[::1]:7", host, port, problem));
   EXPECT_EQ(host, "::1");

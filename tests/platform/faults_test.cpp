@@ -170,8 +170,10 @@ TEST(SoundFaults, GameRunsOnWithTheAlertAndKeepsItsPace) {
     EXPECT_GE(good ? o.files : o.alerts, 1);
     EXPECT_EQ(good ? o.alerts : o.files, 0);
     // A play, good or bad, only hands its path over; a tick with its plays costs far less
-    // than a frame: the game keeps its 20 ms pace.
-    EXPECT_LT(o.longestPlayMicros, 1000);
+    // than a frame: the game keeps its 20 ms pace. Reading the 30 s file on this thread takes
+    // about 90 ms, so 5 ms still catches it while leaving room for a sanitizer build under load
+    // (a first play once read 1.03 ms there).
+    EXPECT_LT(o.longestPlayMicros, 5000);
     RecordProperty("LongestPlayMicros" + std::to_string(static_cast<int>(c.fault)),
                    static_cast<int>(o.longestPlayMicros));
     EXPECT_LT(o.slowTickMicros, 10000);

@@ -88,10 +88,32 @@ void Rounds::AfterTick(MainFrm& form) {
   caption_.SetScore(ScoreText());
 }
 
-void PlayTick(MainFrm& form, Rounds* rounds) {
-  if (rounds != nullptr && rounds->Over()) return;
+void Rounds::PlayTick(MainFrm& form) {
+  if (over_) return;
   form.Timer1Tick();
-  if (rounds != nullptr) rounds->AfterTick(form);
+  AfterTick(form);
+}
+
+TickRules::State Rounds::Save() const {
+  return {scores_[0], scores_[1], scores_[2], scores_[3],
+          round_,     ticks_,     pauseLeft_, over_ ? 1 : 0};
+}
+
+void Rounds::Restore(const State& s) {
+  for (int i = 0; i < 4; ++i) scores_[i] = static_cast<int>(s[i]);
+  round_ = static_cast<int>(s[4]);
+  ticks_ = s[5];
+  pauseLeft_ = s[6];
+  over_ = s[7] != 0;
+  caption_.SetScore(ScoreText());
+}
+
+void PlayTick(MainFrm& form, Rounds* rounds) {
+  if (rounds != nullptr) {
+    rounds->PlayTick(form);
+  } else {
+    form.Timer1Tick();
+  }
 }
 
 }  // namespace tb::match

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "render/Surface.h"
+#include "shell/Replay.h"
 
 namespace tb {
 class MainFrm;
@@ -43,7 +44,7 @@ class ScoredCaption final : public Surface {
   std::string score_;
 };
 
-class Rounds {
+class Rounds final : public TickRules {
  public:
   static constexpr int64_t kRoundTicks = 5 * 60 * 50;  // five minutes at 50 ticks a second
   static constexpr int64_t kPauseTicks = 3 * 50;       // between the end and the next arena
@@ -54,6 +55,11 @@ class Rounds {
 
   // Called after every tick the game has run.
   void AfterTick(MainFrm& form);
+  // One tick of the game within the match: none once it is over.
+  void PlayTick(MainFrm& form) override;
+  // The match's state, for snapshots; restoring shows its score again.
+  State Save() const override;
+  void Restore(const State& state) override;
   // The last round has been scored: the game should tick no more.
   bool Over() const { return over_; }
   int Round() const { return round_; }

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "shell/Bytes.h"
+#include "shell/Replay.h"
 
 namespace tb::net {
 
@@ -52,6 +53,8 @@ std::string Encode(const Message& m) {
       WriteDouble(out, m.clockStart);
       out.U8(m.seats);
       out.U64(m.token);
+      out.U8(m.rounds);
+      out.U32(m.roundTicks);
       out.U8(static_cast<uint8_t>(m.peers.size()));
       for (const PeerAddress& p : m.peers) {
         out.U8(p.seats);
@@ -116,8 +119,11 @@ ReadResult Decode(const std::string& bytes, Message& m) {
       m.clockStart = ReadDouble(in);
       m.seats = in.U8();
       m.token = in.U64();
+      m.rounds = in.U8();
+      m.roundTicks = in.U32();
       ok = std::isfinite(m.clockStart) && m.clockStart >= 0 && m.clockStart < 86400 &&
-           SeatMask(m.seats) && m.seats != 0;
+           SeatMask(m.seats) && m.seats != 0 && m.rounds <= tb::kMaxRounds &&
+           m.roundTicks <= kMaxTick && (m.rounds == 0 || m.roundTicks != 0);
       {
         uint8_t n = in.U8();
         if (n >= kSeats) return ReadResult::Malformed;

@@ -9,7 +9,8 @@
 
 namespace tb::net {
 
-inline constexpr uint8_t kProtocolVersion = 1;
+// 2: the Start names the rounds of the match and their length.
+inline constexpr uint8_t kProtocolVersion = 2;
 inline constexpr int kSeats = 4;
 inline constexpr uint8_t kAllSeats = 0x0F;
 // Larger messages are refused unread; the biggest the game sends is far below.
@@ -67,6 +68,8 @@ struct Message {
   uint64_t token = 0;                   // Start, PeerHello: the match's secret for direct links
   std::vector<PeerAddress> peers;       // Start: the joiners, for direct links
   uint8_t drops = 0;                    // Hash: how many seats the sender had seen dropped
+  uint8_t rounds = 0;                   // Start: rounds of the match; 0: none
+  uint32_t roundTicks = 0;              // Start: the longest a round lasts
 };
 
 enum class ReadResult { Ok, OtherVersion, Malformed };

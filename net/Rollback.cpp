@@ -101,7 +101,7 @@ RollbackGame::RollbackGame(Surface& screen, SoundPlayer& sound, uint64_t seed, d
       sound_(sound),
       clock_(clockStart),
       random_(seed, true),
-      form_(surface_, keys_, sound_, clock_, random_, std::move(exeFolder)) {
+      form_(scored_, recordingKeys_, sound_, recordingClock_, random_, std::move(exeFolder)) {
   end_.fill(kNoEnd);
   snapshotTick_.fill(-1);
   ContactScope scope(contact_);
@@ -110,6 +110,53 @@ RollbackGame::RollbackGame(Surface& screen, SoundPlayer& sound, uint64_t seed, d
   form_.Load();
   form_.TakeSnapshot(snapshots_[0]);
   snapshotTick_[0] = 0;
+  header_.Seed = random_.SaveState();
+  header_.Width = static_cast<int32_t>(screen.DrawableWidth());
+  header_.Height = static_cast<int32_t>(screen.DrawableHeight());
+  header_.LoadReadings = recordingClock_.TakeReadings();
+  recordingKeys_.TakeHeld();
+  form_.SetBeforeControls([this](const MainFrm& f) { Think(f); });
+}
+
+void RollbackGame::SetDrivers(uint8_t seats, Thinker think) {
+  drivers_ = static_cast<uint8_t>(seats & local_);
+  think_ = std::move(think);
+}
+
+void RollbackGame::SetRules(TickRules* rules) {
+  rules_ = rules;
+  if (rules_ != nullptr) rulesAt_[0] = rules_->Save();
+}
+
+void RollbackGame::Think(const MainFrm& form) {
+  if (!thinking_ || drivers_ == 0 || !think_) return;
+  const TickKeys chosen = think_(form);
+  const int64_t t = simulating_;
+  for (uint8_t s = 0; s < kSeats; ++s) {
+    if (!(drivers_ & (1u << s))) continue;
+    const uint8_t k = chosen[s] & kKeyBits;
+    keyRing_[s][t % kKeyRing] = k;
+    played_[s][t % kKeyRing] = k;
+    tickKeys_[s] = k;
+  }
+  keys_.Set(tickKeys_);
+}
+
+bool RollbackGame::TakeFinal(int64_t limit, const std::function<void(const TickRecord&)>& sink) {
+  // No rollback reaches further back than the snapshots kept.
+  int64_t last = std::max(limit, tick_ - kSnapshots);
+  last = std::min(last, Synced());
+  if (rollbackFrom_ != 0) last = std::min(last, rollbackFrom_ - 1);
+  while (recorded_ < last) {
+    const TickRecord& r = records_[(recorded_ + 1) % kRecordRing];
+    if (r.tick != recorded_ + 1) {
+      problem_ = "the record of tick " + std::to_string(recorded_ + 1) + " is gone";
+      return false;
+    }
+    sink(r);
+    ++recorded_;
+  }
+  return true;
 }
 
 void RollbackGame::SetSeats(uint8_t localSeats, uint8_t idleSeats) {
@@ -153,8 +200,14 @@ void RollbackGame::Advance(const TickKeys& localKeys) {
     keyRing_[s][t % kKeyRing] = localKeys[s] & kKeyBits;
     known_[s] = t;
   }
+  for (uint8_t s = 0; s < kSeats; ++s) {
+    if (!(drivers_ & (1u << s))) continue;
+    // No choice at all when the tick does not reach the controls (a match that is over).
+    keyRing_[s][t % kKeyRing] = 0;
+    known_[s] = t;
+  }
   tick_ = t;
-  Simulate(t, true, true);
+  Simulate(t, true, true, true);
 }
 
 bool RollbackGame::AddKeys(uint8_t seat, int64_t first, const uint8_t* keys, size_t count) {
@@ -194,13 +247,14 @@ bool RollbackGame::Reconcile(bool drawPresent) {
   rollbackFrom_ = 0;
   const int64_t base = from - 1;
   const Snapshot& snap = snapshots_[base % kSnapshots];
-  if (snapshotTick_[base % kSnapshots] != base) {
+  if (snapshotTick_[base % kSnapshots] != base || base < recorded_) {
     problem_ = "cannot go back to tick " + std::to_string(base);
     return false;
   }
   {
     ContactScope scope(contact_);
     form_.RestoreSnapshot(snap);
+    if (rules_ != nullptr) rules_->Restore(rulesAt_[base % kSnapshots]);
   }
   for (int64_t t = from; t <= tick_; ++t) Simulate(t, drawPresent && t == tick_, false);
   const int64_t depth = tick_ - base;
@@ -210,23 +264,39 @@ bool RollbackGame::Reconcile(bool drawPresent) {
   return true;
 }
 
-void RollbackGame::Simulate(int64_t tick, bool draw, bool sound) {
+void RollbackGame::Simulate(int64_t tick, bool draw, bool sound, bool think) {
   ContactScope scope(contact_);
   surface_.Open(draw);
   sound_.SetMuted(!sound);
-  TickKeys keys{};
   for (uint8_t s = 0; s < kSeats; ++s) {
-    keys[s] = Guess(s, tick);
-    played_[s][tick % kKeyRing] = keys[s];
+    tickKeys_[s] = Guess(s, tick);
+    played_[s][tick % kKeyRing] = tickKeys_[s];
   }
-  keys_.Set(keys);
+  keys_.Set(tickKeys_);
   clock_.SetTick(tick);
-  form_.Timer1Tick();
+  recordingKeys_.TakeHeld();
+  recordingClock_.TakeReadings();
+  thinking_ = think;
+  simulating_ = tick;
+  if (rules_ != nullptr) {
+    rules_->PlayTick(form_);
+  } else {
+    form_.Timer1Tick();
+  }
+  thinking_ = false;
   surface_.Open(true);
   sound_.SetMuted(false);
   form_.TakeSnapshot(snapshots_[tick % kSnapshots]);
   snapshotTick_[tick % kSnapshots] = tick;
-  if (tick % kHashEvery == 0) hashes_[(tick / kHashEvery) % hashes_.size()] = {tick, CurrentHash()};
+  if (rules_ != nullptr) rulesAt_[tick % kSnapshots] = rules_->Save();
+  TickRecord& record = records_[tick % kRecordRing];
+  record.tick = tick;
+  record.keys = recordingKeys_.TakeHeld();
+  record.readings = recordingClock_.TakeReadings();
+  static_assert(kHashEvery == kCheckpointTicks, "the match's hashes are the replay's");
+  record.hashed = tick % kHashEvery == 0;
+  record.hash = record.hashed ? CurrentHash() : 0;
+  if (record.hashed) hashes_[(tick / kHashEvery) % hashes_.size()] = {tick, record.hash};
 }
 
 bool RollbackGame::FinalHash(int64_t tick, uint64_t& hash) const {

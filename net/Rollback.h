@@ -4,15 +4,19 @@
 // world goes back to that tick's snapshot and plays forward again, unseen and unheard.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "match/Rounds.h"
 #include "net/Protocol.h"
 #include "render/Surface.h"
 #include "shell/Controls.h"
 #include "shell/MainFrm.h"
 #include "shell/Platform.h"
 #include "shell/Random.h"
+#include "shell/Replay.h"
 #include "shell/Snapshot.h"
 #include "shell/TickClock.h"
 
@@ -66,6 +70,15 @@ struct RollbackStats {
   int64_t deepest = 0;  // ticks replayed by the largest rollback
 };
 
+// One tick as the game read it on its last simulation, for the replay.
+struct TickRecord {
+  int64_t tick = -1;
+  std::vector<uint8_t> keys;  // the virtual keys found held, ascending
+  std::vector<float> readings;
+  bool hashed = false;  // a checkpoint tick: the world hash after it follows
+  uint64_t hash = 0;
+};
+
 class RollbackGame {
  public:
   // A peer never plays more than this many ticks past the last tick it has every key for.
@@ -81,6 +94,26 @@ class RollbackGame {
 
   // Which seats this peer plays and which nobody plays (no keys, ever); before tick 1.
   void SetSeats(uint8_t localSeats, uint8_t idleSeats);
+  // Local seats whose keys `think` chooses from the world, once per tick when the tick is
+  // first played (just before the controls are read); replays of the tick keep that choice.
+  using Thinker = std::function<TickKeys(const MainFrm&)>;
+  void SetDrivers(uint8_t seats, Thinker think);
+  // Rules played around each tick (a match of rounds), their state kept with the snapshots;
+  // before tick 1.
+  void SetRules(TickRules* rules);
+  // The match clock, for drivers that look at the time without it being noted.
+  Clock& MatchClock() { return clock_; }
+  // The layer of the title that shows a match's score.
+  match::ScoredCaption& Scored() { return scored_; }
+
+  // What a replay of this match starts from: the generator's state and the readings made on
+  // loading, and the drawing area.
+  const Replay& RecordHeader() const { return header_; }
+  // Hands the ticks after the last one handed out, up to `limit`, to `sink` in order, as
+  // far as they are final: every key known and played. Ticks too old to be played again go
+  // regardless of `limit`. False (with Problem()) if a tick's record was lost.
+  bool TakeFinal(int64_t limit, const std::function<void(const TickRecord&)>& sink);
+  int64_t Recorded() const { return recorded_; }
   uint8_t LocalSeats() const { return local_; }
 
   // The last tick played, and the last tick for which every seat's keys are known.
@@ -130,13 +163,20 @@ class RollbackGame {
   };
   // The keys a tick was played with (or would be now).
   uint8_t Guess(uint8_t seat, int64_t tick) const;
-  void Simulate(int64_t tick, bool draw, bool sound);
+  void Simulate(int64_t tick, bool draw, bool sound, bool think = false);
+  void Think(const MainFrm& form);
+  // Tick records are kept until final: at most kSnapshots behind the present, plus the
+  // ticks not yet known for everyone.
+  static constexpr int64_t kRecordRing = 2 * kSnapshots;
 
   GatedSurface surface_;
   MutableSound sound_;
   TickClock clock_;
   Pcg32 random_;
   MaskKeyState keys_;
+  RecordingKeys recordingKeys_{keys_};
+  RecordingClock recordingClock_{clock_};
+  match::ScoredCaption scored_{surface_};
   MainFrm form_;
   Module1::ContactState contact_{};
 
@@ -153,6 +193,17 @@ class RollbackGame {
   std::array<HashEntry, kHashesKept> hashes_{};
   std::string problem_;
   RollbackStats stats_;
+
+  uint8_t drivers_ = 0;
+  Thinker think_;
+  bool thinking_ = false;  // this simulation is the tick's first: the drivers choose
+  TickKeys tickKeys_{};    // the keys of the tick being simulated
+  int64_t simulating_ = 0;
+  TickRules* rules_ = nullptr;
+  std::array<TickRules::State, kSnapshots> rulesAt_{};
+  Replay header_;
+  std::array<TickRecord, kRecordRing> records_;
+  int64_t recorded_ = 0;
 };
 
 }  // namespace tb::net

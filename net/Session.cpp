@@ -155,6 +155,7 @@ void Session::Frame(int64_t nowUs, const KeyState& keys) {
     }
   }
   if (phase_ == Phase::Playing) PlayFrame(keys);
+  if (phase_ == Phase::Playing) RecordFinal(false);
   if (phase_ == Phase::Playing) SendInputs();
   if (phase_ == Phase::Playing) CheckHashes();
   transport_.Flush();
@@ -313,7 +314,7 @@ void Session::HandleMessage(Remote& r, const Message& m) {
       return;
     case Type::Start:
       if (fromHost && phase_ == Phase::Waiting && (m.seats & localSeats_) == localSeats_) {
-        Begin(m.seed, m.clockStart, m.seats, m.token);
+        Begin(m);
         ConnectPeers(m.peers);
       }
       return;
@@ -345,7 +346,7 @@ void Session::HandleMessage(Remote& r, const Message& m) {
       }
       return;
     case Type::Stop:
-      if (fromHost && phase_ == Phase::Playing) End(m.text);
+      if (fromHost && phase_ == Phase::Playing) End(m.text, true);
       return;
     case Type::Hello:
     case Type::PeerHello:
@@ -355,11 +356,16 @@ void Session::HandleMessage(Remote& r, const Message& m) {
 
 bool Session::Start() {
   if (!options_.host || phase_ != Phase::Waiting) return false;
+  // Computer drivers take the seats nobody took; their keys go out as the host's own.
+  botSeats_ = static_cast<uint8_t>(options_.botSeats & kAllSeats & ~taken_);
+  taken_ = static_cast<uint8_t>(taken_ | botSeats_);
   Message start;
   start.type = Type::Start;
   start.seed = options_.seed;
   start.clockStart = options_.clockStart;
   start.seats = taken_;
+  start.rounds = static_cast<uint8_t>(std::clamp(options_.rounds, 0, kMaxRounds));
+  start.roundTicks = static_cast<uint32_t>(std::clamp<int64_t>(options_.roundTicks, 1, kMaxTick));
   start.token = options_.token != 0 ? options_.token : options_.seed ^ 0x9E3779B97F4A7C15ULL;
   for (const Remote& r : remotes_) {
     std::string address = r.welcomed ? transport_.AddressOf(r.link) : "";
@@ -374,7 +380,7 @@ bool Session::Start() {
     if (!r.welcomed) late.push_back(r.link);
   for (LinkId link : late)
     if (Remote* r = Find(link)) Refuse(*r, "the match has already started");
-  Begin(options_.seed, options_.clockStart, taken_, start.token);
+  Begin(start);
   return true;
 }
 
@@ -418,16 +424,87 @@ bool Session::AcceptPeer(Remote& r, const Message& hello) {
   return true;
 }
 
-void Session::Begin(uint64_t seed, double clockStart, uint8_t seats, uint64_t token) {
+void Session::Begin(const Message& match) {
+  const uint8_t seats = match.seats;
   taken_ = seats;
-  token_ = token;
-  game_ = std::make_unique<RollbackGame>(screen_, sound_, seed, clockStart, options_.exeFolder);
-  game_->SetSeats(localSeats_, static_cast<uint8_t>(kAllSeats & ~seats));
+  token_ = match.token;
+  game_ = std::make_unique<RollbackGame>(screen_, sound_, match.seed, match.clockStart,
+                                         options_.exeFolder);
+  game_->SetSeats(static_cast<uint8_t>(localSeats_ | botSeats_),
+                  static_cast<uint8_t>(kAllSeats & ~seats));
   game_->SetLastTick(options_.lastTick);
+  screen_.SetCaption(game_->Form().Caption());
+  if (botSeats_ != 0) {
+    drivers_ = std::make_unique<bots::Seats>(noKeys_, screen_, game_->MatchClock());
+    for (int s = 0; s < kSeats; ++s)
+      if (Has(botSeats_, s)) drivers_->Add(kPlayerKeys[s].Name, options_.botLevel, match.seed);
+    game_->SetDrivers(botSeats_, [this](const MainFrm& form) {
+      drivers_->Think(form);
+      TickKeys keys{};
+      for (int s = 0; s < kSeats; ++s) keys[s] = MaskFromKeys(*drivers_, kPlayerKeys[s]);
+      return keys;
+    });
+  }
+  if (match.rounds > 0) {
+    rounds_ = std::make_unique<match::Rounds>(match.rounds, game_->Scored(), match.roundTicks);
+    game_->SetRules(rounds_.get());
+  }
   for (Remote& r : remotes_) r.lastHeardUs = nowUs_;
   phase_ = Phase::Playing;
   lastDriftTick_ = 0;
-  screen_.SetCaption(game_->Form().Caption());
+  StartRecord(match);
+}
+
+void Session::StartRecord(const Message& match) {
+  Replay header = game_->RecordHeader();
+  header.GameVersion = options_.gameVersion;
+  header.Rounds = match.rounds;
+  header.RoundTicks = match.rounds > 0 ? match.roundTicks : 0;
+  memoryReplay_.OpenInMemory(header, kMaxMemoryReplay);
+  std::string problem;
+  if (!options_.recordPath.empty() && !fileReplay_.Open(options_.recordPath, header, problem))
+    notices_.push_back(options_.recordPath + ": " + problem + "; the match is not recorded");
+}
+
+void Session::RecordFinal(bool all) {
+  // A joiner's tick is final once the host has every key of it as well: a seat the host
+  // drops ends at the last tick the host had, which may be before keys a joiner already got.
+  int64_t limit = INT64_MAX;
+  for (const Remote& r : remotes_) {
+    if (all || !r.isHost) continue;
+    for (uint8_t s = 0; s < kSeats; ++s)
+      if (!Has(localSeats_, s) && !game_->Dropped(s)) limit = std::min(limit, r.acks[s]);
+  }
+  const bool ok = game_->TakeFinal(limit, [this](const TickRecord& t) {
+    for (ReplayWriter* w : {&fileReplay_, &memoryReplay_}) {
+      w->Tick(t.keys, t.readings);
+      if (t.hashed) w->Checkpoint(t.tick, t.hash);
+    }
+  });
+  if (!ok && phase_ == Phase::Playing) StopMatch("this peer lost its way: " + game_->Problem());
+}
+
+std::string Session::SaveReplay() {
+  if (fileReplay_.IsOpen()) {
+    if (fileReplay_.Close()) {
+      savedReplay_ = options_.recordPath;
+      return "; the replay is saved as " + savedReplay_;
+    }
+    return "; the replay " + options_.recordPath + " could not be written whole";
+  }
+  std::string bytes;
+  if (!memoryReplay_.MemoryFile(bytes)) return "; the match was too long to keep its replay";
+  const std::string name =
+      "stopped-" + HashHex(options_.seed) + "-" + kPlayerKeys[FirstSeat(localSeats_)].Name + ".tbr";
+  std::string problem;
+  for (const std::string& folder : {options_.replayFolder, std::string(".")}) {
+    const std::string path = folder + "/" + name;
+    if (WriteWholeFile(path, bytes, problem)) {
+      savedReplay_ = path;
+      return "; the replay is saved as " + path;
+    }
+  }
+  return "; the replay could not be saved: " + problem;
 }
 
 void Session::PlayFrame(const KeyState& keys) {
@@ -608,14 +685,21 @@ void Session::StopMatch(const std::string& reason) {
   stop.text = reason.substr(0, kMaxText);
   for (Remote& r : remotes_)
     if (r.welcomed) SendTo(r, stop, Delivery::Reliable);
-  End(reason);
+  End(reason, true);
 }
 
-void Session::End(const std::string& reason) {
+void Session::End(const std::string& reason, bool fault) {
   if (phase_ == Phase::Ended) return;
+  const bool played = phase_ == Phase::Playing;
   phase_ = Phase::Ended;
   endReason_ = reason;
-  notices_.push_back(reason);
+  if (played) {
+    // Every tick this peer has all keys for goes into the replay: nothing can change it now.
+    RecordFinal(true);
+    if (fault) endReason_ += SaveReplay();
+    fileReplay_.Close();
+  }
+  notices_.push_back(endReason_);
   transport_.Flush();
 }
 

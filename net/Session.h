@@ -10,9 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "bots/Seats.h"
+#include "match/Rounds.h"
 #include "net/Protocol.h"
 #include "net/Rollback.h"
 #include "net/Transport.h"
+#include "shell/Replay.h"
 
 namespace tb::net {
 
@@ -27,7 +30,18 @@ struct SessionOptions {
   int64_t lastTick = 0;         // 0: the match goes on until closed
   int64_t silenceUs = 3000000;  // a peer not heard from this long is dropped
   int64_t microsPerTick = 20000;
+  // The host's: computer drivers for the seats nobody took, and the rounds of the match.
+  uint8_t botSeats = 0;
+  bots::Level botLevel = bots::Level::Normal;
+  int rounds = 0;
+  int64_t roundTicks = match::Rounds::kRoundTicks;
+  std::string recordPath;          // "": the final ticks are kept in memory only
+  std::string replayFolder = ".";  // where the replay goes when the match stops on a fault
+  std::string gameVersion;         // as the replay records it
 };
+
+// The replay of an online match kept in memory is dropped beyond this size (hours of play).
+inline constexpr size_t kMaxMemoryReplay = size_t{64} << 20;
 
 enum class Phase { Joining, Waiting, Playing, Ended };
 
@@ -61,6 +75,11 @@ class Session {
   int DirectLinks() const;
   // The tick after which a seat's keys ended because its player left, or -1.
   int64_t DroppedAfter(uint8_t seat) const { return droppedAfter_[seat]; }
+  // The replay of the final ticks so far, as a whole file; false when it outgrew its limit.
+  bool ReplayBytes(std::string& bytes) const { return memoryReplay_.MemoryFile(bytes); }
+  // Where the replay was saved when the match stopped on a fault; "" otherwise.
+  const std::string& SavedReplay() const { return savedReplay_; }
+  const match::Rounds* MatchRounds() const { return rounds_.get(); }
 
  private:
   struct Remote {
@@ -89,13 +108,18 @@ class Session {
   void HandleHash(Remote& r, const Message& m);
   void Refuse(Remote& r, const std::string& reason);
   void BroadcastLobby();
-  void Begin(uint64_t seed, double clockStart, uint8_t seats, uint64_t token);
+  // The match begins as a Start message says.
+  void Begin(const Message& start);
+  void StartRecord(const Message& match);
+  void RecordFinal(bool all);
+  std::string SaveReplay();
   void PlayFrame(const KeyState& keys);
   void SendInputs();
   void CheckHashes();
   void DropRemote(Remote& r, const std::string& why);
   void StopMatch(const std::string& reason);
-  void End(const std::string& reason);
+  // Ends this peer's match; a fault (a stop) saves the replay for diagnosis.
+  void End(const std::string& reason, bool fault = false);
   void SendTo(Remote& r, const Message& m, Delivery d);
   void RemoveRemote(LinkId link);
   Remote* Find(LinkId link);
@@ -123,6 +147,13 @@ class Session {
   uint8_t drops_ = 0;      // seats dropped so far
   std::array<int64_t, kSeats> droppedAfter_;
   SessionStats stats_;
+  uint8_t botSeats_ = 0;  // the host's seats driven by the computer
+  MaskKeyState noKeys_;
+  std::unique_ptr<bots::Seats> drivers_;
+  std::unique_ptr<match::Rounds> rounds_;
+  ReplayWriter fileReplay_;
+  ReplayWriter memoryReplay_;
+  std::string savedReplay_;
 };
 
 // "Green, Blue" for a seat mask.

@@ -53,6 +53,8 @@ void WriteHeader(ByteWriter& w, const Replay& r) {
   w.I32(r.Height);
   w.Varint(r.LoadReadings.size());
   for (float v : r.LoadReadings) w.Float(v);
+  w.Varint(static_cast<uint64_t>(r.Rounds));
+  w.Varint(static_cast<uint64_t>(r.RoundTicks));
 }
 
 // One tick's record; `lastKeys` and `lastReading` carry over from tick to tick.
@@ -117,7 +119,7 @@ bool ParseReplay(const std::string& bytes, Replay& out, std::string& problem) {
   ByteReader in(bytes.data() + sizeof kMagic, bytes.size() - sizeof kMagic);
   Replay r;
   uint32_t version = in.U32();
-  if (in.Ok() && version != kReplayVersion) {
+  if (in.Ok() && version != 1 && version != kReplayVersion) {
     problem = "replay format version " + std::to_string(version) + ", this game reads version " +
               std::to_string(kReplayVersion);
     return false;
@@ -131,6 +133,8 @@ bool ParseReplay(const std::string& bytes, Replay& out, std::string& problem) {
     r.LoadReadings.resize(static_cast<size_t>(loads));
     for (float& v : r.LoadReadings) v = in.Float();
   }
+  const uint64_t rounds = version >= 2 ? in.Varint() : 0;
+  const uint64_t roundTicks = version >= 2 ? in.Varint() : 0;
   if (!in.Ok()) {
     problem = "truncated: the header is incomplete";
     return false;
@@ -140,6 +144,15 @@ bool ParseReplay(const std::string& bytes, Replay& out, std::string& problem) {
               std::to_string(r.Height) + " is not from 1 to 4096 a side";
     return false;
   }
+  if (rounds > static_cast<uint64_t>(kMaxRounds) || roundTicks > INT32_MAX ||
+      (rounds > 0 && roundTicks == 0)) {
+    problem = "corrupted: a match of " + std::to_string(rounds) + " rounds of " +
+              std::to_string(roundTicks) + " ticks (at most " + std::to_string(kMaxRounds) +
+              " rounds)";
+    return false;
+  }
+  r.Rounds = static_cast<int32_t>(rounds);
+  r.RoundTicks = static_cast<int64_t>(roundTicks);
 
   std::vector<uint8_t> keys, lastKeys;
   std::vector<float> readings;
@@ -220,6 +233,7 @@ bool ReplayWriter::Open(const std::string& path, const Replay& header, std::stri
     problem = std::string("cannot be written: ") + std::strerror(errno);
     return false;
   }
+  inMemory_ = false;
   ByteWriter w;
   WriteHeader(w, header);
   pending_.clear();
@@ -236,8 +250,39 @@ bool ReplayWriter::Open(const std::string& path, const Replay& header, std::stri
   return true;
 }
 
+void ReplayWriter::OpenInMemory(const Replay& header, size_t limit) {
+  Close();
+  inMemory_ = true;
+  memory_.clear();
+  memoryLimit_ = limit;
+  ByteWriter w;
+  WriteHeader(w, header);
+  pending_.clear();
+  sum_ = Fnv1a();
+  Append(w.Bytes());
+  lastKeys_.clear();
+  lastReading_ = header.LoadReadings.empty() ? 0 : Bits(header.LoadReadings.back());
+  ticks_ = 0;
+  failed_ = false;
+  Flush();
+}
+
+bool ReplayWriter::MemoryFile(std::string& bytes) const {
+  if (failed_) return false;
+  bytes = memory_ + pending_ + EndRecord();
+  return true;
+}
+
+std::string ReplayWriter::EndRecord() const {
+  ByteWriter w;
+  w.U8(kEnd);
+  w.Varint(static_cast<uint64_t>(ticks_));
+  w.U64(sum_.Value());
+  return std::move(w.Bytes());
+}
+
 void ReplayWriter::Tick(const std::vector<uint8_t>& keys, const std::vector<float>& readings) {
-  if (file_ == nullptr) return;
+  if (!IsOpen()) return;
   ByteWriter w;
   WriteTick(w, keys, readings, lastKeys_, lastReading_);
   Append(w.Bytes());
@@ -245,7 +290,7 @@ void ReplayWriter::Tick(const std::vector<uint8_t>& keys, const std::vector<floa
 }
 
 void ReplayWriter::Checkpoint(int64_t tick, uint64_t hash) {
-  if (file_ == nullptr) return;
+  if (!IsOpen()) return;
   ByteWriter w;
   w.U8(kCheckpoint);
   w.Varint(static_cast<uint64_t>(tick));
@@ -262,6 +307,12 @@ void ReplayWriter::Append(const std::string& bytes) {
 }
 
 bool ReplayWriter::Flush() {
+  if (inMemory_) {
+    if (memory_.size() + pending_.size() > memoryLimit_) failed_ = true;
+    if (!failed_) memory_ += pending_;
+    pending_.clear();
+    return !failed_;
+  }
   if (file_ == nullptr) return false;
   if (!pending_.empty() &&
       std::fwrite(pending_.data(), 1, pending_.size(), file_) != pending_.size())
@@ -272,12 +323,14 @@ bool ReplayWriter::Flush() {
 }
 
 bool ReplayWriter::Close() {
+  if (inMemory_) {
+    inMemory_ = false;
+    memory_.clear();
+    pending_.clear();
+    return !failed_;
+  }
   if (file_ == nullptr) return !failed_;
-  ByteWriter w;
-  w.U8(kEnd);
-  w.Varint(static_cast<uint64_t>(ticks_));
-  w.U64(sum_.Value());
-  pending_ += w.Bytes();
+  pending_ += EndRecord();
   Flush();
   if (std::fclose(file_) != 0) failed_ = true;
   file_ = nullptr;
@@ -305,8 +358,11 @@ std::vector<float> RecordingClock::TakeReadings() {
 }
 
 bool Recorder::Start(const std::string& path, const MainFrm& form, int32_t width, int32_t height,
-                     const std::string& gameVersion, std::string& problem) {
+                     const std::string& gameVersion, std::string& problem, int32_t rounds,
+                     int64_t roundTicks) {
   Replay header;
+  header.Rounds = rounds;
+  header.RoundTicks = roundTicks;
   header.GameVersion = gameVersion;
   header.Seed = const_cast<MainFrm&>(form).Random().SaveState();
   header.Width = width;
@@ -362,13 +418,19 @@ void ReplayPlayer::Start(MainFrm& form) {
   nextHash_ = 0;
   snapshots_.clear();
   snapshots_.push_back(form.TakeSnapshot());
+  rulesAt_.clear();
+  if (rules_ != nullptr) rulesAt_.push_back(rules_->Save());
 }
 
 bool ReplayPlayer::Step(MainFrm& form, std::string& problem) {
   if (AtEnd()) return true;
   const int64_t tick = tick_ + 1;
   Feed(tick);
-  form.Timer1Tick();
+  if (rules_ != nullptr) {
+    rules_->PlayTick(form);
+  } else {
+    form.Timer1Tick();
+  }
   tick_ = tick;
   if (clock_.overrun_ || clock_.next_ != clock_.end_) {
     problem = "the game differs from the recording at tick " + std::to_string(tick) +
@@ -386,8 +448,10 @@ bool ReplayPlayer::Step(MainFrm& form, std::string& problem) {
     }
   }
   if (tick % kSnapshotTicks == 0 &&
-      static_cast<int64_t>(snapshots_.size()) == tick / kSnapshotTicks)
+      static_cast<int64_t>(snapshots_.size()) == tick / kSnapshotTicks) {
     snapshots_.push_back(form.TakeSnapshot());
+    if (rules_ != nullptr) rulesAt_.push_back(rules_->Save());
+  }
   return true;
 }
 
@@ -396,6 +460,7 @@ bool ReplayPlayer::SeekTo(MainFrm& form, int64_t tick, std::string& problem) {
   if (tick < tick_) {
     size_t i = std::min(static_cast<size_t>(tick / kSnapshotTicks), snapshots_.size() - 1);
     form.RestoreSnapshot(snapshots_[i]);
+    if (rules_ != nullptr && i < rulesAt_.size()) rules_->Restore(rulesAt_[i]);
     tick_ = static_cast<int64_t>(i) * kSnapshotTicks;
     nextHash_ = 0;
     while (nextHash_ < replay_.Hashes.size() && replay_.Hashes[nextHash_].first <= tick_)

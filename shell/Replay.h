@@ -2,6 +2,7 @@
 // Recorded matches. A replay holds what the game read from the outside world: the random
 // generator's state once loaded, and per tick the keys found held and every clock reading,
 // in order. Fed back, they make the same game; a world hash every 50 ticks proves it.
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -15,8 +16,11 @@
 
 namespace tb {
 
-// The replay file's format version; a file of another version is refused.
-inline constexpr uint32_t kReplayVersion = 1;
+// The replay file's format version (2 adds the rounds of the match); files of version 1 are
+// read too, any other is refused.
+inline constexpr uint32_t kReplayVersion = 2;
+// A match has at most this many rounds.
+inline constexpr int32_t kMaxRounds = 99;
 // A world hash is written after every this many ticks, and the file flushed with it.
 inline constexpr int64_t kCheckpointTicks = 50;
 
@@ -26,6 +30,8 @@ struct Replay {
   int32_t Width = 0;
   int32_t Height = 0;
   std::vector<float> LoadReadings;  // clock readings made before the first tick
+  int32_t Rounds = 0;               // rounds of the match; 0: none, the game never ends
+  int64_t RoundTicks = 0;           // the longest a round lasts, when there are rounds
   // Per tick t (from 1): keys Keys[KeyStart[t-1] .. KeyStart[t]), readings likewise.
   std::vector<uint8_t> Keys;
   std::vector<uint32_t> KeyStart{0};
@@ -55,17 +61,27 @@ class ReplayWriter {
 
   // Creates the file and writes the header; false with the problem if it cannot.
   bool Open(const std::string& path, const Replay& header, std::string& problem);
+  // Keeps the replay in memory instead, up to `limit` bytes; beyond, it stops keeping.
+  void OpenInMemory(const Replay& header, size_t limit);
+  // What is kept in memory as a whole replay file ending after the last tick written; false
+  // when it outgrew its limit.
+  bool MemoryFile(std::string& bytes) const;
   void Tick(const std::vector<uint8_t>& keys, const std::vector<float>& readings);
   // The world hash after the tick just written; flushes the file.
   void Checkpoint(int64_t tick, uint64_t hash);
   // Writes the end and closes; false if anything could not be written.
   bool Close();
-  bool IsOpen() const { return file_ != nullptr; }
+  bool IsOpen() const { return file_ != nullptr || inMemory_; }
+  int64_t Ticks() const { return ticks_; }
 
  private:
   void Append(const std::string& bytes);
   bool Flush();
+  std::string EndRecord() const;
   std::FILE* file_ = nullptr;
+  bool inMemory_ = false;
+  std::string memory_;  // the file so far, when kept in memory
+  size_t memoryLimit_ = 0;
   std::string pending_;  // written out at each checkpoint
   Fnv1a sum_;            // of the bytes since the last checkpoint record began
   std::vector<uint8_t> lastKeys_;
@@ -108,7 +124,8 @@ class Recorder {
   Recorder(RecordingKeys& keys, RecordingClock& clock) : keys_(keys), clock_(clock) {}
   // After the window has loaded: writes the header with the generator's state.
   bool Start(const std::string& path, const MainFrm& form, int32_t width, int32_t height,
-             const std::string& gameVersion, std::string& problem);
+             const std::string& gameVersion, std::string& problem, int32_t rounds = 0,
+             int64_t roundTicks = 0);
   // After each tick.
   void EndTick(const MainFrm& form);
   bool Finish() { return writer_.Close(); }
@@ -118,6 +135,17 @@ class Recorder {
   RecordingClock& clock_;
   ReplayWriter writer_;
   int64_t tick_ = 0;
+};
+
+// What runs each tick besides the game itself (a match of rounds): it plays the tick, and its
+// small state goes with every snapshot, so that going back puts it back too.
+class TickRules {
+ public:
+  using State = std::array<int64_t, 8>;
+  virtual ~TickRules() = default;
+  virtual void PlayTick(MainFrm& form) = 0;
+  virtual State Save() const = 0;
+  virtual void Restore(const State& state) = 0;
 };
 
 // Feeds a replay to a window and checks it makes the recorded game. Build the window on
@@ -130,6 +158,8 @@ class ReplayPlayer {
   RandomSource& Random() { return random_; }
   const Replay& Data() const { return replay_; }
 
+  // The rules the recording played under (its rounds), or none; before Start.
+  void SetRules(TickRules* rules) { rules_ = rules; }
   // Loads the window as the recording did.
   void Start(MainFrm& form);
   int64_t Tick() const { return tick_; }
@@ -166,7 +196,9 @@ class ReplayPlayer {
   Pcg32 random_{0, true};
   int64_t tick_ = 0;
   size_t nextHash_ = 0;
-  std::vector<Snapshot> snapshots_;  // at ticks 0, 250, 500, ...
+  TickRules* rules_ = nullptr;
+  std::vector<Snapshot> snapshots_;        // at ticks 0, 250, 500, ...
+  std::vector<TickRules::State> rulesAt_;  // the rules' state with each snapshot
 };
 
 }  // namespace tb

@@ -1,11 +1,14 @@
 #include "tests/net/NetMatch.h"
 
+#include <optional>
 #include <sstream>
 
 #include "app/sim/SimPlatform.h"
+#include "match/Rounds.h"
 #include "shell/Controls.h"
 #include "shell/MainFrm.h"
 #include "shell/Random.h"
+#include "shell/Replay.h"
 #include "shell/WorldHash.h"
 
 namespace tbtest {
@@ -76,6 +79,31 @@ bool PlanKeys::IsKeyDown(uint8_t virtualKey) const {
   return state.IsKeyDown(virtualKey);
 }
 
+PlayedBack PlayBack(const std::string& bytes) {
+  PlayedBack out;
+  tb::Replay replay;
+  if (!tb::ParseReplay(bytes, replay, out.problem)) return out;
+  out.ticks = replay.Ticks();
+  out.hashes = replay.Hashes;
+  out.rounds = replay.Rounds;
+  tb::sim::NullSurface surface(static_cast<float>(replay.Width), static_cast<float>(replay.Height));
+  tb::match::ScoredCaption scored(surface);
+  SilentSound sound;
+  tb::ReplayPlayer player(std::move(replay));
+  tb::MainFrm form(scored, player.Keys(), sound, player.GameClock(), player.Random(), ".");
+  std::optional<tb::match::Rounds> rounds;
+  if (player.Data().Rounds > 0) {
+    rounds.emplace(player.Data().Rounds, scored, player.Data().RoundTicks);
+    player.SetRules(&*rounds);
+  }
+  player.Start(form);
+  while (!player.AtEnd() && player.Step(form, out.problem)) {
+  }
+  out.finalHash = tb::WorldHash(form);
+  if (rounds) out.scores = rounds->Scores();
+  return out;
+}
+
 uint64_t PlainGameHash(uint64_t seed, double clockStart, const KeyPlan& plan, int64_t ticks,
                        const std::array<int64_t, 4>& droppedAfter) {
   tb::sim::NullSurface surface;
@@ -108,6 +136,8 @@ NetMatch::NetMatch(uint64_t netSeed, int peers, const tb::net::LinkConditions& c
       o.host = false;
       o.seats = 0;
     }
+    // One file per peer.
+    if (!o.recordPath.empty()) o.recordPath += "." + std::to_string(i);
     p->session = std::make_unique<tb::net::Session>(*p->transport, o, p->screen, p->sound);
     // Frames of different machines fall at different moments of the 20 ms.
     p->phaseUs = static_cast<int64_t>(i) * 7000 % 20000;
@@ -132,6 +162,15 @@ bool NetMatch::Gather(int64_t limitUs) {
     while (Now() < until) StepEarliest();
   }
   return Now() < limitUs && peers_[0]->session->Start();
+}
+
+void NetMatch::Settle(int frames) {
+  for (int f = 0; f < frames; ++f) {
+    const int64_t now = Now() + 20000;
+    net_.AdvanceTo(now);
+    for (auto& p : peers_)
+      if (p->alive) p->session->Frame(now, p->keys);
+  }
 }
 
 void NetMatch::StepEarliest() {

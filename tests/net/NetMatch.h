@@ -26,6 +26,17 @@ struct KeyPlan {
   tb::sim::KeySet Held(int64_t tick, const std::array<int64_t, 4>& droppedAfter) const;
 };
 
+// What playing a replay file back gave.
+struct PlayedBack {
+  std::string problem;  // "" when it played to its end as recorded
+  int64_t ticks = 0;
+  std::vector<std::pair<int64_t, uint64_t>> hashes;  // as recorded, every one checked
+  uint64_t finalHash = 0;
+  int32_t rounds = 0;
+  std::array<int, 4> scores{};  // of a match of rounds, at the end
+};
+PlayedBack PlayBack(const std::string& bytes);
+
 // Plays the keys on a game window directly, without drawing; returns the world hash.
 uint64_t PlainGameHash(uint64_t seed, double clockStart, const KeyPlan& plan, int64_t ticks,
                        const std::array<int64_t, 4>& droppedAfter);
@@ -72,6 +83,8 @@ class NetMatch {
   }
   // Joins the peers one after another, then the host starts.
   bool Gather(int64_t limitUs);
+  // Frames with no keys, for what is still in flight to arrive.
+  void Settle(int frames);
   void Kill(int peer);
   std::vector<std::unique_ptr<NetPeer>>& Peers() { return peers_; }
   tb::net::SimNetwork& Network() { return net_; }

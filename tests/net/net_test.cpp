@@ -36,6 +36,8 @@ Message Sample(Type type) {
   m.token = 0xABCDEF;
   m.peers = {{0x02, "127.0.0.2:24642"}, {0x0C, "[::1]:7"}};
   m.drops = 1;
+  m.rounds = 3;
+  m.roundTicks = 15000;
   return m;
 }
 
@@ -302,7 +304,8 @@ TEST(NetMatch, DifferentWorldsStopTheMatchEverywhere) {
 }
 
 // Four peers, 150 ms round trip to the host with jitter and loss, three minutes of play;
-// Yellow's machine dies after a minute and the others play on to the end.
+// Yellow's machine dies after a minute and the others play on to the end, and their replays
+// agree.
 TEST(NetMatch, FourPeersThreeMinutesOneDies) {
   SessionOptions host;
   host.seed = 2026;
@@ -348,6 +351,21 @@ TEST(NetMatch, FourPeersThreeMinutesOneDies) {
         static_cast<double>(match.Peers()[i]->transport->BytesSent()) / seconds);
   }
   EXPECT_LE(deepest, RollbackGame::kMaxAhead);
+  // Every survivor's replay plays back to the same world, with the same hashes on the way.
+  match.Settle(30);
+  std::vector<std::pair<int64_t, uint64_t>> hashes;
+  for (int i = 0; i < 3; ++i) {
+    std::string bytes;
+    ASSERT_TRUE(match.Peers()[i]->session->ReplayBytes(bytes));
+    tbtest::PlayedBack back = tbtest::PlayBack(bytes);
+    EXPECT_EQ(back.problem, "") << i;
+    EXPECT_EQ(back.ticks, ticks) << i;
+    EXPECT_EQ(back.finalHash, want) << i;
+    if (i == 0) hashes = back.hashes;
+    EXPECT_EQ(back.hashes, hashes) << i;
+    std::printf("peer %d: replay of %lld ticks, %zu bytes\n", i, static_cast<long long>(back.ticks),
+                bytes.size());
+  }
 }
 
 }  // namespace

@@ -10,6 +10,10 @@
 
 namespace tb {
 
+// Where a replay goes when an online match stops on a fault: the user's state folder for the
+// game ($XDG_STATE_HOME/treadbrawl or ~/.local/state/treadbrawl), made if missing; else ".".
+std::string ReplayFolder();
+
 class OnlineTarget final : public TickTarget {
  public:
   OnlineTarget(net::Session& session, const KeyState& keys);

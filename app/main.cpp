@@ -1,5 +1,9 @@
 // Treadbrawl: the window, the keyboard and controllers, sound and the clock, wired to the game.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -95,7 +99,16 @@ int ShowReplay(const tb::cli::GameArgs& args) {
   tb::SdlSoundPlayer speaker(SoundsFor(args, folder));
   tb::MutableSound sound(speaker);
   tb::ReplayPlayer player(std::move(replay));
-  tb::MainFrm form(raster, player.Keys(), sound, player.GameClock(), player.Random(), folder);
+  // A match of rounds plays its rounds again; without, the game sees the raster itself.
+  tb::match::ScoredCaption scored(raster);
+  std::optional<tb::match::Rounds> rounds;
+  const bool hasRounds = player.Data().Rounds > 0;
+  if (hasRounds) {
+    rounds.emplace(player.Data().Rounds, scored, player.Data().RoundTicks);
+    player.SetRules(&*rounds);
+  }
+  tb::MainFrm form(hasRounds ? static_cast<tb::Surface&>(scored) : raster, player.Keys(), sound,
+                   player.GameClock(), player.Random(), folder);
   player.Start(form);
   ReplayTarget target(form, player, sound);
   int status = game.Run(target, raster, nullptr);
@@ -105,6 +118,20 @@ int ShowReplay(const tb::cli::GameArgs& args) {
     status = tb::cli::kExitFailed;
   }
   return status;
+}
+
+// Whether a file can be written, leaving no trace of the trial.
+bool CanWrite(const std::string& path, std::string& problem) {
+  std::error_code ignored;
+  const bool existed = std::filesystem::exists(path, ignored);
+  std::FILE* file = std::fopen(path.c_str(), "ab");
+  if (file == nullptr) {
+    problem = std::string("cannot be written: ") + std::strerror(errno);
+    return false;
+  }
+  std::fclose(file);
+  if (!existed) std::filesystem::remove(path, ignored);
+  return true;
 }
 
 // An online match over ENet: the host listens, a joiner connects; both then tick the match.
@@ -117,6 +144,20 @@ int PlayOnline(const tb::cli::GameArgs& args, tb::SdlGame& game, tb::Raster& ras
   options.seats = args.seats;
   options.password = args.password;
   options.exeFolder = tb::ExecutableFolder();
+  options.recordPath = args.recordPath;
+  options.replayFolder = tb::ReplayFolder();
+  options.gameVersion = tb::cli::GameVersion();
+  options.rounds = args.rounds;
+  tb::bots::ParseLevel(args.botLevel, options.botLevel);
+  for (const std::string& seat : args.botSeats) {
+    uint8_t mask = 0;
+    if (tb::net::ParseSeats(seat, mask, error)) options.botSeats |= mask;
+  }
+  if (!args.recordPath.empty() && !CanWrite(args.recordPath, error)) {
+    // Refused now rather than when the match starts.
+    std::cerr << "treadbrawl: " << args.recordPath << ": " << error << std::endl;
+    return tb::cli::kExitFailed;
+  }
   if (args.host) {
     const uint16_t port = args.hostPort != 0 ? args.hostPort : tb::net::kDefaultPort;
     transport = tb::net::EnetTransport::Listen("", port, error);
@@ -203,7 +244,8 @@ int Play(const tb::cli::GameArgs& args) {
   tb::Recorder recorder(recordedKeys, recordedClock);
   std::string problem;
   if (recording && !recorder.Start(args.recordPath, form, raster.Width(), raster.Height(),
-                                   tb::cli::GameVersion(), problem)) {
+                                   tb::cli::GameVersion(), problem, args.rounds,
+                                   args.rounds > 0 ? tb::match::Rounds::kRoundTicks : 0)) {
     std::cerr << "treadbrawl: " << args.recordPath << ": " << problem << std::endl;
     return tb::cli::kExitFailed;
   }

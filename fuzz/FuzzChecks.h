@@ -84,6 +84,7 @@ inline void CheckReplayBytes(const std::string& bytes) {
   std::string problem;
   if (!tb::ParseReplay(bytes, r, problem)) return RequireProblem(problem);
   Require(r.Width >= 1 && r.Width <= 4096 && r.Height >= 1 && r.Height <= 4096);
+  Require(r.Rounds >= 0 && r.Rounds <= tb::kMaxRounds && (r.Rounds == 0 || r.RoundTicks >= 1));
   Require(r.KeyStart.size() == r.ReadingStart.size() && r.KeyStart.back() == r.Keys.size() &&
           r.ReadingStart.back() == r.Readings.size());
   // What was read writes out in the writer's own form, which reads back to the same.

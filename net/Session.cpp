@@ -492,6 +492,7 @@ std::string Session::SaveReplay() {
     }
     return "; the replay " + options_.recordPath + " could not be written whole";
   }
+  if (options_.replayFolder.empty()) return "";
   std::string bytes;
   if (!memoryReplay_.MemoryFile(bytes)) return "; the match was too long to keep its replay";
   const std::string name =

@@ -35,9 +35,10 @@ struct SessionOptions {
   bots::Level botLevel = bots::Level::Normal;
   int rounds = 0;
   int64_t roundTicks = match::Rounds::kRoundTicks;
-  std::string recordPath;          // "": the final ticks are kept in memory only
-  std::string replayFolder = ".";  // where the replay goes when the match stops on a fault
-  std::string gameVersion;         // as the replay records it
+  std::string recordPath;  // "": the final ticks are kept in memory only
+  // Where the replay goes when the match stops on a fault; "": it is not saved.
+  std::string replayFolder;
+  std::string gameVersion;  // as the replay records it
 };
 
 // The replay of an online match kept in memory is dropped beyond this size (hours of play).

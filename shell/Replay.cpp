@@ -120,8 +120,8 @@ bool ParseReplay(const std::string& bytes, Replay& out, std::string& problem) {
   Replay r;
   uint32_t version = in.U32();
   if (in.Ok() && version != 1 && version != kReplayVersion) {
-    problem = "replay format version " + std::to_string(version) + ", this game reads version " +
-              std::to_string(kReplayVersion);
+    problem = "replay format version " + std::to_string(version) +
+              ", this game reads versions 1 and " + std::to_string(kReplayVersion);
     return false;
   }
   in.Text(r.GameVersion, kMaxVersionText);

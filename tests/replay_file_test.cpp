@@ -5,12 +5,14 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/sim/NullSurface.h"
 #include "app/sim/RandomPlayers.h"
 #include "app/sim/SimPlatform.h"
+#include "match/Rounds.h"
 #include "shell/MainFrm.h"
 #include "shell/Random.h"
 #include "shell/Replay.h"
@@ -40,28 +42,37 @@ struct Recorded {
   std::vector<uint64_t> hashes;  // after each tick, from 0
 };
 
-// Four random players for `ticks` ticks, recorded through the decorators into a file.
-Recorded RecordMatch(int64_t ticks) {
+// Rounds of the recorded matches that have them: short, so that several fit in a test.
+constexpr int64_t kRoundTicks = 300;
+
+// Four random players for `ticks` ticks, recorded through the decorators into a file; in a
+// match of `rounds` rounds when that is not 0.
+Recorded RecordMatch(int64_t ticks, int rounds = 0) {
   tb::sim::NullSurface surface;
+  tb::match::ScoredCaption scored(surface);
   tb::sim::ScriptedKeys keys;
   tb::sim::RecordingSoundPlayer sound;
   CreepingClock clock;
   tb::Pcg32 random;  // seeded from the clock, as in the game
   tb::RecordingKeys recordedKeys(keys);
   tb::RecordingClock recordedClock(clock);
-  tb::MainFrm form(surface, recordedKeys, sound, recordedClock, random, ".");
+  tb::MainFrm form(scored, recordedKeys, sound, recordedClock, random, ".");
   form.Load();
+  std::optional<tb::match::Rounds> match;
+  if (rounds > 0) match.emplace(rounds, scored, kRoundTicks);
   tb::Recorder recorder(recordedKeys, recordedClock);
   const std::string path = TempPath("match.tbr");
   std::string problem;
-  EXPECT_TRUE(recorder.Start(path, form, 582, 555, "test", problem)) << problem;
+  EXPECT_TRUE(
+      recorder.Start(path, form, 582, 555, "test", problem, rounds, rounds > 0 ? kRoundTicks : 0))
+      << problem;
   tb::sim::RandomPlayers players(3);
   Recorded out;
   out.hashes.push_back(tb::WorldHash(form));
   for (int64_t t = 1; t <= ticks; ++t) {
     clock.NextTick();
     players.Press(t, keys);
-    form.Timer1Tick();
+    tb::match::PlayTick(form, match ? &*match : nullptr);
     recorder.EndTick(form);
     out.hashes.push_back(tb::WorldHash(form));
   }
@@ -72,11 +83,19 @@ Recorded RecordMatch(int64_t ticks) {
 }
 
 struct Playback {
-  explicit Playback(tb::Replay replay) : player(std::move(replay)) { player.Start(form); }
+  explicit Playback(tb::Replay replay) : player(std::move(replay)) {
+    if (player.Data().Rounds > 0) {
+      rounds.emplace(player.Data().Rounds, scored, player.Data().RoundTicks);
+      player.SetRules(&*rounds);
+    }
+    player.Start(form);
+  }
   tb::sim::NullSurface surface;
+  tb::match::ScoredCaption scored{surface};
   tb::sim::RecordingSoundPlayer sound;
   tb::ReplayPlayer player;
-  tb::MainFrm form{surface, player.Keys(), sound, player.GameClock(), player.Random(), "."};
+  std::optional<tb::match::Rounds> rounds;
+  tb::MainFrm form{scored, player.Keys(), sound, player.GameClock(), player.Random(), "."};
 };
 
 TEST(ReplayFile, ARecordedMatchReplaysToTheSameWorldAndSeeksExactly) {
@@ -102,6 +121,45 @@ TEST(ReplayFile, ARecordedMatchReplaysToTheSameWorldAndSeeksExactly) {
     EXPECT_EQ(play.player.Tick(), to);
     EXPECT_EQ(tb::WorldHash(play.form), rec.hashes[to]) << to;
   }
+}
+
+// A match of rounds keeps its rounds in the replay: played back, and sought back across a
+// new arena, it is the same game with the same score. Files of the first version still read.
+TEST(ReplayFile, RoundsPlayBackAndSeekAcrossArenas) {
+  const Recorded rec = RecordMatch(1000, 2);
+  tb::Replay replay;
+  std::string problem;
+  ASSERT_TRUE(tb::ParseReplay(rec.bytes, replay, problem)) << problem;
+  EXPECT_EQ(replay.Rounds, 2);
+  EXPECT_EQ(replay.RoundTicks, kRoundTicks);
+  Playback play(replay);
+  while (!play.player.AtEnd()) {
+    ASSERT_TRUE(play.player.Step(play.form, problem)) << problem;
+    ASSERT_EQ(tb::WorldHash(play.form), rec.hashes[play.player.Tick()]) << play.player.Tick();
+  }
+  EXPECT_TRUE(play.rounds->Over());  // two rounds of 300 ticks, each with its pause
+  const auto scores = play.rounds->Scores();
+  for (int64_t to : {520, 260, 700, 1000}) {
+    ASSERT_TRUE(play.player.SeekTo(play.form, to, problem)) << problem;
+    EXPECT_EQ(tb::WorldHash(play.form), rec.hashes[to]) << to;
+  }
+  EXPECT_EQ(play.rounds->Scores(), scores);
+  EXPECT_EQ(play.rounds->Round(), 2);
+
+  // A damaged round count is named.
+  replay.Rounds = 100;
+  EXPECT_FALSE(tb::ParseReplay(tb::SerializeReplay(replay), replay, problem));
+  EXPECT_EQ(problem, "corrupted: a match of 100 rounds of 300 ticks (at most 99 rounds)");
+
+  std::string old;
+  ASSERT_TRUE(tb::ReadWholeFile(
+      std::string(TREADBRAWL_SOURCE_DIR) + "/tests/fuzz_regressions/replay/seed.tbr", 1 << 20, old,
+      problem));
+  ASSERT_EQ(old[8], 1);  // version 1
+  tb::Replay first;
+  ASSERT_TRUE(tb::ParseReplay(old, first, problem)) << problem;
+  EXPECT_EQ(first.Rounds, 0);
+  EXPECT_GT(first.Ticks(), 0);
 }
 
 TEST(ReplayFile, AnotherGameStopsAtTheFirstDifferingTick) {
@@ -152,9 +210,9 @@ TEST(ReplayFile, DamagedFilesAreRefusedCutShortOnesPlayToTheirLastSecond) {
   }
   EXPECT_EQ(cutShort, 2);
   std::string other = rec.bytes;
-  other[8] = 2;
+  other[8] = 3;
   EXPECT_FALSE(tb::ParseReplay(other, r, problem));
-  EXPECT_EQ(problem, "replay format version 2, this game reads version 1");
+  EXPECT_EQ(problem, "replay format version 3, this game reads versions 1 and 2");
   for (size_t at = 12; at < rec.bytes.size(); ++at) {
     std::string bad = rec.bytes;
     bad[at] = static_cast<char>(bad[at] ^ 0x04);
@@ -202,6 +260,16 @@ TEST(SimulatorFiles, SavedGamesAndReplaysGoOnAndBadOnesAreNamed) {
   EXPECT_EQ(status, 2);
   EXPECT_EQ(said, "treadbrawl-sim: " + snap + ": corrupted: checksum mismatch\n");
   std::remove(snap.c_str());
+
+  // Drivers and rounds are recorded too, and a replay plays its rounds without being told.
+  const std::string bots =
+      RunSim("--seed 4 --ticks 600 --bots 2 --rounds 1 --hash --record " + replay, status);
+  ASSERT_EQ(status, 0) << bots;
+  EXPECT_EQ(RunSim("--replay " + replay + " --hash", status), bots);
+  EXPECT_EQ(status, 0);
+  said = RunSim("--replay " + replay + " --rounds 1", status);
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(said, "treadbrawl-sim: a replay holds its rounds: drop --rounds\n");
   std::remove(replay.c_str());
 }
 

@@ -181,13 +181,8 @@ bool Parse(const std::vector<std::string>& argv, GameArgs& args, std::string& er
     error = "--seats and --password are for online play (--host or --join)";
     return false;
   }
-  if ((args.host || !args.join.empty()) && !args.recordPath.empty()) {
-    error = "--record is for local play";
-    return false;
-  }
-  if (!args.recordPath.empty() && args.rounds > 0) {
-    // A replay starts one arena from its seed; the rounds' later arenas are not in it yet.
-    error = "--record cannot go with --rounds";
+  if (!args.join.empty() && (!args.botSeats.empty() || args.rounds > 0)) {
+    error = "--bots, --bot and --rounds are the host's to choose, not a joiner's";
     return false;
   }
   if (!args.recordPath.empty() && !args.replayPath.empty()) {

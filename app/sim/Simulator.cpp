@@ -183,7 +183,7 @@ std::string UsageText() {
          "  --seeds N          seeds of the tournament, 1 to 100000 (default 200)\n"
          "  --replay FILE      play a replay recorded by treadbrawl --record instead of an\n"
          "                     arena (its seed, clock, keys and drawing area); every recorded\n"
-         "                     world hash is checked; --ticks stops it early\n"
+         "                     world hash is checked, its rounds played; --ticks stops it early\n"
          "  --record FILE      write the run as a replay, as treadbrawl --record does\n"
          "  --snapshot TICK:FILE  save the whole game at the end of that tick (repeatable)\n"
          "  --restore FILE     start from a saved game instead of a new arena; ticks and the\n"
@@ -384,9 +384,9 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
   }
 
   if (options.tournament) return RunTournament(options, out);
-  // A replay already holds the drivers' keys; its later arenas of rounds are not in it yet.
-  if ((!options.replayPath.empty() || !options.recordPath.empty()) && options.rounds > 0) {
-    err << "treadbrawl-sim: --rounds cannot go with --replay or --record\n";
+  // A replay already holds its rounds and its drivers' keys.
+  if (!options.replayPath.empty() && options.rounds > 0) {
+    err << "treadbrawl-sim: a replay holds its rounds: drop --rounds\n";
     return kExitBadInput;
   }
   if (!options.replayPath.empty() && !options.botSeats.empty()) {
@@ -436,7 +436,9 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
   match::ScoredCaption scored(raster);
   bots::Seats seats(player ? player->Keys() : keys, raster, clock);
   for (const std::string& seat : options.botSeats) seats.Add(seat, options.botLevel, options.seed);
-  Surface& surface = options.rounds > 0 ? static_cast<Surface&>(scored) : raster;
+  const int roundCount = player ? player->Data().Rounds : options.rounds;
+  const int64_t roundTicks = player ? player->Data().RoundTicks : match::Rounds::kRoundTicks;
+  Surface& surface = roundCount > 0 ? static_cast<Surface&>(scored) : raster;
   KeyState& keySource = seats.Empty() ? (player ? player->Keys() : static_cast<KeyState&>(keys))
                                       : static_cast<KeyState&>(seats);
   // A recording notes what the game reads through these, whatever feeds them.
@@ -447,7 +449,8 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
                player ? player->Random() : static_cast<RandomSource&>(random), options.exeFolder);
   if (!seats.Empty()) seats.Attach(form);
   std::optional<match::Rounds> rounds;
-  if (options.rounds > 0) rounds.emplace(options.rounds, scored);
+  if (roundCount > 0) rounds.emplace(roundCount, scored, roundTicks);
+  if (player && rounds) player->SetRules(&*rounds);
   form.Grid.SetMode(options.broadPhase);
 
   const bool text = !options.hash;
@@ -481,8 +484,9 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     }
     form.RestoreSnapshot(saved);
   }
-  if (!options.recordPath.empty() && !recorder.Start(options.recordPath, form, raster.Width(),
-                                                     raster.Height(), TREADBRAWL_VERSION, error)) {
+  if (!options.recordPath.empty() &&
+      !recorder.Start(options.recordPath, form, raster.Width(), raster.Height(), TREADBRAWL_VERSION,
+                      error, roundCount, rounds ? roundTicks : 0)) {
     err << "treadbrawl-sim: " << options.recordPath << ": " << error << '\n';
     return kExitFailed;
   }
@@ -551,7 +555,8 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     if (text && options.dumpEvery > 0 && tick % options.dumpEvery == 0) {
       DumpState(out, form, tick);
     }
-    if (rounds && rounds->Over()) break;
+    // A replay plays to its end, so that every recorded hash is checked.
+    if (!player && rounds && rounds->Over()) break;
   }
   for (const auto& [pngTick, file] : options.pngs) {
     if (pngTick > lastTick) {

@@ -37,6 +37,15 @@ TEST(OnlineCommandLine, HostJoinSeatsPassword) {
   EXPECT_FALSE(ParseArgs({"--seats", "Green"}, a, e));
   EXPECT_FALSE(ParseArgs({"--host", "--seats", "Pink"}, a, e));
   EXPECT_FALSE(ParseArgs({"--host", "--password", std::string(81, 'x')}, a, e));
+  // Recording, drivers and rounds go online; drivers and rounds are the host's.
+  ASSERT_TRUE(ParseArgs({"--host", "--record", "m.tbr", "--bots", "2", "--rounds", "3"}, a, e))
+      << e;
+  EXPECT_EQ(a.recordPath, "m.tbr");
+  ASSERT_TRUE(ParseArgs({"--join", "127.0.0.1", "--record", "m.tbr"}, a, e)) << e;
+  ASSERT_TRUE(ParseArgs({"--record", "m.tbr", "--rounds", "2"}, a, e)) << e;
+  EXPECT_FALSE(ParseArgs({"--join", "127.0.0.1", "--rounds", "2"}, a, e));
+  EXPECT_EQ(e, "--bots, --bot and --rounds are the host's to choose, not a joiner's");
+  EXPECT_FALSE(ParseArgs({"--join", "127.0.0.1", "--bot", "Red"}, a, e));
   EXPECT_NE(tb::cli::HelpText().find("--host [PORT]"), std::string::npos);
   EXPECT_NE(tb::cli::HelpText().find("--join HOST[:PORT]"), std::string::npos);
 }

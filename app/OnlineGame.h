@@ -16,7 +16,8 @@ std::string ReplayFolder();
 
 class OnlineTarget final : public TickTarget {
  public:
-  OnlineTarget(net::Session& session, const KeyState& keys);
+  // `startWith` players connected start the host's match without Enter (0: never), for tests.
+  OnlineTarget(net::Session& session, const KeyState& keys, int startWith = 0);
   void Tick() override;
   void KeyDown(uint16_t keyCode, int shift) override;
   bool Closed() const override { return closed_; }
@@ -25,6 +26,7 @@ class OnlineTarget final : public TickTarget {
   net::Session& session_;
   const KeyState& keys_;
   std::chrono::steady_clock::time_point start_;
+  int startWith_;
   bool closed_ = false;
 };
 

@@ -1,6 +1,7 @@
 // Treadbrawl: the window, the keyboard and controllers, sound and the clock, wired to the game.
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <filesystem>
@@ -173,7 +174,10 @@ int PlayOnline(const tb::cli::GameArgs& args, tb::SdlGame& game, tb::Raster& ras
     return 1;
   }
   tb::net::Session session(*transport, options, raster, sound);
-  tb::OnlineTarget target(session, keys);
+  // For tests: the host starts by itself once this many players are connected.
+  const char* startWith = std::getenv("TREADBRAWL_START_WITH");
+  const int autoStart = startWith != nullptr ? std::atoi(startWith) : 0;
+  tb::OnlineTarget target(session, keys, autoStart >= 1 && autoStart <= 4 ? autoStart : 0);
   int status = game.Run(target, raster, &keys);
   transport->CloseAll(200);
   return status;

@@ -605,9 +605,15 @@ struct ChildResult {
   std::string errors;
 };
 
-// Runs the built game with the given environment changes, stderr captured to a file.
-ChildResult RunGameExecutable(const std::vector<std::pair<std::string, std::string>>& env,
-                              std::vector<std::string> args = {}) {
+// A run of the built game, started and not yet waited for.
+struct Child {
+  pid_t pid = 0;
+  std::string errPath;
+};
+
+// Starts the built game with the given environment changes, stderr captured to a file.
+Child SpawnGame(const std::vector<std::pair<std::string, std::string>>& env,
+                std::vector<std::string> args, const std::string& errName = "stderr.txt") {
   std::vector<std::string> vars;
   for (char** e = environ; *e != nullptr; ++e) {
     std::string var = *e;
@@ -620,31 +626,41 @@ ChildResult RunGameExecutable(const std::vector<std::pair<std::string, std::stri
   for (std::string& var : vars) envp.push_back(var.data());
   envp.push_back(nullptr);
 
-  std::string errPath = TempPath("stderr.txt");
+  Child child;
+  child.errPath = TempPath(errName);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+  posix_spawn_file_actions_addopen(&actions, 2, child.errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                    0644);
   std::string exe = TREADBRAWL_GAME_EXE;
   std::vector<char*> argv{exe.data()};
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
-  pid_t pid = 0;
-  ChildResult result;
-  int rc = posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), envp.data());
+  if (posix_spawn(&child.pid, exe.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
+    child.pid = 0;
   posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) return result;
+  return child;
+}
+
+ChildResult WaitGame(const Child& child) {
+  ChildResult result;
+  if (child.pid == 0) return result;
   int wstatus = 0;
-  waitpid(pid, &wstatus, 0);
+  waitpid(child.pid, &wstatus, 0);
   result.exited = WIFEXITED(wstatus);
   result.status = result.exited ? WEXITSTATUS(wstatus) : -WTERMSIG(wstatus);
-  std::ifstream err(errPath);
+  std::ifstream err(child.errPath);
   std::stringstream text;
   text << err.rdbuf();
   result.errors = text.str();
-  std::remove(errPath.c_str());
+  std::remove(child.errPath.c_str());
   return result;
+}
+
+ChildResult RunGameExecutable(const std::vector<std::pair<std::string, std::string>>& env,
+                              std::vector<std::string> args = {}) {
+  return WaitGame(SpawnGame(env, std::move(args)));
 }
 
 TEST(GameExecutable, RunsHeadlessToTheTickLimit) {
@@ -678,6 +694,40 @@ TEST(GameExecutable, RecordsAMatchAndShowsItAgain) {
   EXPECT_EQ(r.errors.rfind("treadbrawl: " + path + ": truncated", 0), 0u) << r.errors;
   EXPECT_EQ(std::count(r.errors.begin(), r.errors.end(), '\n'), 1) << r.errors;
   std::remove(path.c_str());
+}
+
+// The real game online on the loopback: a host that starts by itself once a joiner is in,
+// both recording; both replays play back, and they agree on every tick both hold.
+TEST(GameExecutable, PlaysOnlineOnTheLoopbackAndBothReplaysAgree) {
+  const std::string port = std::to_string(20000 + getpid() % 30000);
+  const std::string hostFile = TempPath("host.tbr"), joinFile = TempPath("join.tbr");
+  const std::vector<std::pair<std::string, std::string>> env = {{"SDL_VIDEODRIVER", "dummy"},
+                                                                {"SDL_AUDIODRIVER", "dummy"},
+                                                                {"TREADBRAWL_MAX_TICKS", "400"},
+                                                                {"TREADBRAWL_START_WITH", "2"}};
+  Child host = SpawnGame(env, {"--host", port, "--record", hostFile, "--bots", "2"}, "host.txt");
+  Child join = SpawnGame(env, {"--join", "127.0.0.1:" + port, "--record", joinFile}, "join.txt");
+  ChildResult hostRun = WaitGame(host), joinRun = WaitGame(join);
+  EXPECT_EQ(hostRun.status, 0) << hostRun.errors;
+  EXPECT_EQ(joinRun.status, 0) << joinRun.errors;
+  std::vector<Replay> replays;
+  for (const std::string& path : {hostFile, joinFile}) {
+    int status = -1;
+    std::string said =
+        RunAndRead(std::string(TREADBRAWL_SIM_EXE) + " --replay " + path + " --hash", status);
+    EXPECT_EQ(status, 0) << path << ": " << said;
+    std::string bytes, problem;
+    ASSERT_TRUE(ReadWholeFile(path, 1 << 24, bytes, problem)) << problem;
+    replays.emplace_back();
+    ASSERT_TRUE(ParseReplay(bytes, replays.back(), problem)) << problem;
+    EXPECT_GE(replays.back().Ticks(), 200) << path;
+    std::printf("%s: %lld ticks, %zu bytes\n", path.c_str(),
+                static_cast<long long>(replays.back().Ticks()), bytes.size());
+    std::remove(path.c_str());
+  }
+  const size_t both = std::min(replays[0].Hashes.size(), replays[1].Hashes.size());
+  ASSERT_GE(both, 4u);
+  for (size_t i = 0; i < both; ++i) EXPECT_EQ(replays[0].Hashes[i], replays[1].Hashes[i]) << i;
 }
 
 TEST(GameExecutable, WithoutADisplaySaysSoOnceAndFails) {

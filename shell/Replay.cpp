@@ -234,15 +234,7 @@ bool ReplayWriter::Open(const std::string& path, const Replay& header, std::stri
     return false;
   }
   inMemory_ = false;
-  ByteWriter w;
-  WriteHeader(w, header);
-  pending_.clear();
-  sum_ = Fnv1a();
-  Append(w.Bytes());
-  lastKeys_.clear();
-  lastReading_ = header.LoadReadings.empty() ? 0 : Bits(header.LoadReadings.back());
-  ticks_ = 0;
-  failed_ = false;
+  Begin(header);
   if (!Flush()) {
     problem = std::string("cannot be written: ") + std::strerror(errno);
     return false;
@@ -255,6 +247,11 @@ void ReplayWriter::OpenInMemory(const Replay& header, size_t limit) {
   inMemory_ = true;
   memory_.clear();
   memoryLimit_ = limit;
+  Begin(header);
+  Flush();
+}
+
+void ReplayWriter::Begin(const Replay& header) {
   ByteWriter w;
   WriteHeader(w, header);
   pending_.clear();
@@ -264,7 +261,6 @@ void ReplayWriter::OpenInMemory(const Replay& header, size_t limit) {
   lastReading_ = header.LoadReadings.empty() ? 0 : Bits(header.LoadReadings.back());
   ticks_ = 0;
   failed_ = false;
-  Flush();
 }
 
 bool ReplayWriter::MemoryFile(std::string& bytes) const {

@@ -75,6 +75,8 @@ class ReplayWriter {
   int64_t Ticks() const { return ticks_; }
 
  private:
+  // Starts a replay with its header, wherever it goes.
+  void Begin(const Replay& header);
   void Append(const std::string& bytes);
   bool Flush();
   std::string EndRecord() const;

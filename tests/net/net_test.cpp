@@ -2,12 +2,14 @@
 // ends, and peers that agree under delay, loss and a peer that vanishes.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <set>
 
 #include "net/Address.h"
 #include "net/Protocol.h"
 #include "net/Rollback.h"
 #include "net/Session.h"
+#include "shell/Snapshot.h"
 #include "tests/TestWorld.h"
 #include "tests/net/NetMatch.h"
 
@@ -273,9 +275,12 @@ TEST(NetMatch, ClocksThatDriftAreBroughtInStep) {
   for (auto& p : match.Peers()) EXPECT_EQ(p->session->Game()->CurrentHash(), want);
 }
 
-// A world that went its own way is found at the next hash, and every peer stops.
+// A world that went its own way is found at the next hash, and every peer stops and saves
+// its replay, named in the message. The others' replays play back; the tampered one's stops
+// where its world left the keys.
 TEST(NetMatch, DifferentWorldsStopTheMatchEverywhere) {
   SessionOptions host;
+  host.replayFolder = ::testing::TempDir();
   const int64_t ticks = 400;
   NetMatch match(5, 3, LinkConditions{30000, 5000, 0.02, 0}, host, ticks);
   KeyPlan plan = KeyPlan::Random(6, ticks);
@@ -289,17 +294,25 @@ TEST(NetMatch, DifferentWorldsStopTheMatchEverywhere) {
     }
   });
   ASSERT_TRUE(tampered);
+  match.Settle(50);  // what is in flight
   for (auto& p : match.Peers()) {
-    // Settle what is in flight.
-    for (int f = 0; f < 50; ++f) {
-      match.Network().AdvanceTo(match.Now() + 20000);
-      p->session->Frame(match.Now(), p->keys);
+    Session& s = *p->session;
+    ASSERT_EQ(s.State(), Phase::Ended);
+    EXPECT_NE(s.EndReason().find("the games differ at tick 150"), std::string::npos)
+        << s.EndReason();
+    ASSERT_NE(s.SavedReplay(), "");
+    EXPECT_NE(s.EndReason().find("the replay is saved as " + s.SavedReplay()), std::string::npos);
+    std::string bytes, problem;
+    ASSERT_TRUE(tb::ReadWholeFile(s.SavedReplay(), 1 << 24, bytes, problem)) << problem;
+    tbtest::PlayedBack back = tbtest::PlayBack(bytes);
+    if (p->node == 2) {
+      EXPECT_NE(back.problem.find("differs from the recording by tick 150"), std::string::npos)
+          << back.problem;
+    } else {
+      EXPECT_EQ(back.problem, "") << p->node;
+      EXPECT_GE(back.ticks, 100);
     }
-  }
-  for (auto& p : match.Peers()) {
-    EXPECT_EQ(p->session->State(), Phase::Ended);
-    EXPECT_NE(p->session->EndReason().find("the games differ at tick 150"), std::string::npos)
-        << p->session->EndReason();
+    std::remove(s.SavedReplay().c_str());
   }
 }
 

@@ -428,6 +428,7 @@ void Session::Begin(const Message& match) {
   const uint8_t seats = match.seats;
   taken_ = seats;
   token_ = match.token;
+  matchSeed_ = match.seed;
   game_ = std::make_unique<RollbackGame>(screen_, sound_, match.seed, match.clockStart,
                                          options_.exeFolder);
   game_->SetSeats(static_cast<uint8_t>(localSeats_ | botSeats_),
@@ -496,7 +497,7 @@ std::string Session::SaveReplay() {
   std::string bytes;
   if (!memoryReplay_.MemoryFile(bytes)) return "; the match was too long to keep its replay";
   const std::string name =
-      "stopped-" + HashHex(options_.seed) + "-" + kPlayerKeys[FirstSeat(localSeats_)].Name + ".tbr";
+      "stopped-" + HashHex(matchSeed_) + "-" + kPlayerKeys[FirstSeat(localSeats_)].Name + ".tbr";
   std::string problem;
   for (const std::string& folder : {options_.replayFolder, std::string(".")}) {
     const std::string path = folder + "/" + name;

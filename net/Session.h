@@ -148,6 +148,7 @@ class Session {
   uint8_t drops_ = 0;      // seats dropped so far
   std::array<int64_t, kSeats> droppedAfter_;
   SessionStats stats_;
+  uint64_t matchSeed_ = 0;
   uint8_t botSeats_ = 0;  // the host's seats driven by the computer
   MaskKeyState noKeys_;
   std::unique_ptr<bots::Seats> drivers_;

@@ -75,7 +75,7 @@ const SimNetwork::Link* SimNetwork::Find(int node, LinkId id, int& side) const {
 void SimNetwork::Send(int fromNode, LinkId id, const std::string& bytes, Delivery delivery) {
   int side = 0;
   Link* l = Find(fromNode, id, side);
-  if (l == nullptr || !l->open || dead_[fromNode]) return;
+  if (l == nullptr || !l->open || l->cut || dead_[fromNode]) return;
   const End& to = side == 0 ? l->b : l->a;
   const LinkConditions& c = l->conditions;
   auto delay = [&] {
@@ -125,6 +125,19 @@ void SimNetwork::AdvanceTo(int64_t nowUs) {
 
 void SimNetwork::Kill(int node) {
   if (node >= 0 && node < static_cast<int>(dead_.size())) dead_[node] = true;
+}
+
+void SimNetwork::Cut(int a, int b) {
+  for (Link& l : links_) {
+    if (!((l.a.node == a && l.b.node == b) || (l.a.node == b && l.b.node == a))) continue;
+    l.cut = true;
+    inFlight_.erase(std::remove_if(inFlight_.begin(), inFlight_.end(),
+                                   [&](const InFlight& f) {
+                                     return (f.node == l.a.node && f.event.link == l.a.link) ||
+                                            (f.node == l.b.node && f.event.link == l.b.link);
+                                   }),
+                    inFlight_.end());
+  }
 }
 
 }  // namespace tb::net

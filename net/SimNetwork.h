@@ -61,6 +61,9 @@ class SimNetwork {
   // The node falls silent: nothing it sends arrives, nothing sent to it is delivered, and
   // nobody is told.
   void Kill(int node);
+  // The links between two nodes fall silent both ways, what is on its way included; nobody
+  // is told.
+  void Cut(int a, int b);
 
  private:
   friend class SimTransport;
@@ -72,6 +75,7 @@ class SimNetwork {
     End a, b;
     LinkConditions conditions;
     bool open = true;
+    bool cut = false;
     int64_t lastReliableDue[2] = {0, 0};
   };
   struct InFlight {

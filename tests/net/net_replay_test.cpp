@@ -61,6 +61,48 @@ TEST(NetReplay, EveryPeersReplayPlaysBackToTheSameHashes) {
   }
 }
 
+// Blue's route to the host fails while its link to Red still works: Red gets keys of Blue
+// the host never has, and the host's drop of Blue takes them back. Red's replay must not have
+// taken those ticks as final; both replays play back to the same world.
+TEST(NetReplay, KeysTheHostNeverGotAreNotFinal) {
+  SessionOptions host;
+  host.seed = 61;
+  const int64_t ticks = 1200;
+  NetMatch match(60, 3, LinkConditions{40000, 5000, 0.05, 0}, host, ticks);
+  KeyPlan plan = KeyPlan::Random(62, ticks);
+  for (auto& keys : plan.byTick) keys[2] = 4;  // Blue always drives forward
+  ASSERT_TRUE(match.Gather(20000000));
+  int64_t redKnewOfBlue = -1;
+  bool cut = false;
+  ASSERT_TRUE(match.Run(plan, 200000000, [&](tbtest::NetPeer& p, int64_t) {
+    if (p.node == 0 && !cut && p.session->Game() != nullptr && p.session->Game()->Tick() >= 400) {
+      match.Network().Cut(0, 2);
+      cut = true;
+    }
+    RollbackGame* red = match.Peers()[1]->session->Game();
+    if (red != nullptr && match.Peers()[0]->session->DroppedAfter(2) < 0)
+      redKnewOfBlue = red->Known(2);
+  }));
+  match.Settle(30);
+  const int64_t dropped = match.Peers()[0]->session->DroppedAfter(2);
+  EXPECT_GT(redKnewOfBlue, dropped);                            // what this test is about
+  EXPECT_EQ(match.Peers()[2]->session->State(), Phase::Ended);  // Blue lost the host
+  const uint64_t want = tbtest::PlainGameHash(61, 36000.0, plan, ticks, {-1, -1, dropped, 0});
+  std::vector<std::pair<int64_t, uint64_t>> hashes;
+  for (int i = 0; i < 2; ++i) {
+    Session& s = *match.Peers()[i]->session;
+    ASSERT_EQ(s.State(), Phase::Playing) << s.EndReason();
+    std::string bytes;
+    ASSERT_TRUE(s.ReplayBytes(bytes));
+    PlayedBack back = PlayBack(bytes);
+    EXPECT_EQ(back.problem, "") << i;
+    EXPECT_EQ(back.ticks, ticks) << i;
+    EXPECT_EQ(back.finalHash, want) << i;
+    if (i == 0) hashes = back.hashes;
+    EXPECT_EQ(back.hashes, hashes) << i;
+  }
+}
+
 // The host's drivers take the seats nobody took and its rounds hold for everyone: every peer
 // ends with the same world and score, and so does every peer's replay.
 TEST(NetReplay, DriversAndRoundsAreOneGameEverywhere) {

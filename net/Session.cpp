@@ -92,7 +92,10 @@ std::string Session::Title() const {
         who += kPlayerKeys[s].Name;
         if (Has(localSeats_, s)) who += " (you)";
       }
-      return "Treadbrawl online: " + who + " connected; " +
+      const uint8_t drivers = options_.host ? (options_.botSeats & kAllSeats & ~taken_) : 0;
+      const std::string driven =
+          drivers != 0 ? "computer drivers for " + SeatNames(drivers) + "; " : "";
+      return "Treadbrawl online: " + who + " connected; " + driven +
              (options_.host ? "Enter starts the match" : "waiting for the host to start");
     }
     case Phase::Playing:

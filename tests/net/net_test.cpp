@@ -224,6 +224,7 @@ TEST(NetLobby, SeatsInJoinOrderPasswordAndFullMatch) {
 
 TEST(NetLobby, WaitingTitleSaysWhoIsConnected) {
   SessionOptions host;
+  host.botSeats = 0x0A;  // Red and Yellow, but Red comes to play
   NetMatch match(4, 2, LinkConditions{2000, 0, 0, 0}, host, 0);
   match.Network().Connect(0, 1, LinkConditions{2000, 0, 0, 0});
   for (int f = 0; f < 10; ++f)
@@ -231,7 +232,8 @@ TEST(NetLobby, WaitingTitleSaysWhoIsConnected) {
       p->session->Frame(match.Now() + f * 20000, p->keys),
           match.Network().AdvanceTo(match.Now() + 10000);
   EXPECT_EQ(match.Peers()[0]->session->Title(),
-            "Treadbrawl online: Green (you), Red connected; Enter starts the match");
+            "Treadbrawl online: Green (you), Red connected; computer drivers for Yellow; Enter "
+            "starts the match");
   EXPECT_EQ(match.Peers()[1]->session->Title(),
             "Treadbrawl online: Green, Red (you) connected; waiting for the host to start");
   EXPECT_FALSE(match.Peers()[1]->session->Start());

@@ -150,6 +150,26 @@ TEST(ReplayFile, RoundsPlayBackAndSeekAcrossArenas) {
   replay.Rounds = 100;
   EXPECT_FALSE(tb::ParseReplay(tb::SerializeReplay(replay), replay, problem));
   EXPECT_EQ(problem, "corrupted: a match of 100 rounds of 300 ticks (at most 99 rounds)");
+  replay.Rounds = 2;
+
+  // A replay kept in memory reads as a whole file, until it outgrows its bound.
+  tb::ReplayWriter memory;
+  memory.OpenInMemory(replay, 2000);
+  std::string kept;
+  for (int64_t t = 1; t <= 100; ++t) {
+    memory.Tick({}, {1.0f});
+    if (t % tb::kCheckpointTicks == 0) memory.Checkpoint(t, rec.hashes[t]);
+    ASSERT_TRUE(memory.MemoryFile(kept));
+    tb::Replay back;
+    ASSERT_TRUE(tb::ParseReplay(kept, back, problem)) << problem;
+    EXPECT_TRUE(back.Complete);
+    EXPECT_EQ(back.Ticks(), t);
+  }
+  for (int64_t t = 101; t <= 1000; ++t) {
+    memory.Tick({static_cast<uint8_t>(t % 200)}, {static_cast<float>(t)});
+    if (t % tb::kCheckpointTicks == 0) memory.Checkpoint(t, 0);
+  }
+  EXPECT_FALSE(memory.MemoryFile(kept));
 
   std::string old;
   ASSERT_TRUE(tb::ReadWholeFile(

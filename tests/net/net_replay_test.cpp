@@ -53,6 +53,15 @@ TEST(NetReplay, EveryPeersReplayPlaysBackToTheSameHashes) {
     ASSERT_EQ(back.hashes.size(), static_cast<size_t>(ticks / tb::kCheckpointTicks));
     if (hashes.empty()) hashes = back.hashes;
     EXPECT_EQ(back.hashes, hashes) << p->node;
+    // The hashes the peers compared during the match, as far as the game still keeps them.
+    int kept = 0;
+    for (const auto& [tick, hash] : back.hashes) {
+      uint64_t compared = 0;
+      if (!s.Game()->FinalHash(tick, compared)) continue;
+      EXPECT_EQ(hash, compared) << p->node << " at " << tick;
+      ++kept;
+    }
+    EXPECT_EQ(kept, RollbackGame::kHashesKept);
     std::printf("peer %d: replay of %lld ticks, %zu bytes\n", p->node,
                 static_cast<long long>(back.ticks), bytes.size());
     // The file, closed when the session goes, holds the same bytes.

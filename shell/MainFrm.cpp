@@ -203,46 +203,41 @@ void MainFrm::SetUpArena() {
   }
 }
 
-void MainFrm::AddVehicle(int32_t X, int32_t Y, int32_t Colour, float Heading,
-                         const std::string& Name) {
+std::shared_ptr<Thing> MainFrm::NewThingAt(int32_t X, int32_t Y) {
   auto t = std::make_shared<Thing>(*this);
-  t->Width = 30;
-  t->Length = 60;
   t->X = static_cast<float>(X);
   t->Y = static_cast<float>(Y);
+  return t;
+}
+
+std::shared_ptr<Thing> MainFrm::NewRectangle(int32_t X, int32_t Y, int32_t Width, int32_t Length,
+                                             float Heading, int32_t Colour, int32_t Type) {
+  auto t = NewThingAt(X, Y);
+  t->Width = Width;
+  t->Length = Length;
   t->Color = Colour;
   t->Angle = Heading;
-  t->ThingType(Vehicle);
+  t->ThingType(Type);
   t->FindPoints();
+  return t;
+}
+
+void MainFrm::AddVehicle(int32_t X, int32_t Y, int32_t Colour, float Heading,
+                         const std::string& Name) {
+  auto t = NewRectangle(X, Y, 30, 60, Heading, Colour, Vehicle);
   PlayerCollection[Name] = t;
   RegisterThing(t);
 }
 
 void MainFrm::AddWall(int32_t X, int32_t Y, int32_t Width, int32_t Length, float Heading,
                       int32_t Colour) {
-  auto t = std::make_shared<Thing>(*this);
-  t->Width = Width;
-  t->Length = Length;
-  t->X = static_cast<float>(X);
-  t->Y = static_cast<float>(Y);
-  t->Color = Colour;
-  t->Angle = Heading;
-  t->ThingType(Wall);
-  t->FindPoints();
+  auto t = NewRectangle(X, Y, Width, Length, Heading, Colour, Wall);
   RegisterThing(t);
 }
 
 void MainFrm::AddBlock(int32_t X, int32_t Y, int32_t Width, int32_t Length, float Heading,
                        int32_t Colour) {
-  auto t = std::make_shared<Thing>(*this);
-  t->Width = Width;
-  t->Length = Length;
-  t->X = static_cast<float>(X);
-  t->Y = static_cast<float>(Y);
-  t->Color = Colour;
-  t->Angle = Heading;
-  t->ThingType(Block);
-  t->FindPoints();
+  auto t = NewRectangle(X, Y, Width, Length, Heading, Colour, Block);
   RegisterThing(t);
   PlaceFreely(t, setUpTriesLeft_, [&] {
     double rx = D(random_.Draw());
@@ -256,9 +251,7 @@ void MainFrm::AddBlock(int32_t X, int32_t Y, int32_t Width, int32_t Length, floa
 }
 
 void MainFrm::AddBall(int32_t X, int32_t Y, int32_t Radius, int32_t Colour) {
-  auto t = std::make_shared<Thing>(*this);
-  t->X = static_cast<float>(X);
-  t->Y = static_cast<float>(Y);
+  auto t = NewThingAt(X, Y);
   t->ThingType(Ball);
   t->Radius = Radius;
   t->Color = Colour;
@@ -277,9 +270,7 @@ void MainFrm::AddBall(int32_t X, int32_t Y, int32_t Radius, int32_t Colour) {
 
 void MainFrm::NewGrenade(int32_t X, int32_t Y, int32_t XSpeed, int32_t YSpeed,
                          int32_t ExplosionSize, const std::string& Launcher) {
-  auto t = std::make_shared<Thing>(*this);
-  t->X = static_cast<float>(X);
-  t->Y = static_cast<float>(Y);
+  auto t = NewThingAt(X, Y);
   t->Launcher = Launcher;
   t->XSpeed = static_cast<float>(XSpeed);
   t->YSpeed = static_cast<float>(YSpeed);
@@ -289,18 +280,14 @@ void MainFrm::NewGrenade(int32_t X, int32_t Y, int32_t XSpeed, int32_t YSpeed,
 }
 
 void MainFrm::NewExplosion(int32_t X, int32_t Y, int32_t ExplosionSize) {
-  auto t = std::make_shared<Thing>(*this);
-  t->X = static_cast<float>(X);
-  t->Y = static_cast<float>(Y);
+  auto t = NewThingAt(X, Y);
   t->ExplosionSize = ExplosionSize;
   t->ThingType(Explosion);
   RegisterThing(t);
 }
 
 void MainFrm::AddPowerUp(int32_t X, int32_t Y, int32_t Kind) {
-  auto t = std::make_shared<Thing>(*this);
-  t->X = static_cast<float>(X);
-  t->Y = static_cast<float>(Y);
+  auto t = NewThingAt(X, Y);
   t->PowerUpType(Kind);
   t->ThingType(PowerUp);
   t->Radius = 8;

@@ -80,6 +80,11 @@ class MainFrm {
   void SetUpArena();
   void ReadControls();
   void RandomEvent();
+  // A new, unregistered thing at (X, Y); every other field as a Thing starts.
+  std::shared_ptr<Thing> NewThingAt(int32_t X, int32_t Y);
+  // A new, unregistered vehicle, wall or block with its corners found.
+  std::shared_ptr<Thing> NewRectangle(int32_t X, int32_t Y, int32_t Width, int32_t Length,
+                                      float Heading, int32_t Colour, int32_t Type);
   void AddVehicle(int32_t X, int32_t Y, int32_t Colour, float Heading, const std::string& Name);
   void AddWall(int32_t X, int32_t Y, int32_t Width, int32_t Length, float Heading, int32_t Colour);
   void AddBlock(int32_t X, int32_t Y, int32_t Width, int32_t Length, float Heading, int32_t Colour);

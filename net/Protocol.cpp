@@ -12,182 +12,181 @@ namespace {
 constexpr char kMagic0 = 'T';
 constexpr char kMagic1 = 'B';
 
-void WriteDouble(ByteWriter& out, double v) {
-  uint64_t bits = 0;
-  std::memcpy(&bits, &v, sizeof bits);
-  out.U64(bits);
-}
-
-double ReadDouble(ByteReader& in) {
-  uint64_t bits = in.U64();
-  double v = 0;
-  std::memcpy(&v, &bits, sizeof v);
-  return v;
-}
-
 bool SeatMask(uint8_t v) { return (v & ~kAllSeats) == 0; }
+
+// Writes the fields Fields() names; a list's count is one byte.
+struct Writer {
+  void U8(uint8_t v) { out.U8(v); }
+  void U32(uint32_t v) { out.U32(v); }
+  void U64(uint64_t v) { out.U64(v); }
+  void Double(double v) {
+    uint64_t bits = 0;
+    std::memcpy(&bits, &v, sizeof bits);
+    out.U64(bits);
+  }
+  void Text(const std::string& s) { out.Text(s); }
+  template <class T, class Item>
+  void List(const std::vector<T>& items, size_t, Item&& item) {
+    out.U8(static_cast<uint8_t>(items.size()));
+    for (const T& x : items) item(x);
+  }
+  ByteWriter out;
+};
+
+// Reads the fields Fields() names; texts and lists longer than the game sends fail the read.
+struct Reader {
+  explicit Reader(const std::string& bytes) : in(bytes) {}
+  void U8(uint8_t& v) { v = in.U8(); }
+  void U32(uint32_t& v) { v = in.U32(); }
+  void U64(uint64_t& v) { v = in.U64(); }
+  void Double(double& v) {
+    uint64_t bits = in.U64();
+    std::memcpy(&v, &bits, sizeof v);
+  }
+  void Text(std::string& s) { ok = in.Text(s, kMaxText) && ok; }
+  template <class T, class Item>
+  void List(std::vector<T>& items, size_t most, Item&& item) {
+    uint8_t n = in.U8();
+    // Every item takes at least a byte, so no count beyond the bytes left is believed.
+    if (n > most || n > in.Left()) {
+      ok = false;
+      return;
+    }
+    items.resize(n);
+    for (T& x : items) item(x);
+  }
+  ByteReader in;
+  bool ok = true;
+};
+
+// Each message's fields in their order on the wire, for the writer and the reader alike;
+// false for a type this version does not know.
+template <class IO, class M>
+bool Fields(IO& io, M& m) {
+  switch (m.type) {
+    case Type::Hello:
+      io.U8(m.seats);
+      io.Text(m.text);
+      return true;
+    case Type::Welcome:
+    case Type::Lobby:
+      io.U8(m.seats);
+      return true;
+    case Type::Refuse:
+    case Type::Stop:
+      io.Text(m.text);
+      return true;
+    case Type::Start:
+      io.U64(m.seed);
+      io.Double(m.clockStart);
+      io.U8(m.seats);
+      io.U64(m.token);
+      io.U8(m.rounds);
+      io.U32(m.roundTicks);
+      io.List(m.peers, kSeats - 1, [&io](auto& p) {
+        io.U8(p.seats);
+        io.Text(p.address);
+      });
+      return true;
+    case Type::PeerHello:
+      io.U8(m.seats);
+      io.U64(m.token);
+      return true;
+    case Type::Inputs:
+      io.U32(m.tick);
+      io.U32(m.sentMs);
+      io.U32(m.echoMs);
+      for (auto& a : m.acks) io.U32(a);
+      io.List(m.runs, kSeats, [&io](auto& r) {
+        io.U8(r.seat);
+        io.U32(r.first);
+        io.List(r.keys, kMaxRun, [&io](auto& k) { io.U8(k); });
+      });
+      return true;
+    case Type::Hash:
+      io.U32(m.tick);
+      io.U8(m.seat);
+      io.U64(m.hash);
+      io.U8(m.drops);
+      return true;
+    case Type::Drop:
+      io.U8(m.seat);
+      io.U32(m.tick);
+      return true;
+  }
+  return false;
+}
+
+bool InputsInRange(const Message& m) {
+  if (m.tick > kMaxTick) return false;
+  for (uint32_t a : m.acks) {
+    if (a > kMaxTick) return false;
+  }
+  uint8_t seen = 0;
+  for (const KeyRun& r : m.runs) {
+    const size_t n = r.keys.size();
+    if (r.seat >= kSeats || (seen & (1u << r.seat)) || n == 0 || r.first == 0 ||
+        r.first > kMaxTick - n)
+      return false;
+    seen = static_cast<uint8_t>(seen | (1u << r.seat));
+    for (uint8_t k : r.keys) {
+      if ((k & ~kKeyBits) != 0) return false;
+    }
+  }
+  return true;
+}
+
+// Whether every field read is in the range the game can use.
+bool InRange(const Message& m) {
+  switch (m.type) {
+    case Type::Hello:
+    case Type::Welcome:
+    case Type::Lobby:
+      return SeatMask(m.seats);
+    case Type::Refuse:
+    case Type::Stop:
+      return true;
+    case Type::Start: {
+      bool ok = std::isfinite(m.clockStart) && m.clockStart >= 0 && m.clockStart < 86400 &&
+                SeatMask(m.seats) && m.seats != 0 && m.rounds <= tb::kMaxRounds &&
+                m.roundTicks <= kMaxTick && (m.rounds == 0 || m.roundTicks != 0);
+      for (const PeerAddress& p : m.peers) ok = ok && SeatMask(p.seats) && p.seats != 0;
+      return ok;
+    }
+    case Type::PeerHello:
+      return SeatMask(m.seats) && m.seats != 0;
+    case Type::Inputs:
+      return InputsInRange(m);
+    case Type::Hash:
+      return m.tick > 0 && m.tick <= kMaxTick && m.tick % kHashEvery == 0 && m.seat < kSeats;
+    case Type::Drop:
+      return m.seat < kSeats && m.tick <= kMaxTick;
+  }
+  return false;
+}
 
 }  // namespace
 
 std::string Encode(const Message& m) {
-  ByteWriter out;
-  out.U8(kMagic0);
-  out.U8(kMagic1);
-  out.U8(kProtocolVersion);
-  out.U8(static_cast<uint8_t>(m.type));
-  switch (m.type) {
-    case Type::Hello:
-      out.U8(m.seats);
-      out.Text(m.text);
-      break;
-    case Type::Welcome:
-    case Type::Lobby:
-      out.U8(m.seats);
-      break;
-    case Type::Refuse:
-    case Type::Stop:
-      out.Text(m.text);
-      break;
-    case Type::Start:
-      out.U64(m.seed);
-      WriteDouble(out, m.clockStart);
-      out.U8(m.seats);
-      out.U64(m.token);
-      out.U8(m.rounds);
-      out.U32(m.roundTicks);
-      out.U8(static_cast<uint8_t>(m.peers.size()));
-      for (const PeerAddress& p : m.peers) {
-        out.U8(p.seats);
-        out.Text(p.address);
-      }
-      break;
-    case Type::PeerHello:
-      out.U8(m.seats);
-      out.U64(m.token);
-      break;
-    case Type::Inputs:
-      out.U32(m.tick);
-      out.U32(m.sentMs);
-      out.U32(m.echoMs);
-      for (uint32_t a : m.acks) out.U32(a);
-      out.U8(static_cast<uint8_t>(m.runs.size()));
-      for (const KeyRun& r : m.runs) {
-        out.U8(r.seat);
-        out.U32(r.first);
-        out.U8(static_cast<uint8_t>(r.keys.size()));
-        for (uint8_t k : r.keys) out.U8(k);
-      }
-      break;
-    case Type::Hash:
-      out.U32(m.tick);
-      out.U8(m.seat);
-      out.U64(m.hash);
-      out.U8(m.drops);
-      break;
-    case Type::Drop:
-      out.U8(m.seat);
-      out.U32(m.tick);
-      break;
-  }
-  return std::move(out.Bytes());
+  Writer w;
+  w.out.U8(kMagic0);
+  w.out.U8(kMagic1);
+  w.out.U8(kProtocolVersion);
+  w.out.U8(static_cast<uint8_t>(m.type));
+  Fields(w, m);
+  return std::move(w.out.Bytes());
 }
 
 ReadResult Decode(const std::string& bytes, Message& m) {
   if (bytes.size() < 4 || bytes.size() > kMaxMessageSize) return ReadResult::Malformed;
-  ByteReader in(bytes);
-  if (in.U8() != kMagic0 || in.U8() != kMagic1) return ReadResult::Malformed;
-  if (in.U8() != kProtocolVersion) return ReadResult::OtherVersion;
+  Reader r(bytes);
+  if (r.in.U8() != kMagic0 || r.in.U8() != kMagic1) return ReadResult::Malformed;
+  if (r.in.U8() != kProtocolVersion) return ReadResult::OtherVersion;
   m = Message{};
-  uint8_t type = in.U8();
-  bool ok = true;
-  switch (type) {
-    case static_cast<uint8_t>(Type::Hello):
-      m.seats = in.U8();
-      ok = SeatMask(m.seats) && in.Text(m.text, kMaxText);
-      break;
-    case static_cast<uint8_t>(Type::Welcome):
-    case static_cast<uint8_t>(Type::Lobby):
-      m.seats = in.U8();
-      ok = SeatMask(m.seats);
-      break;
-    case static_cast<uint8_t>(Type::Refuse):
-    case static_cast<uint8_t>(Type::Stop):
-      ok = in.Text(m.text, kMaxText);
-      break;
-    case static_cast<uint8_t>(Type::Start):
-      m.seed = in.U64();
-      m.clockStart = ReadDouble(in);
-      m.seats = in.U8();
-      m.token = in.U64();
-      m.rounds = in.U8();
-      m.roundTicks = in.U32();
-      ok = std::isfinite(m.clockStart) && m.clockStart >= 0 && m.clockStart < 86400 &&
-           SeatMask(m.seats) && m.seats != 0 && m.rounds <= tb::kMaxRounds &&
-           m.roundTicks <= kMaxTick && (m.rounds == 0 || m.roundTicks != 0);
-      {
-        uint8_t n = in.U8();
-        if (n >= kSeats) return ReadResult::Malformed;
-        for (uint8_t i = 0; ok && i < n; ++i) {
-          PeerAddress p;
-          p.seats = in.U8();
-          ok = SeatMask(p.seats) && p.seats != 0 && in.Text(p.address, kMaxText);
-          m.peers.push_back(std::move(p));
-        }
-      }
-      break;
-    case static_cast<uint8_t>(Type::PeerHello):
-      m.seats = in.U8();
-      m.token = in.U64();
-      ok = SeatMask(m.seats) && m.seats != 0;
-      break;
-    case static_cast<uint8_t>(Type::Inputs): {
-      m.tick = in.U32();
-      m.sentMs = in.U32();
-      m.echoMs = in.U32();
-      for (uint32_t& a : m.acks) {
-        a = in.U32();
-        ok = ok && a <= kMaxTick;
-      }
-      ok = ok && m.tick <= kMaxTick;
-      uint8_t runs = in.U8();
-      if (runs > kSeats) return ReadResult::Malformed;
-      uint8_t seen = 0;
-      for (uint8_t i = 0; ok && i < runs; ++i) {
-        KeyRun r;
-        r.seat = in.U8();
-        r.first = in.U32();
-        uint8_t n = in.U8();
-        if (!in.Ok() || r.seat >= kSeats || (seen & (1u << r.seat)) || n == 0 || n > kMaxRun ||
-            r.first == 0 || r.first > kMaxTick - n || n > in.Left())
-          return ReadResult::Malformed;
-        seen = static_cast<uint8_t>(seen | (1u << r.seat));
-        r.keys.resize(n);
-        for (uint8_t& k : r.keys) {
-          k = in.U8();
-          ok = ok && (k & ~kKeyBits) == 0;
-        }
-        m.runs.push_back(std::move(r));
-      }
-      break;
-    }
-    case static_cast<uint8_t>(Type::Hash):
-      m.tick = in.U32();
-      m.seat = in.U8();
-      m.hash = in.U64();
-      m.drops = in.U8();
-      ok = m.tick > 0 && m.tick <= kMaxTick && m.tick % kHashEvery == 0 && m.seat < kSeats;
-      break;
-    case static_cast<uint8_t>(Type::Drop):
-      m.seat = in.U8();
-      m.tick = in.U32();
-      ok = m.seat < kSeats && m.tick <= kMaxTick;
-      break;
-    default:
-      return ReadResult::Malformed;
-  }
-  m.type = static_cast<Type>(type);
+  m.type = static_cast<Type>(r.in.U8());
+  if (!Fields(r, m)) return ReadResult::Malformed;
   // Trailing bytes mean a message this reader does not understand.
-  if (!ok || !in.Ok() || in.Left() != 0) return ReadResult::Malformed;
+  if (!r.ok || !r.in.Ok() || r.in.Left() != 0 || !InRange(m)) return ReadResult::Malformed;
   return ReadResult::Ok;
 }
 

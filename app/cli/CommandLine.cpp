@@ -132,47 +132,7 @@ const std::vector<OptionRow>& Options() {
 }
 
 bool Parse(const std::vector<std::string>& argv, GameArgs& args, std::string& error) {
-  for (size_t i = 0; i < argv.size(); ++i) {
-    std::string arg = argv[i];
-    std::string value;
-    bool inlineValue = false;
-    // --name=value is taken as well as --name value.
-    size_t eq = arg.find('=');
-    if (arg.rfind("--", 0) == 0 && eq != std::string::npos) {
-      value = arg.substr(eq + 1);
-      arg = arg.substr(0, eq);
-      inlineValue = true;
-    }
-    const OptionRow* row = nullptr;
-    for (const OptionRow& r : Options()) {
-      if (r.name == arg) row = &r;
-    }
-    if (row == nullptr) {
-      error = "unknown argument '" + argv[i] + "' (see --help)";
-      return false;
-    }
-    if (row->valueName.empty()) {
-      if (inlineValue) {
-        error = row->name + " takes no value";
-        return false;
-      }
-    } else if (!inlineValue && row->valueOptional) {
-      if (i + 1 < argv.size() && argv[i + 1].rfind("-", 0) != 0) value = argv[++i];
-    } else if (!inlineValue) {
-      if (i + 1 >= argv.size()) {
-        error = row->name + " needs a value (" + row->valueName + ")";
-        return false;
-      }
-      value = argv[++i];
-    }
-    if (!row->apply(value, args, error)) {
-      if (error.empty())
-        error = row->name + ": bad value '" + value + "'";
-      else if (error.rfind("--", 0) != 0)
-        error = row->name + ": " + error;
-      return false;
-    }
-  }
+  if (!ParseRows(Options(), argv, args, error)) return false;
   if (args.host && !args.join.empty()) {
     error = "--host and --join cannot go together";
     return false;
@@ -197,13 +157,7 @@ std::string HelpText() {
   out << "Usage: treadbrawl [options]\n"
          "Tracked-vehicle arcade brawl for up to four players. Escape quits, Alt+Enter toggles\n"
          "full screen.\n\n";
-  for (const OptionRow& r : Options()) {
-    std::string value = r.valueOptional ? " [" + r.valueName + "]" : " " + r.valueName;
-    std::string left = r.name + (r.valueName.empty() ? "" : value);
-    out << "  " << left;
-    for (size_t n = left.size(); n < 22; ++n) out << ' ';
-    out << ' ' << r.help << '\n';
-  }
+  out << HelpRows(Options(), 23);
   return out.str();
 }
 

@@ -2,9 +2,10 @@
 // The game's command line: one table of options serves parsing, --help and the manual page.
 // Every option of the game is added here, as a field of GameArgs and a row of the table.
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
+
+#include "app/cli/OptionTable.h"
 
 namespace tb::cli {
 
@@ -30,16 +31,8 @@ struct GameArgs {
   std::string replayPath;  // show this replay file instead of playing
 };
 
-// One option: its name, the name of its value ("" for a switch), its one-line help, and what
-// taking it does; `apply` returns false with `error` set when the value is bad. An optional
-// value is taken when the next argument does not start with "-" (apply then sees "" without).
-struct OptionRow {
-  std::string name;
-  std::string valueName;
-  std::string help;
-  std::function<bool(const std::string& value, GameArgs& args, std::string& error)> apply;
-  bool valueOptional = false;
-};
+// One row of the game's table of options.
+using OptionRow = OptionRowFor<GameArgs>;
 
 // Every option, in the order --help lists them.
 const std::vector<OptionRow>& Options();

@@ -13,6 +13,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "app/cli/OptionTable.h"
 #include "app/sim/Gif.h"
 #include "app/sim/Png.h"
 #include "app/sim/Scene.h"
@@ -145,52 +146,186 @@ void DumpState(std::ostream& out, const MainFrm& form, std::optional<int64_t> ti
 
 }  // namespace
 
+namespace {
+
+using Row = cli::OptionRowFor<SimOptions>;
+using Apply = decltype(Row::apply);
+
+Apply Switch(bool SimOptions::*field) {
+  return [field](const std::string&, SimOptions& o, std::string&) {
+    o.*field = true;
+    return true;
+  };
+}
+
+// A whole number from min to max, handed to `set`.
+template <class Set>
+Apply Number(const char* name, uint64_t min, uint64_t max, Set set) {
+  return [=](const std::string& v, SimOptions& o, std::string& e) {
+    uint64_t n = 0;
+    if (!NumberOption(name, v, min, max, n, e)) return false;
+    set(o, n);
+    return true;
+  };
+}
+
+Apply FileName(const char* name, std::string SimOptions::*field) {
+  return [=](const std::string& v, SimOptions& o, std::string& e) {
+    if (v.empty()) {
+      e = std::string(name) + " needs a file name";
+      return false;
+    }
+    o.*field = v;
+    return true;
+  };
+}
+
+Apply TickFile(const char* name, std::vector<std::pair<int64_t, std::string>> SimOptions::*field) {
+  return [=](const std::string& v, SimOptions& o, std::string& e) {
+    return ParseTickFile(name, v, o.*field, e);
+  };
+}
+
+// Every option of the simulator, in the order the usage text lists them.
+const std::vector<Row>& Rows() {
+  static const std::vector<Row> rows = {
+      {"--seed", "N", "random seed, 0 to 18446744073709551615 (default 1)",
+       Number("--seed", 0, UINT64_MAX, [](SimOptions& o, uint64_t n) { o.seed = n; })},
+      {"--ticks", "T", "ticks to run, 0 to 1000000000 (default 1)",
+       Number("--ticks", 0, kMaxTick,
+              [](SimOptions& o, uint64_t n) {
+                o.ticks = static_cast<int64_t>(n);
+                o.ticksGiven = true;
+              })},
+      {"--clock-start", "S",
+       "clock at the start, seconds since midnight, 0 to below 86400\n"
+       "(default 36000); each tick adds 0.02",
+       [](const std::string& v, SimOptions& o, std::string& e) {
+         double s = 0;
+         auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), s);
+         if (v.empty() || ec != std::errc() || end != v.data() + v.size() || !std::isfinite(s) ||
+             s < 0 || s >= kDaySeconds) {
+           e = "--clock-start: '" + v + "' is not a number of seconds from 0 to below 86400";
+           return false;
+         }
+         o.clockStart = s;
+         return true;
+       }},
+      {"--script", "FILE",
+       "key script: lines 'A-B KEY...', 'A KEY...' or 'A esc'; keys\n"
+       "Green.Right .Left .Forward .Backward .Fire (also Red, Blue,\n"
+       "Yellow) or a virtual-key code like 0x44; '#' starts a comment",
+       FileName("--script", &SimOptions::scriptPath)},
+      {"--width", "W", "drawing area width, 1 to 4096 (default 582)",
+       Number("--width", 1, kMaxSide,
+              [](SimOptions& o, uint64_t n) { o.width = static_cast<int>(n); })},
+      {"--height", "H", "drawing area height, 1 to 4096 (default 555)",
+       Number("--height", 1, kMaxSide,
+              [](SimOptions& o, uint64_t n) { o.height = static_cast<int>(n); })},
+      {"--dump-every", "K",
+       "also print the state every K ticks; every dump line then starts\n"
+       "with a \"tick\" key (default: only at the end)",
+       Number("--dump-every", 1, kMaxTick,
+              [](SimOptions& o, uint64_t n) { o.dumpEvery = static_cast<int64_t>(n); })},
+      {"--sounds", "",
+       "print each sound played as {\"tick\":N,\"sound\":\"path\"}, in\n"
+       "order, before that tick's dump",
+       Switch(&SimOptions::sounds)},
+      {"--caption", "", "print {\"caption\":\"...\"} with the window title as the last line",
+       Switch(&SimOptions::caption)},
+      {"--png", "TICK:FILE", "write the picture at the end of that tick as PNG (repeatable)",
+       TickFile("--png", &SimOptions::pngs)},
+      {"--hash", "",
+       "print only a 64-bit FNV-1a hash of the final world (16 hex\n"
+       "digits): every field of every thing, the caption, the IDs issued",
+       Switch(&SimOptions::hash)},
+      {"--contact-scene", "",
+       "play a hand-built scene of contacts instead of an arena:\n"
+       "vehicles clang, a grenade ricochets, blocks and a ball thud",
+       Switch(&SimOptions::contactScene)},
+      {"--scene", "FILE.png",
+       "draw a fixed hand-made scene of walls, a block and four vehicles\n"
+       "to FILE.png and exit",
+       FileName("--scene", &SimOptions::scenePath)},
+      {"--exe-folder", "DIR", "folder the sound paths start with (default .)",
+       [](const std::string& v, SimOptions& o, std::string&) {
+         o.exeFolder = v;
+         return true;
+       }},
+      {"--broad-phase", "M",
+       "how collision queries find their partners: auto (default),\n"
+       "grid or walk; the game is the same with each",
+       [](const std::string& v, SimOptions& o, std::string& e) {
+         if (v == "auto") {
+           o.broadPhase = BroadPhase::Auto;
+         } else if (v == "grid") {
+           o.broadPhase = BroadPhase::Always;
+         } else if (v == "walk") {
+           o.broadPhase = BroadPhase::Never;
+         } else {
+           e = "--broad-phase: '" + v + "' is not auto, grid or walk";
+           return false;
+         }
+         return true;
+       }},
+      {"--bots", "N", "computer drivers in the last N seats (Yellow, Blue, Red, Green)",
+       Number("--bots", 0, 4,
+              [](SimOptions& o, uint64_t n) {
+                for (const std::string& seat : bots::LastSeats(static_cast<int>(n)))
+                  o.botSeats.push_back(seat);
+              })},
+      {"--bot", "NAMES", "computer drivers in the named seats, e.g. Red,Blue",
+       [](const std::string& v, SimOptions& o, std::string& e) {
+         if (bots::ParseSeats(v, o.botSeats, e)) return true;
+         e = "--bot: " + e;
+         return false;
+       }},
+      {"--bot-level", "L", "easy, normal (default) or hard",
+       [](const std::string& v, SimOptions& o, std::string& e) {
+         if (bots::ParseLevel(v, o.botLevel)) return true;
+         e = "--bot-level: '" + v + "' is not easy, normal or hard";
+         return false;
+       }},
+      {"--rounds", "N", "play a match of N rounds (1 to 99); the run stops when it is over",
+       Number("--rounds", 1, 99,
+              [](SimOptions& o, uint64_t n) { o.rounds = static_cast<int>(n); })},
+      {"--tournament", "",
+       "play computer drivers against each other on --seeds seeds from\n"
+       "--seed on, without pictures, and print the table of results",
+       Switch(&SimOptions::tournament)},
+      {"--seeds", "N", "seeds of the tournament, 1 to 100000 (default 200)",
+       Number("--seeds", 1, 100000,
+              [](SimOptions& o, uint64_t n) { o.tournamentSeeds = static_cast<int>(n); })},
+      {"--replay", "FILE",
+       "play a replay recorded by treadbrawl --record instead of an\n"
+       "arena (its seed, clock, keys and drawing area); every recorded\n"
+       "world hash is checked, its rounds played; --ticks stops it early",
+       FileName("--replay", &SimOptions::replayPath)},
+      {"--record", "FILE", "write the run as a replay, as treadbrawl --record does",
+       FileName("--record", &SimOptions::recordPath)},
+      {"--snapshot", "TICK:FILE", "save the whole game at the end of that tick (repeatable)",
+       TickFile("--snapshot", &SimOptions::snapshots)},
+      {"--restore", "FILE",
+       "start from a saved game instead of a new arena; ticks and the\n"
+       "clock count from --clock-start as usual",
+       FileName("--restore", &SimOptions::restorePath)},
+      {"--gif", "FROM-TO:FILE",
+       "write the pictures of ticks FROM to TO as an animated GIF at\n"
+       "50 frames a second (repeatable; at most 30000 ticks)",
+       [](const std::string& v, SimOptions& o, std::string& e) { return ParseGifOption(v, o, e); }},
+      {"--help", "", "show this text", Switch(&SimOptions::help)},
+  };
+  return rows;
+}
+
+}  // namespace
+
 std::string UsageText() {
   return "Usage: treadbrawl-sim [options]\n"
          "Runs the game without a window for a number of ticks (50 a second) and prints the\n"
          "world: one JSON object a line for each live thing, in collection order.\n"
-         "\n"
-         "  --seed N           random seed, 0 to 18446744073709551615 (default 1)\n"
-         "  --ticks T          ticks to run, 0 to 1000000000 (default 1)\n"
-         "  --clock-start S    clock at the start, seconds since midnight, 0 to below 86400\n"
-         "                     (default 36000); each tick adds 0.02\n"
-         "  --script FILE      key script: lines 'A-B KEY...', 'A KEY...' or 'A esc'; keys\n"
-         "                     Green.Right .Left .Forward .Backward .Fire (also Red, Blue,\n"
-         "                     Yellow) or a virtual-key code like 0x44; '#' starts a comment\n"
-         "  --width W          drawing area width, 1 to 4096 (default 582)\n"
-         "  --height H         drawing area height, 1 to 4096 (default 555)\n"
-         "  --dump-every K     also print the state every K ticks; every dump line then starts\n"
-         "                     with a \"tick\" key (default: only at the end)\n"
-         "  --sounds           print each sound played as {\"tick\":N,\"sound\":\"path\"}, in\n"
-         "                     order, before that tick's dump\n"
-         "  --caption          print {\"caption\":\"...\"} with the window title as the last line\n"
-         "  --png TICK:FILE    write the picture at the end of that tick as PNG (repeatable)\n"
-         "  --hash             print only a 64-bit FNV-1a hash of the final world (16 hex\n"
-         "                     digits): every field of every thing, the caption, the IDs issued\n"
-         "  --contact-scene    play a hand-built scene of contacts instead of an arena:\n"
-         "                     vehicles clang, a grenade ricochets, blocks and a ball thud\n"
-         "  --scene FILE.png   draw a fixed hand-made scene of walls, a block and four vehicles\n"
-         "                     to FILE.png and exit\n"
-         "  --exe-folder DIR   folder the sound paths start with (default .)\n"
-         "  --broad-phase M    how collision queries find their partners: auto (default),\n"
-         "                     grid or walk; the game is the same with each\n"
-         "  --bots N           computer drivers in the last N seats (Yellow, Blue, Red, Green)\n"
-         "  --bot NAMES        computer drivers in the named seats, e.g. Red,Blue\n"
-         "  --bot-level L      easy, normal (default) or hard\n"
-         "  --rounds N         play a match of N rounds (1 to 99); the run stops when it is over\n"
-         "  --tournament       play computer drivers against each other on --seeds seeds from\n"
-         "                     --seed on, without pictures, and print the table of results\n"
-         "  --seeds N          seeds of the tournament, 1 to 100000 (default 200)\n"
-         "  --replay FILE      play a replay recorded by treadbrawl --record instead of an\n"
-         "                     arena (its seed, clock, keys and drawing area); every recorded\n"
-         "                     world hash is checked, its rounds played; --ticks stops it early\n"
-         "  --record FILE      write the run as a replay, as treadbrawl --record does\n"
-         "  --snapshot TICK:FILE  save the whole game at the end of that tick (repeatable)\n"
-         "  --restore FILE     start from a saved game instead of a new arena; ticks and the\n"
-         "                     clock count from --clock-start as usual\n"
-         "  --gif FROM-TO:FILE write the pictures of ticks FROM to TO as an animated GIF at\n"
-         "                     50 frames a second (repeatable; at most 30000 ticks)\n"
-         "  --help             show this text\n"
+         "\n" +
+         cli::HelpRows(Rows(), 19) +
          "\n"
          "Options take their value as the next argument or after '='. Exit status: 0 done,\n"
          "1 an output file could not be written, 2 bad argument, script or replay file,\n"
@@ -205,151 +340,7 @@ bool ParseOptions(const std::vector<std::string>& args, SimOptions& options, std
       return true;
     }
   }
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string name = args[i];
-    std::optional<std::string> inlineValue;
-    if (size_t eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
-      inlineValue = name.substr(eq + 1);
-      name = name.substr(0, eq);
-    }
-    auto flag = [&](bool& target) {
-      if (inlineValue) {
-        error = name + " takes no value";
-        return false;
-      }
-      target = true;
-      return true;
-    };
-    std::string value;
-    auto needValue = [&]() {
-      if (inlineValue) {
-        value = *inlineValue;
-        return true;
-      }
-      if (i + 1 >= args.size()) {
-        error = name + " needs a value";
-        return false;
-      }
-      value = args[++i];
-      return true;
-    };
-    uint64_t n = 0;
-    if (name == "--sounds") {
-      if (!flag(options.sounds)) return false;
-    } else if (name == "--hash") {
-      if (!flag(options.hash)) return false;
-    } else if (name == "--caption") {
-      if (!flag(options.caption)) return false;
-    } else if (name == "--seed") {
-      if (!needValue() || !NumberOption(name, value, 0, UINT64_MAX, n, error)) return false;
-      options.seed = n;
-    } else if (name == "--ticks") {
-      if (!needValue() || !NumberOption(name, value, 0, kMaxTick, n, error)) return false;
-      options.ticks = static_cast<int64_t>(n);
-      options.ticksGiven = true;
-    } else if (name == "--dump-every") {
-      if (!needValue() || !NumberOption(name, value, 1, kMaxTick, n, error)) return false;
-      options.dumpEvery = static_cast<int64_t>(n);
-    } else if (name == "--width" || name == "--height") {
-      if (!needValue() || !NumberOption(name, value, 1, kMaxSide, n, error)) return false;
-      (name == "--width" ? options.width : options.height) = static_cast<int>(n);
-    } else if (name == "--clock-start") {
-      if (!needValue()) return false;
-      double s = 0;
-      auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), s);
-      if (value.empty() || ec != std::errc() || end != value.data() + value.size() ||
-          !std::isfinite(s) || s < 0 || s >= kDaySeconds) {
-        error = "--clock-start: '" + value + "' is not a number of seconds from 0 to below 86400";
-        return false;
-      }
-      options.clockStart = s;
-    } else if (name == "--script") {
-      if (!needValue()) return false;
-      if (value.empty()) {
-        error = "--script needs a file name";
-        return false;
-      }
-      options.scriptPath = value;
-    } else if (name == "--png") {
-      if (!needValue() || !ParseTickFile(name, value, options.pngs, error)) return false;
-    } else if (name == "--snapshot") {
-      if (!needValue() || !ParseTickFile(name, value, options.snapshots, error)) return false;
-    } else if (name == "--restore") {
-      if (!needValue()) return false;
-      if (value.empty()) {
-        error = "--restore needs a file name";
-        return false;
-      }
-      options.restorePath = value;
-    } else if (name == "--gif") {
-      if (!needValue() || !ParseGifOption(value, options, error)) return false;
-    } else if (name == "--scene") {
-      if (!needValue()) return false;
-      if (value.empty()) {
-        error = "--scene needs a file name";
-        return false;
-      }
-      options.scenePath = value;
-    } else if (name == "--contact-scene") {
-      if (!flag(options.contactScene)) return false;
-    } else if (name == "--broad-phase") {
-      if (!needValue()) return false;
-      if (value == "auto") {
-        options.broadPhase = BroadPhase::Auto;
-      } else if (value == "grid") {
-        options.broadPhase = BroadPhase::Always;
-      } else if (value == "walk") {
-        options.broadPhase = BroadPhase::Never;
-      } else {
-        error = "--broad-phase: '" + value + "' is not auto, grid or walk";
-        return false;
-      }
-    } else if (name == "--bots") {
-      if (!needValue() || !NumberOption(name, value, 0, 4, n, error)) return false;
-      for (const std::string& seat : bots::LastSeats(static_cast<int>(n)))
-        options.botSeats.push_back(seat);
-    } else if (name == "--bot") {
-      if (!needValue()) return false;
-      if (!bots::ParseSeats(value, options.botSeats, error)) {
-        error = "--bot: " + error;
-        return false;
-      }
-    } else if (name == "--bot-level") {
-      if (!needValue()) return false;
-      if (!bots::ParseLevel(value, options.botLevel)) {
-        error = "--bot-level: '" + value + "' is not easy, normal or hard";
-        return false;
-      }
-    } else if (name == "--rounds") {
-      if (!needValue() || !NumberOption(name, value, 1, 99, n, error)) return false;
-      options.rounds = static_cast<int>(n);
-    } else if (name == "--tournament") {
-      if (!flag(options.tournament)) return false;
-    } else if (name == "--seeds") {
-      if (!needValue() || !NumberOption(name, value, 1, 100000, n, error)) return false;
-      options.tournamentSeeds = static_cast<int>(n);
-    } else if (name == "--record") {
-      if (!needValue()) return false;
-      if (value.empty()) {
-        error = "--record needs a file name";
-        return false;
-      }
-      options.recordPath = value;
-    } else if (name == "--replay") {
-      if (!needValue()) return false;
-      if (value.empty()) {
-        error = "--replay needs a file name";
-        return false;
-      }
-      options.replayPath = value;
-    } else if (name == "--exe-folder") {
-      if (!needValue()) return false;
-      options.exeFolder = value;
-    } else {
-      error = "unknown option '" + args[i] + "' (see --help)";
-      return false;
-    }
-  }
+  if (!cli::ParseRows(Rows(), args, options, error, {"unknown option", false})) return false;
   // A replay's length is known only once it is read.
   const bool lengthKnown = options.replayPath.empty() || options.ticksGiven;
   for (const auto& [tick, file] : options.pngs) {

@@ -49,23 +49,15 @@ void Thing::ThingType(int32_t v) {
   Friction = Rectangle ? 0.1f : 0.001f;
 }
 
-void Thing::SetRightTrackSpeed(float v) {
-  RightTrackSpeed = v;
-  if (v > MaxSpeed) {
-    RightTrackSpeed = MaxSpeed;
-  } else if (-MaxSpeed > v) {
-    RightTrackSpeed = -MaxSpeed;
-  }
+float Thing::WithinMaxSpeed(float v) const {
+  if (v > MaxSpeed) return MaxSpeed;
+  if (-MaxSpeed > v) return -MaxSpeed;
+  return v;
 }
 
-void Thing::SetLeftTrackSpeed(float v) {
-  LeftTrackSpeed = v;
-  if (v > MaxSpeed) {
-    LeftTrackSpeed = MaxSpeed;
-  } else if (-MaxSpeed > v) {
-    LeftTrackSpeed = -MaxSpeed;
-  }
-}
+void Thing::SetRightTrackSpeed(float v) { RightTrackSpeed = WithinMaxSpeed(v); }
+
+void Thing::SetLeftTrackSpeed(float v) { LeftTrackSpeed = WithinMaxSpeed(v); }
 
 namespace {
 // Wraps into [0, 8] by whole periods of 8, as stepping by 8 with each step stored as a float

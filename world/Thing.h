@@ -103,6 +103,8 @@ class Thing {
   }
 
  private:
+  // v held within plus or minus MaxSpeed.
+  float WithinMaxSpeed(float v) const;
   void SetRightTrackSpeed(float v);
   void SetLeftTrackSpeed(float v);
   void SetRightTreadOffset(float v);

@@ -92,9 +92,7 @@ const std::vector<OptionRow>& Options() {
        }},
       {"--bot", "NAMES", "computer drivers in the named seats, e.g. Red,Blue",
        [](const std::string& v, GameArgs& a, std::string& error) {
-         if (bots::ParseSeats(v, a.botSeats, error)) return true;
-         error = "--bot: " + error;
-         return false;
+         return bots::ParseSeats(v, a.botSeats, error);  // the table puts "--bot: " before its message
        }},
       {"--bot-level", "LEVEL", "how well they drive: easy, normal (default) or hard",
        [](const std::string& v, GameArgs& a, std::string& error) {

@@ -169,6 +169,13 @@ Apply Number(const char* name, uint64_t min, uint64_t max, Set set) {
   };
 }
 
+// A whole number from min to max, stored in `field`.
+template <class T>
+Apply Number(const char* name, uint64_t min, uint64_t max, T SimOptions::*field) {
+  return Number(name, min, max,
+                [field](SimOptions& o, uint64_t n) { o.*field = static_cast<T>(n); });
+}
+
 Apply FileName(const char* name, std::string SimOptions::*field) {
   return [=](const std::string& v, SimOptions& o, std::string& e) {
     if (v.empty()) {
@@ -190,7 +197,7 @@ Apply TickFile(const char* name, std::vector<std::pair<int64_t, std::string>> Si
 const std::vector<Row>& Rows() {
   static const std::vector<Row> rows = {
       {"--seed", "N", "random seed, 0 to 18446744073709551615 (default 1)",
-       Number("--seed", 0, UINT64_MAX, [](SimOptions& o, uint64_t n) { o.seed = n; })},
+       Number("--seed", 0, UINT64_MAX, &SimOptions::seed)},
       {"--ticks", "T", "ticks to run, 0 to 1000000000 (default 1)",
        Number("--ticks", 0, kMaxTick,
               [](SimOptions& o, uint64_t n) {
@@ -217,16 +224,13 @@ const std::vector<Row>& Rows() {
        "Yellow) or a virtual-key code like 0x44; '#' starts a comment",
        FileName("--script", &SimOptions::scriptPath)},
       {"--width", "W", "drawing area width, 1 to 4096 (default 582)",
-       Number("--width", 1, kMaxSide,
-              [](SimOptions& o, uint64_t n) { o.width = static_cast<int>(n); })},
+       Number("--width", 1, kMaxSide, &SimOptions::width)},
       {"--height", "H", "drawing area height, 1 to 4096 (default 555)",
-       Number("--height", 1, kMaxSide,
-              [](SimOptions& o, uint64_t n) { o.height = static_cast<int>(n); })},
+       Number("--height", 1, kMaxSide, &SimOptions::height)},
       {"--dump-every", "K",
        "also print the state every K ticks; every dump line then starts\n"
        "with a \"tick\" key (default: only at the end)",
-       Number("--dump-every", 1, kMaxTick,
-              [](SimOptions& o, uint64_t n) { o.dumpEvery = static_cast<int64_t>(n); })},
+       Number("--dump-every", 1, kMaxTick, &SimOptions::dumpEvery)},
       {"--sounds", "",
        "print each sound played as {\"tick\":N,\"sound\":\"path\"}, in\n"
        "order, before that tick's dump",
@@ -276,9 +280,7 @@ const std::vector<Row>& Rows() {
               })},
       {"--bot", "NAMES", "computer drivers in the named seats, e.g. Red,Blue",
        [](const std::string& v, SimOptions& o, std::string& e) {
-         if (bots::ParseSeats(v, o.botSeats, e)) return true;
-         e = "--bot: " + e;
-         return false;
+         return bots::ParseSeats(v, o.botSeats, e);  // the table puts "--bot: " before its message
        }},
       {"--bot-level", "L", "easy, normal (default) or hard",
        [](const std::string& v, SimOptions& o, std::string& e) {
@@ -287,15 +289,13 @@ const std::vector<Row>& Rows() {
          return false;
        }},
       {"--rounds", "N", "play a match of N rounds (1 to 99); the run stops when it is over",
-       Number("--rounds", 1, 99,
-              [](SimOptions& o, uint64_t n) { o.rounds = static_cast<int>(n); })},
+       Number("--rounds", 1, 99, &SimOptions::rounds)},
       {"--tournament", "",
        "play computer drivers against each other on --seeds seeds from\n"
        "--seed on, without pictures, and print the table of results",
        Switch(&SimOptions::tournament)},
       {"--seeds", "N", "seeds of the tournament, 1 to 100000 (default 200)",
-       Number("--seeds", 1, 100000,
-              [](SimOptions& o, uint64_t n) { o.tournamentSeeds = static_cast<int>(n); })},
+       Number("--seeds", 1, 100000, &SimOptions::tournamentSeeds)},
       {"--replay", "FILE",
        "play a replay recorded by treadbrawl --record instead of an\n"
        "arena (its seed, clock, keys and drawing area); every recorded\n"

@@ -210,7 +210,7 @@ Choice Driver::SteerTo(double heading, bool mayReverse, double tolerance) const 
   return c;
 }
 
-double Driver::Clearance(const Vec& p, Vec* away) const {
+double Driver::Clearance(const Vec& p, Vec* away, bool nearOnly) const {
   // The walls first: the arena's edges.
   double best = std::numeric_limits<double>::infinity();
   const double edges[4][3] = {
@@ -222,6 +222,7 @@ double Driver::Clearance(const Vec& p, Vec* away) const {
     }
   }
   for (const Obstacle& o : obstacles_) {
+    if (nearOnly && (!o.near || o.thing->ID == spareId_)) continue;
     double dx = p.x - o.at.x, dy = p.y - o.at.y;
     double d = 0, nx = 0, ny = 0;
     if (o.round) {
@@ -257,8 +258,69 @@ double Driver::Clearance(const Vec& p, Vec* away) const {
   return best;
 }
 
+double Driver::Impact(Steer steer, double& roomAfter) const {
+  // The outline is a square of 60 with the tracks: its corners and the middles of its sides.
+  static const double kPoints[8][2] = {{30, 30}, {30, -30}, {-30, 30}, {-30, -30},
+                                       {30, 0},  {-30, 0},  {0, 30},   {0, -30}};
+  constexpr int kHorizon = 16;
+  Motion m = motion_;
+  roomAfter = std::numeric_limits<double>::infinity();
+  auto clamp = [this](double v) { return std::clamp(v, -topSpeed_, topSpeed_); };
+  for (int i = 0; i < kHorizon; ++i) {
+    if (i == 0 && steer != Steer::None) {
+      double dr = steer == Steer::Left || steer == Steer::Forward ? 0.7 : -0.7;
+      double dl = steer == Steer::Right || steer == Steer::Forward ? 0.7 : -0.7;
+      m.right = clamp(1.1 * clamp(m.right + dr));
+      m.left = clamp(1.1 * clamp(m.left + dl));
+    }
+    double drive = (m.left + m.right) / 2;
+    double turn = (m.left - m.right) / 60;
+    m.angle += turn;
+    m.freeX *= 0.9;
+    m.freeY *= 0.9;
+    double c = std::cos(m.angle), s = std::sin(m.angle);
+    double vx = m.freeX + drive * c, vy = m.freeY + drive * s;
+    m.x += vx;
+    m.y += vy;
+    m.right *= 0.9;
+    m.left *= 0.9;
+    bool last = i == kHorizon - 1;
+    for (const auto& k : kPoints) {
+      double ox = k[0] * c - k[1] * s, oy = k[0] * s + k[1] * c;
+      Vec away{0, 0};
+      double room = Clearance({m.x + ox, m.y + oy}, &away, true);
+      if (room < 0) {
+        // The point's own speed, turning included, is what the bump costs.
+        double px = vx - turn * oy, py = vy + turn * ox;
+        if (px * away.x + py * away.y < 0) {
+          roomAfter = room;
+          return std::hypot(px, py);
+        }
+      }
+      if (last) roomAfter = std::min(roomAfter, room);
+    }
+  }
+  return 0;
+}
+
+Steer Driver::Guard(Steer wanted, double tolerated) {
+  double room = 0;
+  if (Impact(wanted, room) <= tolerated) return wanted;
+  Steer best = wanted;
+  double bestScore = std::numeric_limits<double>::infinity();
+  for (Steer s : {Steer::None, Steer::Forward, Steer::Backward, Steer::Right, Steer::Left}) {
+    double impact = Impact(s, room);
+    double score = impact - 0.05 * std::min(room, 30.0) + (s == wanted ? 0 : 0.3);
+    if (score < bestScore) {
+      bestScore = score;
+      best = s;
+    }
+  }
+  return best;
+}
+
 double Driver::ClearHeading(double heading) const {
-  constexpr double kBody = 34;  // half the vehicle's width with its tracks, and a little
+  constexpr double kBody = 45;  // half the diagonal of the vehicle's outline, and a little
   for (int k = 0; k <= 8; ++k) {
     double h = heading + (k % 2 == 1 ? 1 : -1) * ((k + 1) / 2) * 0.35;
     bool clear = true;
@@ -315,6 +377,19 @@ Choice Driver::Think(const View& view, const Thing& self) {
   height_ = view.height;
   velocity_ = {self.XSpeed, self.YSpeed};
   angle_ = self.Angle;
+  topSpeed_ = self.TopSpeed();
+  {
+    // The drive part the game added on its last step: the tracks before their friction.
+    double drive = (static_cast<double>(self.LeftTrack()) + self.RightTrack()) / (2 * 0.9);
+    motion_ = {me_.x,
+               me_.y,
+               angle_,
+               velocity_.x - drive * std::cos(angle_),
+               velocity_.y - drive * std::sin(angle_),
+               self.RightTrack(),
+               self.LeftTrack()};
+  }
+  spareId_.clear();
 
   std::vector<const Thing*> rivals;
   std::vector<Threat> threats;
@@ -398,7 +473,12 @@ Choice Driver::Think(const View& view, const Thing& self) {
     int32_t kind = t->ThingType();
     if (t->ID == self.ID || (kind != Vehicle && kind != Block && kind != Ball)) continue;
     Obstacle o;
+    o.thing = t;
     o.at = {t->X, t->Y};
+    double size =
+        kind == Ball ? t->Radius : std::hypot(t->Length, t->Width + (kind == Vehicle ? 30 : 0)) / 2;
+    o.near = Distance(t->X, t->Y, me_.x, me_.y) <
+             size + 43 + 8 * std::hypot(velocity_.x, velocity_.y) + 20;
     if (kind == Ball) {
       o.round = true;
       o.halfLength = t->Radius;
@@ -540,6 +620,7 @@ Choice Driver::Think(const View& view, const Thing& self) {
         threats.empty() && ((self.IsInvulnerable() && !rival->IsInvulnerable()) ||
                             (lead > 60 && rival->DamageTaken() < 170 && !rival->IsInvulnerable()));
     if (ram) {
+      spareId_ = rival->ID;
       choice.steer = DriveTo({at.x + rival->XSpeed * 10, at.y + rival->YSpeed * 10}, 0.3).steer;
     } else if (grenades > 0 && lead > -60) {
       // The attack run: face the rival and back away from it, so that a grenade leaves
@@ -576,21 +657,16 @@ Choice Driver::Think(const View& view, const Thing& self) {
     }
   }
 
-  // Turning on the spot with a corner against a wall or block grinds the vehicle to bits:
-  // first straight out, forward or back, whichever points away from it.
-  if (choice.steer == Steer::Right || choice.steer == Steer::Left) {
-    Vec away{0, 0};
-    if (Clearance(me_, &away) < 44) {
-      double along = away.x * std::cos(angle_) + away.y * std::sin(angle_);
-      if (std::fabs(along) > 0.3) choice.steer = along > 0 ? Steer::Forward : Steer::Backward;
-    }
-  }
-
   // Bumping into things hurts by the speed of the bump: outside danger a careful driver
   // lets its tracks slow down rather than drive flat out.
   if (!inDanger && (choice.steer == Steer::Forward || choice.steer == Steer::Backward) &&
       std::hypot(velocity_.x, velocity_.y) > tune_.cruiseSpeed)
     choice.steer = Steer::None;
+
+  // Bumps cost damage by the speed of the outline where it meets something, and a turn with
+  // a corner against a wall grinds on every tick: whatever it wants, not into anything
+  // (in a blast's way a light bump is the lesser harm).
+  choice.steer = Guard(choice.steer, inDanger ? 5.0 : 1.5);
 
   drives_.push_back(choice.steer);
   if (drives_.size() > kTrail) drives_.erase(drives_.begin());

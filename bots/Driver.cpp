@@ -76,6 +76,7 @@ void Driver::Forget() {
   drives_.clear();
   haveLast_ = false;
   unstickTicks_ = 0;
+  vetoes_ = 0;
   escapeTicks_ = 0;
   scrapes_.clear();
   lastDamage_ = 0;
@@ -210,7 +211,9 @@ Choice Driver::SteerTo(double heading, bool mayReverse, double tolerance) const 
   return c;
 }
 
-double Driver::Clearance(const Vec& p, Vec* away, bool nearOnly) const {
+double Driver::Clearance(const Vec& p, Vec* away, bool nearOnly, double ahead,
+                         const Obstacle** hit) const {
+  if (hit != nullptr) *hit = nullptr;
   // The walls first: the arena's edges.
   double best = std::numeric_limits<double>::infinity();
   const double edges[4][3] = {
@@ -223,7 +226,7 @@ double Driver::Clearance(const Vec& p, Vec* away, bool nearOnly) const {
   }
   for (const Obstacle& o : obstacles_) {
     if (nearOnly && (!o.near || o.thing->ID == spareId_)) continue;
-    double dx = p.x - o.at.x, dy = p.y - o.at.y;
+    double dx = p.x - o.at.x - o.velocity.x * ahead, dy = p.y - o.at.y - o.velocity.y * ahead;
     double d = 0, nx = 0, ny = 0;
     if (o.round) {
       double c = std::hypot(dx, dy);
@@ -253,6 +256,7 @@ double Driver::Clearance(const Vec& p, Vec* away, bool nearOnly) const {
     if (d < best) {
       best = d;
       if (away != nullptr) *away = {nx, ny};
+      if (hit != nullptr) *hit = &o;
     }
   }
   return best;
@@ -266,6 +270,7 @@ double Driver::Impact(Steer steer, double& roomAfter) const {
   Motion m = motion_;
   roomAfter = std::numeric_limits<double>::infinity();
   auto clamp = [this](double v) { return std::clamp(v, -topSpeed_, topSpeed_); };
+  double total = 0;
   for (int i = 0; i < kHorizon; ++i) {
     if (i == 0 && steer != Steer::None) {
       double dr = steer == Steer::Left || steer == Steer::Forward ? 0.7 : -0.7;
@@ -285,34 +290,54 @@ double Driver::Impact(Steer steer, double& roomAfter) const {
     m.right *= 0.9;
     m.left *= 0.9;
     bool last = i == kHorizon - 1;
+    double worst = 0;
     for (const auto& k : kPoints) {
       double ox = k[0] * c - k[1] * s, oy = k[0] * s + k[1] * c;
       Vec away{0, 0};
-      double room = Clearance({m.x + ox, m.y + oy}, &away, true);
+      const Obstacle* hit = nullptr;
+      double room =
+          Clearance({m.x + ox, m.y + oy}, &away, true, tune_.foresight > 0 ? i + 1 : 0, &hit);
       if (room < 0) {
-        // The point's own speed, turning included, is what the bump costs.
+        // The speed of the point against what it meets, turning included, is what the bump
+        // costs; a wall takes none of it, anything else half.
         double px = vx - turn * oy, py = vy + turn * ox;
-        if (px * away.x + py * away.y < 0) {
-          roomAfter = room;
-          return std::hypot(px, py);
+        if (hit != nullptr) {
+          px -= hit->velocity.x;
+          py -= hit->velocity.y;
         }
+        if (px * away.x + py * away.y < 0)
+          worst = std::max(worst, std::hypot(px, py) * (hit != nullptr ? 0.5 : 1.0));
       }
       if (last) roomAfter = std::min(roomAfter, room);
     }
+    // Each tick in touch costs again: grinding along adds up.
+    if (worst > 0) {
+      total += worst;
+      // The bump stops the vehicle where it stands.
+      m.freeX = m.freeY = 0;
+      m.right = m.left = 0;
+    }
   }
-  return 0;
+  return total;
 }
 
 Steer Driver::Guard(Steer wanted, double tolerated) {
+  // Held back for long, a light bump is better than never getting anywhere.
+  if (vetoes_ >= 10) tolerated = std::max(tolerated, 3.0);
   double room = 0;
-  if (Impact(wanted, room) <= tolerated) return wanted;
-  Steer best = wanted;
-  double bestScore = std::numeric_limits<double>::infinity();
-  for (Steer s : {Steer::None, Steer::Forward, Steer::Backward, Steer::Right, Steer::Left}) {
+  if (Impact(wanted, room) <= tolerated) {
+    vetoes_ = 0;
+    return wanted;
+  }
+  ++vetoes_;
+  // Rather wait than shuttle back and forth: let go, unless even that runs into something.
+  if (Impact(Steer::None, room) <= tolerated) return Steer::None;
+  Steer best = Steer::None;
+  double bestImpact = std::numeric_limits<double>::infinity();
+  for (Steer s : {Steer::None, Steer::Forward, Steer::Backward}) {
     double impact = Impact(s, room);
-    double score = impact - 0.05 * std::min(room, 30.0) + (s == wanted ? 0 : 0.3);
-    if (score < bestScore) {
-      bestScore = score;
+    if (impact < bestImpact) {
+      bestImpact = impact;
       best = s;
     }
   }
@@ -407,6 +432,20 @@ Choice Driver::Think(const View& view, const Thing& self) {
         s.activity = s.activity * 0.98 + (moved > 1.0 ? 1.0 : 0.0);
         s.last = {t->X, t->Y};
         rivals.push_back(t);
+        // Nothing hurts an invulnerable rival: keep well away from it.
+        if (tune_.foresight > 1 && t->IsInvulnerable() && !self.IsInvulnerable())
+          threats.push_back({{t->X, t->Y}, 170, false});
+        // A rival bearing down on it: out of its path unless a ramming match favours this one.
+        if (tune_.foresight > 1 && !self.IsInvulnerable() &&
+            t->DamageTaken() - self.DamageTaken() < 20) {
+          double dx = me_.x - t->X, dy = me_.y - t->Y;
+          double dist = std::hypot(dx, dy);
+          double closing = (t->XSpeed * dx + t->YSpeed * dy) / std::max(dist, 1.0);
+          if (dist < 200 && closing > 3) {
+            for (int k = 6; k <= 18; k += 6)
+              threats.push_back({{t->X + t->XSpeed * k, t->Y + t->YSpeed * k}, 75, false});
+          }
+        }
         break;
       }
       case Grenade: {
@@ -449,7 +488,7 @@ Choice Driver::Think(const View& view, const Thing& self) {
             value = std::min(3.0, damage / 10.0);
             break;
           case Invulnerability:
-            value = 3.0;
+            value = 6.0;
             break;
           case BiggerBlast:
             value = 1.5;
@@ -528,10 +567,12 @@ Choice Driver::Think(const View& view, const Thing& self) {
       grenades > 0 && static_cast<double>(view.now) - self.LastLaunch() > 1.0 && !rivals.empty();
   Choice choice;
   bool decided = false;
+  why = "none";
 
   if (unstickTicks_ > 0) {
     --unstickTicks_;
     if (unstickTicks_ >= 12) {
+      why = "unstick";
       choice.steer = unstickBackward_ ? Steer::Backward : Steer::Forward;
     } else {
       choice.steer = unstickRight_ ? Steer::Right : Steer::Left;
@@ -541,10 +582,14 @@ Choice Driver::Think(const View& view, const Thing& self) {
 
   // Danger first: get out of the reach of every blast it has seen coming.
   bool inDanger = false;
+  bool inBlast = false;
   for (const Threat& t : threats) {
     double d = std::min(Distance(me_.x, me_.y, t.at.x, t.at.y),
                         Distance(me_.x + 4 * velocity_.x, me_.y + 4 * velocity_.y, t.at.x, t.at.y));
-    if (d < t.radius) inDanger = true;
+    if (d < t.radius) {
+      inDanger = true;
+      inBlast = inBlast || t.blast;
+    }
   }
   if (!decided && inDanger) {
     double bestHeading = angle_;
@@ -567,12 +612,14 @@ Choice Driver::Think(const View& view, const Thing& self) {
         bestHeading = h;
       }
     }
+    why = "danger";
     choice = SteerTo(bestHeading, true, 0.5);
     decided = true;
   }
 
   if (!decided && escapeTicks_ > 0) {
     --escapeTicks_;
+    why = "escape";
     choice = SteerTo(escapeHeading_, true, 0.6);
     decided = true;
   }
@@ -606,6 +653,7 @@ Choice Driver::Think(const View& view, const Thing& self) {
   if (canFire && ShotQuality(perceived, view, self, rivals) < 0) choice.fire = true;
 
   if (!decided && bestToken != nullptr && (bestTokenScore > 0.9 || grenades == 0)) {
+    why = "token";
     choice.steer = DriveTo({bestToken->X, bestToken->Y}, 0.35).steer;
     decided = true;
   }
@@ -616,11 +664,12 @@ Choice Driver::Think(const View& view, const Thing& self) {
     int32_t lead = rival->DamageTaken() - damage;
     // Ramming hurts both alike: worth it with a clear lead, never next to a wreck about to
     // blow, and always while nothing can hurt this one.
-    bool ram =
-        threats.empty() && ((self.IsInvulnerable() && !rival->IsInvulnerable()) ||
-                            (lead > 60 && rival->DamageTaken() < 170 && !rival->IsInvulnerable()));
+    bool ram = threats.empty() && ((self.IsInvulnerable() && !rival->IsInvulnerable()) ||
+                                   (lead > 60 && level_ != Level::Hard &&
+                                    rival->DamageTaken() < 170 && !rival->IsInvulnerable()));
     if (ram) {
       spareId_ = rival->ID;
+      why = "ram";
       choice.steer = DriveTo({at.x + rival->XSpeed * 10, at.y + rival->YSpeed * 10}, 0.3).steer;
     } else if (grenades > 0 && lead > -60) {
       // The attack run: face the rival and back away from it, so that a grenade leaves
@@ -628,10 +677,19 @@ Choice Driver::Think(const View& view, const Thing& self) {
       double ahead = std::min(100 * tune_.leadFactor, 40.0);
       Vec aim{std::clamp(at.x + rival->XSpeed * ahead, 40.0, view.width - 40.0),
               std::clamp(at.y + rival->YSpeed * ahead, 40.0, view.height - 40.0)};
-      if (dist > 330) {
+      double wall = std::min(std::min(me_.x, width_ - me_.x), std::min(me_.y, height_ - me_.y));
+      if (wall < 75 && dist > 150) {
+        // Pinned against a wall a ram or a blast does the most harm: out into the open first.
+        why = "open";
+        Vec open{std::clamp(me_.x, 150.0, width_ - 150.0),
+                 std::clamp(me_.y, 150.0, height_ - 150.0)};
+        choice.steer = DriveTo(open, 0.35).steer;
+      } else if (dist > 330) {
+        why = "approach";
         choice.steer = DriveTo(aim, 0.35).steer;
       } else {
         double h = std::atan2(aim.y - me_.y, aim.x - me_.x);
+        why = "face";
         Choice face = SteerTo(h, false, 0.2);
         choice.steer = face.steer;
         if (face.steer == Steer::Forward) {
@@ -649,8 +707,8 @@ Choice Driver::Think(const View& view, const Thing& self) {
         double away = std::atan2(me_.y - at.y, me_.x - at.x);
         double x = std::clamp(me_.x + 150 * std::cos(away), 70.0, view.width - 70.0);
         double y = std::clamp(me_.y + 150 * std::sin(away), 70.0, view.height - 70.0);
-        if (Distance(x, y, me_.x, me_.y) > 40)
-          choice.steer = SteerTo(std::atan2(y - me_.y, x - me_.x), true, 0.4).steer;
+        if (Distance(x, y, me_.x, me_.y) > 40) why = "backoff";
+        choice.steer = SteerTo(std::atan2(y - me_.y, x - me_.x), true, 0.4).steer;
       } else if (bestToken != nullptr) {
         choice.steer = DriveTo({bestToken->X, bestToken->Y}, 0.35).steer;
       }
@@ -666,7 +724,7 @@ Choice Driver::Think(const View& view, const Thing& self) {
   // Bumps cost damage by the speed of the outline where it meets something, and a turn with
   // a corner against a wall grinds on every tick: whatever it wants, not into anything
   // (in a blast's way a light bump is the lesser harm).
-  choice.steer = Guard(choice.steer, inDanger ? 5.0 : 1.5);
+  choice.steer = Guard(choice.steer, inBlast ? 5.0 : 0.5);
 
   drives_.push_back(choice.steer);
   if (drives_.size() > kTrail) drives_.erase(drives_.begin());

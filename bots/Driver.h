@@ -61,6 +61,7 @@ class Driver {
 
   // Whether the driver is busy getting itself free after being stuck.
   bool Unsticking() const { return unstickTicks_ > 0; }
+  const char* why = "";  // DEV
 
  private:
   struct Vec {
@@ -76,6 +77,7 @@ class Driver {
   struct Threat {
     Vec at;
     double radius = 0;
+    bool blast = true;  // a burst, rather than a rival's path
   };
   // Something a grenade comes off: a box (blocks, vehicles) or a disc (balls).
   struct Obstacle {
@@ -83,6 +85,7 @@ class Driver {
     double cos = 1, sin = 0;
     double halfLength = 0, halfWidth = 0;  // a box's; a disc has radius halfLength
     bool round = false;
+    Vec velocity;
     bool near = false;  // within reach of the vehicle over the next few ticks
     const Thing* thing = nullptr;
   };
@@ -106,7 +109,10 @@ class Driver {
   Choice DriveTo(const Vec& point, double tolerance) const;
   // How far a point is from the nearest block, ball or other vehicle's outline (negative
   // inside), and the way out from it.
-  double Clearance(const Vec& p, Vec* away, bool nearOnly = false) const;
+  // With `ahead`, things that move are taken where they will be that many ticks later;
+  // `hit` tells what is nearest (nullptr: a wall).
+  double Clearance(const Vec& p, Vec* away, bool nearOnly = false, double ahead = 0,
+                   const Obstacle** hit = nullptr) const;
   // A heading near `heading` whose first stretch is clear of obstacles.
   double ClearHeading(double heading) const;
   // Own motion as the game makes it: the tracks, the heading and the free part of the speed.
@@ -133,6 +139,7 @@ class Driver {
   double width_ = 582, height_ = 555;
   double angle_ = 0;
   Motion motion_;
+  int vetoes_ = 0;  // ticks in a row the guard has overruled the wanted keys
   double topSpeed_ = 8;
   std::string spareId_;  // a vehicle the guard lets it run into: the rival it rams
   double turn_ = 0;      // change of heading seen over the last tick

@@ -29,9 +29,9 @@ double Distance(double ax, double ay, double bx, double by) { return std::hypot(
 
 // Levels: a slow, short-sighted rookie; a fair player; a sharp one.
 const Tuning kTunings[3] = {
-    {30, 25, 0.4, 0.0, 0.5, 0, 40, 0, 9},
-    {10, 12, 0.15, 0.3, 0.75, 1, 75, 20, 6.5},
-    {2, 5, 0.0, 0.5, 0.7, 2, 90, 20, 5},
+    {40, 150, 25, 0.4, 0.0, 0.5, 0, 40, 0, 9},
+    {20, 50, 12, 0.15, 0.3, 0.75, 1, 75, 20, 6.5},
+    {2, 2, 5, 0.0, 0.5, 0.7, 2, 90, 20, 5},
 };
 
 }  // namespace
@@ -95,9 +95,7 @@ Driver::Seen& Driver::Remember(const Thing& t) {
   return seen_.back();
 }
 
-bool Driver::Noticed(const Thing& t) {
-  return tick_ - Remember(t).firstTick >= tune_.reactionTicks;
-}
+bool Driver::Noticed(const Thing& t, int after) { return tick_ - Remember(t).firstTick >= after; }
 
 int Driver::FuseTicks(int32_t fuse, float now) const {
   // The fuse burns out on the first tick whose clock passes it.
@@ -433,10 +431,10 @@ Choice Driver::Think(const View& view, const Thing& self) {
         s.last = {t->X, t->Y};
         rivals.push_back(t);
         // Nothing hurts an invulnerable rival: keep well away from it.
-        if (tune_.foresight > 1 && t->IsInvulnerable() && !self.IsInvulnerable())
+        if (tune_.foresight > 9 && t->IsInvulnerable() && !self.IsInvulnerable())
           threats.push_back({{t->X, t->Y}, 170, false});
         // A rival bearing down on it: out of its path unless a ramming match favours this one.
-        if (tune_.foresight > 1 && !self.IsInvulnerable() &&
+        if (tune_.foresight > 9 && !self.IsInvulnerable() &&
             t->DamageTaken() - self.DamageTaken() < 20) {
           double dx = me_.x - t->X, dy = me_.y - t->Y;
           double dist = std::hypot(dx, dy);
@@ -450,7 +448,7 @@ Choice Driver::Think(const View& view, const Thing& self) {
       }
       case Grenade: {
         bool own = t->Launcher == self.ID;
-        if (!Noticed(*t) && !own) break;
+        if (!Noticed(*t, tune_.reactionTicks) && !own) break;
         int ticks = 0;
         Vec at = BurstPoint(*t, view, own, ticks);
         if (ticks <= tune_.dangerHorizon || own)
@@ -478,7 +476,7 @@ Choice Driver::Think(const View& view, const Thing& self) {
           threats.push_back({{t->X, t->Y}, t->ExplosionSize + kVehicleReach + margin});
         break;
       case PowerUp: {
-        if (!Noticed(*t)) break;
+        if (!Noticed(*t, tune_.spotTicks)) break;
         double value = 1.0;
         switch (t->PowerUpType()) {
           case ExtraGrenade:
@@ -613,7 +611,8 @@ Choice Driver::Think(const View& view, const Thing& self) {
       }
     }
     why = "danger";
-    choice = SteerTo(bestHeading, true, 0.5);
+    // Away from a rammer straight ahead rather than turning: a turn in touch grinds.
+    choice = SteerTo(bestHeading, true, inBlast ? 0.5 : 1.2);
     decided = true;
   }
 

@@ -35,7 +35,8 @@ struct View {
 
 // How a level plays: how late it notices things, how well it aims, how far ahead it looks.
 struct Tuning {
-  int reactionTicks;    // a new grenade or token is noticed this many ticks after it appears
+  int reactionTicks;    // a new grenade is noticed this many ticks after it appears
+  int spotTicks;        // a new power-up token likewise: the race for it is often decided here
   int replanTicks;      // goals are chosen afresh this often
   double aimNoise;      // radians of error in the heading it thinks it has
   double leadFactor;    // share of the flight time a moving rival is followed ahead
@@ -97,7 +98,7 @@ class Driver {
   };
 
   Seen& Remember(const Thing& t);
-  bool Noticed(const Thing& t);
+  bool Noticed(const Thing& t, int after);
   void Forget();
   // Where a grenade launched now along `heading` would burst, and whether it passes through
   // `target` on its way.

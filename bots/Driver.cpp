@@ -82,6 +82,7 @@ void Driver::Forget() {
   lastDamage_ = 0;
   goalId_.clear();
   goalTick_ = -1000;
+  outward_ = false;
 }
 
 Driver::Seen& Driver::Remember(const Thing& t) {
@@ -430,20 +431,6 @@ Choice Driver::Think(const View& view, const Thing& self) {
         s.activity = s.activity * 0.98 + (moved > 1.0 ? 1.0 : 0.0);
         s.last = {t->X, t->Y};
         rivals.push_back(t);
-        // Nothing hurts an invulnerable rival: keep well away from it.
-        if (tune_.foresight > 9 && t->IsInvulnerable() && !self.IsInvulnerable())
-          threats.push_back({{t->X, t->Y}, 170, false});
-        // A rival bearing down on it: out of its path unless a ramming match favours this one.
-        if (tune_.foresight > 9 && !self.IsInvulnerable() &&
-            t->DamageTaken() - self.DamageTaken() < 20) {
-          double dx = me_.x - t->X, dy = me_.y - t->Y;
-          double dist = std::hypot(dx, dy);
-          double closing = (t->XSpeed * dx + t->YSpeed * dy) / std::max(dist, 1.0);
-          if (dist < 200 && closing > 3) {
-            for (int k = 6; k <= 18; k += 6)
-              threats.push_back({{t->X + t->XSpeed * k, t->Y + t->YSpeed * k}, 75, false});
-          }
-        }
         break;
       }
       case Grenade: {
@@ -565,12 +552,9 @@ Choice Driver::Think(const View& view, const Thing& self) {
       grenades > 0 && static_cast<double>(view.now) - self.LastLaunch() > 1.0 && !rivals.empty();
   Choice choice;
   bool decided = false;
-  why = "none";
-
   if (unstickTicks_ > 0) {
     --unstickTicks_;
     if (unstickTicks_ >= 12) {
-      why = "unstick";
       choice.steer = unstickBackward_ ? Steer::Backward : Steer::Forward;
     } else {
       choice.steer = unstickRight_ ? Steer::Right : Steer::Left;
@@ -580,14 +564,10 @@ Choice Driver::Think(const View& view, const Thing& self) {
 
   // Danger first: get out of the reach of every blast it has seen coming.
   bool inDanger = false;
-  bool inBlast = false;
   for (const Threat& t : threats) {
     double d = std::min(Distance(me_.x, me_.y, t.at.x, t.at.y),
                         Distance(me_.x + 4 * velocity_.x, me_.y + 4 * velocity_.y, t.at.x, t.at.y));
-    if (d < t.radius) {
-      inDanger = true;
-      inBlast = inBlast || t.blast;
-    }
+    if (d < t.radius) inDanger = true;
   }
   if (!decided && inDanger) {
     double bestHeading = angle_;
@@ -610,15 +590,12 @@ Choice Driver::Think(const View& view, const Thing& self) {
         bestHeading = h;
       }
     }
-    why = "danger";
-    // Away from a rammer straight ahead rather than turning: a turn in touch grinds.
-    choice = SteerTo(bestHeading, true, inBlast ? 0.5 : 1.2);
+    choice = SteerTo(bestHeading, true, 0.5);
     decided = true;
   }
 
   if (!decided && escapeTicks_ > 0) {
     --escapeTicks_;
-    why = "escape";
     choice = SteerTo(escapeHeading_, true, 0.6);
     decided = true;
   }
@@ -652,7 +629,6 @@ Choice Driver::Think(const View& view, const Thing& self) {
   if (canFire && ShotQuality(perceived, view, self, rivals) < 0) choice.fire = true;
 
   if (!decided && bestToken != nullptr && (bestTokenScore > 0.9 || grenades == 0)) {
-    why = "token";
     choice.steer = DriveTo({bestToken->X, bestToken->Y}, 0.35).steer;
     decided = true;
   }
@@ -668,7 +644,6 @@ Choice Driver::Think(const View& view, const Thing& self) {
                                     rival->DamageTaken() < 170 && !rival->IsInvulnerable()));
     if (ram) {
       spareId_ = rival->ID;
-      why = "ram";
       choice.steer = DriveTo({at.x + rival->XSpeed * 10, at.y + rival->YSpeed * 10}, 0.3).steer;
     } else if (grenades > 0 && lead > -60) {
       // The attack run: face the rival and back away from it, so that a grenade leaves
@@ -677,25 +652,26 @@ Choice Driver::Think(const View& view, const Thing& self) {
       Vec aim{std::clamp(at.x + rival->XSpeed * ahead, 40.0, view.width - 40.0),
               std::clamp(at.y + rival->YSpeed * ahead, 40.0, view.height - 40.0)};
       double wall = std::min(std::min(me_.x, width_ - me_.x), std::min(me_.y, height_ - me_.y));
-      if (wall < 75 && dist > 150) {
+      // Once on its way out, all the way out: no dithering at the edge.
+      outward_ = dist > 150 && (wall < 75 || (outward_ && wall < 110));
+      if (outward_) {
         // Pinned against a wall a ram or a blast does the most harm: out into the open first.
-        why = "open";
         Vec open{std::clamp(me_.x, 150.0, width_ - 150.0),
                  std::clamp(me_.y, 150.0, height_ - 150.0)};
         choice.steer = DriveTo(open, 0.35).steer;
       } else if (dist > 330) {
-        why = "approach";
         choice.steer = DriveTo(aim, 0.35).steer;
       } else {
         double h = std::atan2(aim.y - me_.y, aim.x - me_.x);
-        why = "face";
         Choice face = SteerTo(h, false, 0.2);
         choice.steer = face.steer;
         if (face.steer == Steer::Forward) {
           // Room behind, counting the way the vehicle coasts once the key is let go.
           double coast = 50 + 9 * std::hypot(velocity_.x, velocity_.y);
           Vec behind{me_.x - coast * std::cos(angle_), me_.y - coast * std::sin(angle_)};
-          bool room = Clearance(behind, nullptr) > 40;
+          double edge = std::min(std::min(behind.x, width_ - behind.x),
+                                 std::min(behind.y, height_ - behind.y));
+          bool room = Clearance(behind, nullptr) > 40 && edge > 80;
           choice.steer = room ? Steer::Backward : Steer::None;
         }
       }
@@ -706,8 +682,8 @@ Choice Driver::Think(const View& view, const Thing& self) {
         double away = std::atan2(me_.y - at.y, me_.x - at.x);
         double x = std::clamp(me_.x + 150 * std::cos(away), 70.0, view.width - 70.0);
         double y = std::clamp(me_.y + 150 * std::sin(away), 70.0, view.height - 70.0);
-        if (Distance(x, y, me_.x, me_.y) > 40) why = "backoff";
-        choice.steer = SteerTo(std::atan2(y - me_.y, x - me_.x), true, 0.4).steer;
+        if (Distance(x, y, me_.x, me_.y) > 40)
+          choice.steer = SteerTo(std::atan2(y - me_.y, x - me_.x), true, 0.4).steer;
       } else if (bestToken != nullptr) {
         choice.steer = DriveTo({bestToken->X, bestToken->Y}, 0.35).steer;
       }
@@ -723,7 +699,7 @@ Choice Driver::Think(const View& view, const Thing& self) {
   // Bumps cost damage by the speed of the outline where it meets something, and a turn with
   // a corner against a wall grinds on every tick: whatever it wants, not into anything
   // (in a blast's way a light bump is the lesser harm).
-  choice.steer = Guard(choice.steer, inBlast ? 5.0 : 0.5);
+  choice.steer = Guard(choice.steer, inDanger ? 5.0 : 0.5);
 
   drives_.push_back(choice.steer);
   if (drives_.size() > kTrail) drives_.erase(drives_.begin());

@@ -62,7 +62,6 @@ class Driver {
 
   // Whether the driver is busy getting itself free after being stuck.
   bool Unsticking() const { return unstickTicks_ > 0; }
-  const char* why = "";  // DEV
 
  private:
   struct Vec {
@@ -78,7 +77,6 @@ class Driver {
   struct Threat {
     Vec at;
     double radius = 0;
-    bool blast = true;  // a burst, rather than a rival's path
   };
   // Something a grenade comes off: a box (blocks, vehicles) or a disc (balls).
   struct Obstacle {
@@ -140,7 +138,9 @@ class Driver {
   double width_ = 582, height_ = 555;
   double angle_ = 0;
   Motion motion_;
-  int vetoes_ = 0;  // ticks in a row the guard has overruled the wanted keys
+  int vetoes_ = 0;
+  bool outward_ = false;  // heading out into the open from near a wall  // ticks in a row the guard
+                          // has overruled the wanted keys
   double topSpeed_ = 8;
   std::string spareId_;  // a vehicle the guard lets it run into: the rival it rams
   double turn_ = 0;      // change of heading seen over the last tick

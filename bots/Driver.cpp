@@ -29,9 +29,9 @@ double Distance(double ax, double ay, double bx, double by) { return std::hypot(
 
 // Levels: a slow, short-sighted rookie; a fair player; a sharp one.
 const Tuning kTunings[3] = {
-    {30, 25, 0.4, 0.0, 0.5, 0, 40, 0, 9},
-    {10, 12, 0.15, 0.3, 0.75, 1, 75, 20, 6.5},
-    {2, 5, 0.0, 0.5, 0.7, 2, 90, 20, 5},
+    {40, 200, 25, 0.5, 0.0, 0.5, 0, 40, 0, 9},
+    {20, 80, 12, 0.25, 0.2, 0.75, 1, 75, 20, 6.5},
+    {2, 2, 5, 0.0, 0.5, 0.7, 2, 90, 20, 5},
 };
 
 }  // namespace
@@ -76,11 +76,13 @@ void Driver::Forget() {
   drives_.clear();
   haveLast_ = false;
   unstickTicks_ = 0;
+  vetoes_ = 0;
   escapeTicks_ = 0;
   scrapes_.clear();
   lastDamage_ = 0;
   goalId_.clear();
   goalTick_ = -1000;
+  outward_ = false;
 }
 
 Driver::Seen& Driver::Remember(const Thing& t) {
@@ -94,9 +96,7 @@ Driver::Seen& Driver::Remember(const Thing& t) {
   return seen_.back();
 }
 
-bool Driver::Noticed(const Thing& t) {
-  return tick_ - Remember(t).firstTick >= tune_.reactionTicks;
-}
+bool Driver::Noticed(const Thing& t, int after) { return tick_ - Remember(t).firstTick >= after; }
 
 int Driver::FuseTicks(int32_t fuse, float now) const {
   // The fuse burns out on the first tick whose clock passes it.
@@ -210,7 +210,9 @@ Choice Driver::SteerTo(double heading, bool mayReverse, double tolerance) const 
   return c;
 }
 
-double Driver::Clearance(const Vec& p, Vec* away) const {
+double Driver::Clearance(const Vec& p, Vec* away, bool nearOnly, double ahead,
+                         const Obstacle** hit) const {
+  if (hit != nullptr) *hit = nullptr;
   // The walls first: the arena's edges.
   double best = std::numeric_limits<double>::infinity();
   const double edges[4][3] = {
@@ -222,7 +224,8 @@ double Driver::Clearance(const Vec& p, Vec* away) const {
     }
   }
   for (const Obstacle& o : obstacles_) {
-    double dx = p.x - o.at.x, dy = p.y - o.at.y;
+    if (nearOnly && (!o.near || o.thing->ID == spareId_)) continue;
+    double dx = p.x - o.at.x - o.velocity.x * ahead, dy = p.y - o.at.y - o.velocity.y * ahead;
     double d = 0, nx = 0, ny = 0;
     if (o.round) {
       double c = std::hypot(dx, dy);
@@ -252,13 +255,96 @@ double Driver::Clearance(const Vec& p, Vec* away) const {
     if (d < best) {
       best = d;
       if (away != nullptr) *away = {nx, ny};
+      if (hit != nullptr) *hit = &o;
+    }
+  }
+  return best;
+}
+
+double Driver::Impact(Steer steer, double& roomAfter) const {
+  // The outline is a square of 60 with the tracks: its corners and the middles of its sides.
+  static const double kPoints[8][2] = {{30, 30}, {30, -30}, {-30, 30}, {-30, -30},
+                                       {30, 0},  {-30, 0},  {0, 30},   {0, -30}};
+  constexpr int kHorizon = 16;
+  Motion m = motion_;
+  roomAfter = std::numeric_limits<double>::infinity();
+  auto clamp = [this](double v) { return std::clamp(v, -topSpeed_, topSpeed_); };
+  double total = 0;
+  for (int i = 0; i < kHorizon; ++i) {
+    if (i == 0 && steer != Steer::None) {
+      double dr = steer == Steer::Left || steer == Steer::Forward ? 0.7 : -0.7;
+      double dl = steer == Steer::Right || steer == Steer::Forward ? 0.7 : -0.7;
+      m.right = clamp(1.1 * clamp(m.right + dr));
+      m.left = clamp(1.1 * clamp(m.left + dl));
+    }
+    double drive = (m.left + m.right) / 2;
+    double turn = (m.left - m.right) / 60;
+    m.angle += turn;
+    m.freeX *= 0.9;
+    m.freeY *= 0.9;
+    double c = std::cos(m.angle), s = std::sin(m.angle);
+    double vx = m.freeX + drive * c, vy = m.freeY + drive * s;
+    m.x += vx;
+    m.y += vy;
+    m.right *= 0.9;
+    m.left *= 0.9;
+    bool last = i == kHorizon - 1;
+    double worst = 0;
+    for (const auto& k : kPoints) {
+      double ox = k[0] * c - k[1] * s, oy = k[0] * s + k[1] * c;
+      Vec away{0, 0};
+      const Obstacle* hit = nullptr;
+      double room =
+          Clearance({m.x + ox, m.y + oy}, &away, true, tune_.foresight > 0 ? i + 1 : 0, &hit);
+      if (room < 0) {
+        // The speed of the point against what it meets, turning included, is what the bump
+        // costs; a wall takes none of it, anything else half.
+        double px = vx - turn * oy, py = vy + turn * ox;
+        if (hit != nullptr) {
+          px -= hit->velocity.x;
+          py -= hit->velocity.y;
+        }
+        if (px * away.x + py * away.y < 0)
+          worst = std::max(worst, std::hypot(px, py) * (hit != nullptr ? 0.5 : 1.0));
+      }
+      if (last) roomAfter = std::min(roomAfter, room);
+    }
+    // Each tick in touch costs again: grinding along adds up.
+    if (worst > 0) {
+      total += worst;
+      // The bump stops the vehicle where it stands.
+      m.freeX = m.freeY = 0;
+      m.right = m.left = 0;
+    }
+  }
+  return total;
+}
+
+Steer Driver::Guard(Steer wanted, double tolerated) {
+  // Held back for long, a light bump is better than never getting anywhere.
+  if (vetoes_ >= 10) tolerated = std::max(tolerated, 3.0);
+  double room = 0;
+  if (Impact(wanted, room) <= tolerated) {
+    vetoes_ = 0;
+    return wanted;
+  }
+  ++vetoes_;
+  // Rather wait than shuttle back and forth: let go, unless even that runs into something.
+  if (Impact(Steer::None, room) <= tolerated) return Steer::None;
+  Steer best = Steer::None;
+  double bestImpact = std::numeric_limits<double>::infinity();
+  for (Steer s : {Steer::None, Steer::Forward, Steer::Backward}) {
+    double impact = Impact(s, room);
+    if (impact < bestImpact) {
+      bestImpact = impact;
+      best = s;
     }
   }
   return best;
 }
 
 double Driver::ClearHeading(double heading) const {
-  constexpr double kBody = 34;  // half the vehicle's width with its tracks, and a little
+  constexpr double kBody = 45;  // half the diagonal of the vehicle's outline, and a little
   for (int k = 0; k <= 8; ++k) {
     double h = heading + (k % 2 == 1 ? 1 : -1) * ((k + 1) / 2) * 0.35;
     bool clear = true;
@@ -315,6 +401,19 @@ Choice Driver::Think(const View& view, const Thing& self) {
   height_ = view.height;
   velocity_ = {self.XSpeed, self.YSpeed};
   angle_ = self.Angle;
+  topSpeed_ = self.TopSpeed();
+  {
+    // The drive part the game added on its last step: the tracks before their friction.
+    double drive = (static_cast<double>(self.LeftTrack()) + self.RightTrack()) / (2 * 0.9);
+    motion_ = {me_.x,
+               me_.y,
+               angle_,
+               velocity_.x - drive * std::cos(angle_),
+               velocity_.y - drive * std::sin(angle_),
+               self.RightTrack(),
+               self.LeftTrack()};
+  }
+  spareId_.clear();
 
   std::vector<const Thing*> rivals;
   std::vector<Threat> threats;
@@ -336,7 +435,7 @@ Choice Driver::Think(const View& view, const Thing& self) {
       }
       case Grenade: {
         bool own = t->Launcher == self.ID;
-        if (!Noticed(*t) && !own) break;
+        if (!Noticed(*t, tune_.reactionTicks) && !own) break;
         int ticks = 0;
         Vec at = BurstPoint(*t, view, own, ticks);
         if (ticks <= tune_.dangerHorizon || own)
@@ -364,7 +463,7 @@ Choice Driver::Think(const View& view, const Thing& self) {
           threats.push_back({{t->X, t->Y}, t->ExplosionSize + kVehicleReach + margin});
         break;
       case PowerUp: {
-        if (!Noticed(*t)) break;
+        if (!Noticed(*t, tune_.spotTicks)) break;
         double value = 1.0;
         switch (t->PowerUpType()) {
           case ExtraGrenade:
@@ -374,7 +473,7 @@ Choice Driver::Think(const View& view, const Thing& self) {
             value = std::min(3.0, damage / 10.0);
             break;
           case Invulnerability:
-            value = 3.0;
+            value = 6.0;
             break;
           case BiggerBlast:
             value = 1.5;
@@ -398,7 +497,12 @@ Choice Driver::Think(const View& view, const Thing& self) {
     int32_t kind = t->ThingType();
     if (t->ID == self.ID || (kind != Vehicle && kind != Block && kind != Ball)) continue;
     Obstacle o;
+    o.thing = t;
     o.at = {t->X, t->Y};
+    double size =
+        kind == Ball ? t->Radius : std::hypot(t->Length, t->Width + (kind == Vehicle ? 30 : 0)) / 2;
+    o.near = Distance(t->X, t->Y, me_.x, me_.y) <
+             size + 43 + 8 * std::hypot(velocity_.x, velocity_.y) + 20;
     if (kind == Ball) {
       o.round = true;
       o.halfLength = t->Radius;
@@ -448,7 +552,6 @@ Choice Driver::Think(const View& view, const Thing& self) {
       grenades > 0 && static_cast<double>(view.now) - self.LastLaunch() > 1.0 && !rivals.empty();
   Choice choice;
   bool decided = false;
-
   if (unstickTicks_ > 0) {
     --unstickTicks_;
     if (unstickTicks_ >= 12) {
@@ -536,10 +639,11 @@ Choice Driver::Think(const View& view, const Thing& self) {
     int32_t lead = rival->DamageTaken() - damage;
     // Ramming hurts both alike: worth it with a clear lead, never next to a wreck about to
     // blow, and always while nothing can hurt this one.
-    bool ram =
-        threats.empty() && ((self.IsInvulnerable() && !rival->IsInvulnerable()) ||
-                            (lead > 60 && rival->DamageTaken() < 170 && !rival->IsInvulnerable()));
+    bool ram = threats.empty() && ((self.IsInvulnerable() && !rival->IsInvulnerable()) ||
+                                   (lead > 60 && level_ != Level::Hard &&
+                                    rival->DamageTaken() < 170 && !rival->IsInvulnerable()));
     if (ram) {
+      spareId_ = rival->ID;
       choice.steer = DriveTo({at.x + rival->XSpeed * 10, at.y + rival->YSpeed * 10}, 0.3).steer;
     } else if (grenades > 0 && lead > -60) {
       // The attack run: face the rival and back away from it, so that a grenade leaves
@@ -547,7 +651,15 @@ Choice Driver::Think(const View& view, const Thing& self) {
       double ahead = std::min(100 * tune_.leadFactor, 40.0);
       Vec aim{std::clamp(at.x + rival->XSpeed * ahead, 40.0, view.width - 40.0),
               std::clamp(at.y + rival->YSpeed * ahead, 40.0, view.height - 40.0)};
-      if (dist > 330) {
+      double wall = std::min(std::min(me_.x, width_ - me_.x), std::min(me_.y, height_ - me_.y));
+      // Once on its way out, all the way out: no dithering at the edge.
+      outward_ = dist > 150 && (wall < 75 || (outward_ && wall < 110));
+      if (outward_) {
+        // Pinned against a wall a ram or a blast does the most harm: out into the open first.
+        Vec open{std::clamp(me_.x, 150.0, width_ - 150.0),
+                 std::clamp(me_.y, 150.0, height_ - 150.0)};
+        choice.steer = DriveTo(open, 0.35).steer;
+      } else if (dist > 330) {
         choice.steer = DriveTo(aim, 0.35).steer;
       } else {
         double h = std::atan2(aim.y - me_.y, aim.x - me_.x);
@@ -557,7 +669,9 @@ Choice Driver::Think(const View& view, const Thing& self) {
           // Room behind, counting the way the vehicle coasts once the key is let go.
           double coast = 50 + 9 * std::hypot(velocity_.x, velocity_.y);
           Vec behind{me_.x - coast * std::cos(angle_), me_.y - coast * std::sin(angle_)};
-          bool room = Clearance(behind, nullptr) > 40;
+          double edge = std::min(std::min(behind.x, width_ - behind.x),
+                                 std::min(behind.y, height_ - behind.y));
+          bool room = Clearance(behind, nullptr) > 40 && edge > 80;
           choice.steer = room ? Steer::Backward : Steer::None;
         }
       }
@@ -576,21 +690,16 @@ Choice Driver::Think(const View& view, const Thing& self) {
     }
   }
 
-  // Turning on the spot with a corner against a wall or block grinds the vehicle to bits:
-  // first straight out, forward or back, whichever points away from it.
-  if (choice.steer == Steer::Right || choice.steer == Steer::Left) {
-    Vec away{0, 0};
-    if (Clearance(me_, &away) < 44) {
-      double along = away.x * std::cos(angle_) + away.y * std::sin(angle_);
-      if (std::fabs(along) > 0.3) choice.steer = along > 0 ? Steer::Forward : Steer::Backward;
-    }
-  }
-
   // Bumping into things hurts by the speed of the bump: outside danger a careful driver
   // lets its tracks slow down rather than drive flat out.
   if (!inDanger && (choice.steer == Steer::Forward || choice.steer == Steer::Backward) &&
       std::hypot(velocity_.x, velocity_.y) > tune_.cruiseSpeed)
     choice.steer = Steer::None;
+
+  // Bumps cost damage by the speed of the outline where it meets something, and a turn with
+  // a corner against a wall grinds on every tick: whatever it wants, not into anything
+  // (in a blast's way a light bump is the lesser harm).
+  choice.steer = Guard(choice.steer, inDanger ? 5.0 : 0.5);
 
   drives_.push_back(choice.steer);
   if (drives_.size() > kTrail) drives_.erase(drives_.begin());

@@ -35,7 +35,8 @@ struct View {
 
 // How a level plays: how late it notices things, how well it aims, how far ahead it looks.
 struct Tuning {
-  int reactionTicks;    // a new grenade or token is noticed this many ticks after it appears
+  int reactionTicks;    // a new grenade is noticed this many ticks after it appears
+  int spotTicks;        // a new power-up token likewise: the race for it is often decided here
   int replanTicks;      // goals are chosen afresh this often
   double aimNoise;      // radians of error in the heading it thinks it has
   double leadFactor;    // share of the flight time a moving rival is followed ahead
@@ -83,6 +84,9 @@ class Driver {
     double cos = 1, sin = 0;
     double halfLength = 0, halfWidth = 0;  // a box's; a disc has radius halfLength
     bool round = false;
+    Vec velocity;
+    bool near = false;  // within reach of the vehicle over the next few ticks
+    const Thing* thing = nullptr;
   };
   // Where a flight ends, and what it came off on the way.
   struct Landing {
@@ -92,7 +96,7 @@ class Driver {
   };
 
   Seen& Remember(const Thing& t);
-  bool Noticed(const Thing& t);
+  bool Noticed(const Thing& t, int after);
   void Forget();
   // Where a grenade launched now along `heading` would burst, and whether it passes through
   // `target` on its way.
@@ -104,9 +108,22 @@ class Driver {
   Choice DriveTo(const Vec& point, double tolerance) const;
   // How far a point is from the nearest block, ball or other vehicle's outline (negative
   // inside), and the way out from it.
-  double Clearance(const Vec& p, Vec* away) const;
+  // With `ahead`, things that move are taken where they will be that many ticks later;
+  // `hit` tells what is nearest (nullptr: a wall).
+  double Clearance(const Vec& p, Vec* away, bool nearOnly = false, double ahead = 0,
+                   const Obstacle** hit = nullptr) const;
   // A heading near `heading` whose first stretch is clear of obstacles.
   double ClearHeading(double heading) const;
+  // Own motion as the game makes it: the tracks, the heading and the free part of the speed.
+  struct Motion {
+    double x = 0, y = 0, angle = 0, freeX = 0, freeY = 0, right = 0, left = 0;
+  };
+  // Holds `steer` for a tick and then lets go until the vehicle has all but stopped: how
+  // hard its outline would first meet a wall, block or ball on the way (0: not at all), and
+  // how much room it would have at the end.
+  double Impact(Steer steer, double& roomAfter) const;
+  // The wanted keys, or the nearest choice that does not bump into anything.
+  Steer Guard(Steer wanted, double tolerated);
   double ShotQuality(double heading, const View& view, const Thing& self,
                      const std::vector<const Thing*>& rivals) const;
 
@@ -120,7 +137,13 @@ class Driver {
   Vec velocity_;
   double width_ = 582, height_ = 555;
   double angle_ = 0;
-  double turn_ = 0;  // change of heading seen over the last tick
+  Motion motion_;
+  int vetoes_ = 0;
+  bool outward_ = false;  // heading out into the open from near a wall  // ticks in a row the guard
+                          // has overruled the wanted keys
+  double topSpeed_ = 8;
+  std::string spareId_;  // a vehicle the guard lets it run into: the rival it rams
+  double turn_ = 0;      // change of heading seen over the last tick
   bool haveLast_ = false;
   std::vector<Seen> seen_;
   std::vector<Obstacle> obstacles_;

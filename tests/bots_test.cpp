@@ -79,6 +79,25 @@ TEST(DriverScenes, FiresAtARivalStraightAheadInRangeButNotWhileTheLaunchCools) {
   EXPECT_FALSE(ThinkFor(aside, w, *me, 1).fire);
 }
 
+TEST(DriverScenes, DoesNotTurnWithACornerAgainstTheWallButDoesInTheOpen) {
+  Scene w;
+  // Along the top wall, 31 from it: a turn either way swings a corner of the 60-wide outline
+  // (42 from the centre) into the wall at once. The rival lies below, a turn to the right.
+  auto me = w.Rect(tb::Vehicle, 300, 31, 30, 60, 0);
+  w.Rect(tb::Vehicle, 300, 480, 30, 60, 0);
+  for (Level level : {Level::Easy, Level::Hard}) {
+    Driver d("Green", level, 3);
+    Steer s = ThinkFor(d, w, *me, 1).steer;
+    EXPECT_NE(s, Steer::Right);
+    EXPECT_NE(s, Steer::Left);
+  }
+  // In the open the same driver turns to its rival at once.
+  me->Y = 200;
+  me->FindPoints();
+  Driver open("Green", Level::Hard, 3);
+  EXPECT_EQ(ThinkFor(open, w, *me, 1).steer, Steer::Right);
+}
+
 TEST(DriverSeats, DriversHoldTheirSeatsKeysAndLeaveTheOthersToThePlayers) {
   tbtest::HeldKeys human;
   human.down.insert(0x44);  // Green turns right

@@ -91,6 +91,8 @@ class Thing {
   bool HasExploded() const { return Exploded; }
   bool IsInvulnerable() const { return Invulnerable; }
   float TopSpeed() const { return MaxSpeed; }
+  float RightTrack() const { return RightTrackSpeed; }
+  float LeftTrack() const { return LeftTrackSpeed; }
 
   // Every field by name, for the simulator's state dump, the world hash and tests.
   // The visitor is called with (name, reference) for int32_t, float, bool, std::string and

@@ -1,5 +1,6 @@
 #include "app/sim/Tournament.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -30,6 +31,7 @@ class NoSound final : public SoundPlayer {
 
 struct SeatWatch {
   std::vector<std::pair<float, float>> trail;
+  std::vector<bool> pushes;  // over the same ticks as the trail
   int64_t run = 0;
 };
 
@@ -72,15 +74,19 @@ MatchResult PlayMatch(uint64_t seed, const SeatLevels& seats, int64_t maxTicks,
       if (v != nullptr) result.damage[i] = v->DamageTaken();
       if (alive && (all || until[i])) ++left;
       if (!alive || driverOf[i] < 0) continue;
-      // Stuck: pushing forward or back and yet hardly moved over the last second.
+      // Stuck: pushing forward or back on most of the last second and yet hardly moved.
       ++result.botTicks;
       SeatWatch& w = watch[i];
       w.trail.emplace_back(v->X, v->Y);
       if (w.trail.size() > kStuckWindow) w.trail.erase(w.trail.begin());
       bots::Steer s = drivers.Choices()[driverOf[i]].steer;
       bool pushing = s == bots::Steer::Forward || s == bots::Steer::Backward;
+      w.pushes.push_back(pushing);
+      if (w.pushes.size() > kStuckWindow) w.pushes.erase(w.pushes.begin());
       bool stuck = false;
-      if (pushing && w.trail.size() == kStuckWindow) {
+      // Setting off after standing still is not being stuck.
+      auto pushed = std::count(w.pushes.begin(), w.pushes.end(), true);
+      if (pushing && w.trail.size() == kStuckWindow && pushed * 2 >= kStuckWindow) {
         double moved = std::hypot(static_cast<double>(v->X) - w.trail.front().first,
                                   static_cast<double>(v->Y) - w.trail.front().second);
         stuck = moved < kStuckDistance;
@@ -139,7 +145,8 @@ std::string Percent(int part, int whole) {
 int RunTournament(const SimOptions& options, std::ostream& out) {
   using bots::Level;
   auto started = std::chrono::steady_clock::now();
-  // One against one on the diagonal, Green against Blue, sides swapped every other seed.
+  // One against one on the diagonal, Green against Blue, sides swapped on even seeds (so a
+  // seed plays the same match in any range).
   struct Pairing {
     std::optional<Level> a, b;
   };
@@ -157,7 +164,7 @@ int RunTournament(const SimOptions& options, std::ostream& out) {
   int64_t ticks = 0;
   for (int s = 0; s < options.tournamentSeeds; ++s) {
     uint64_t seed = options.seed + static_cast<uint64_t>(s);
-    bool swap = s % 2 == 1;
+    bool swap = seed % 2 == 0;
     int green = 0, blue = 2;
     for (size_t k = 0; k < pairings.size(); ++k) {
       SeatLevels seats;

@@ -115,6 +115,7 @@ bool CollisionGrid::Cover(const Box& b, uint32_t filing) {
   sharedStamp_ = stamp_;
   // Everything is filed anew, except the one the caller is filing.
   shared_.clear();
+  others_.clear();
   for (uint32_t e = 0; e < entries_.size(); ++e) {
     Entry& entry = entries_[e];
     if (entry.thing == nullptr || e == filing) continue;
@@ -147,6 +148,7 @@ void CollisionGrid::Place(uint32_t e) {
   const Entry& entry = entries_[e];
   const Shape& s = entry.shape;
   const Slot slot{s.x, s.y, s.width, s.length, s.radius, e, s.rectangle};
+  if (Other(s)) others_.push_back(slot);
   if (entry.shared) {
     shared_.push_back(slot);
     return;
@@ -167,6 +169,7 @@ void CollisionGrid::Unfile(uint32_t e) {
   };
   const Entry& entry = entries_[e];
   Touch(entry);
+  if (Other(entry.shape)) drop(others_);
   if (entry.shared) {
     drop(shared_);
     return;
@@ -219,6 +222,7 @@ void CollisionGrid::Cleared() {
   entryOf_.clear();
   for (auto& b : buckets_) b.clear();
   shared_.clear();
+  others_.clear();
   watched_.clear();
   unfiled_ = -1;
   ++stamp_;  // a query under way must not call the emptied grid quiet
@@ -465,6 +469,43 @@ Thing* CollisionGrid::Query::Next() {
     examined_ = Meet(s.x, s.y, s.width, s.length, at_);
     return entry.thing;
   }
+}
+
+const std::vector<CollisionGrid::Nearby>* CollisionGrid::Query::TouchCandidates() {
+  std::vector<Nearby>& out = grid_.touching_;
+  out.clear();
+  if (self_.Rectangle || self_.Radius < 0 || self_.Radius > kSmallRadius) return nullptr;
+  const Bounds at = BoundsOf(self_);
+  const int64_t cx = CellOf(at[0]), cy = CellOf(at[1]);
+  if (cx < grid_.ox_ || cx >= grid_.ox_ + grid_.nx_ || cy < grid_.oy_ ||
+      cy >= grid_.oy_ + grid_.ny_)
+    return nullptr;
+  const uint32_t self = SelfFiled() ? selfEntry_ : UINT32_MAX;
+  auto take = [&](const Slot& s) {
+    const Entry& entry = grid_.entries_[s.entry];
+    out.push_back(Nearby{entry.seq, entry.thing});
+  };
+  // Each thing is in one of the three lists only, as the lists are read here. A round thing
+  // in the cell lies within a few cells of self, so the squares below cannot overflow; its
+  // circle reaching self's also makes the bounds meet.
+  const int64_t x = at[0], y = at[1];
+  for (const Slot& s : grid_.buckets_[grid_.Bucket(cx, cy)]) {
+    if (Other(s) || s.entry == self) continue;
+    const int64_t dx = s.x - x, dy = s.y - y, r = int64_t{s.radius} + self_.Radius + 1;
+    if (dx * dx + dy * dy <= r * r) take(s);
+  }
+  const Reach reach{at, self_.Radius, false};
+  for (const Slot& s : grid_.shared_)
+    if (!Other(s) && s.entry != self && reach.Keeps(s.x, s.y, s.width, s.length, s.radius, false))
+      take(s);
+  for (const Slot& s : grid_.others_) {
+    if (s.entry == self) continue;
+    if (s.rectangle ? Meet(s.x, s.y, s.width, s.length, at)
+                    : reach.Keeps(s.x, s.y, s.width, s.length, s.radius, false))
+      take(s);
+  }
+  std::sort(out.begin(), out.end(), [](const Nearby& a, const Nearby& b) { return a.seq < b.seq; });
+  return &out;
 }
 
 void CollisionGrid::Query::OnlyMeeting(bool on) {

@@ -41,6 +41,17 @@ class CollisionGrid : private OrderedThings::Listener {
   // skipped look must leave too.
   enum QuietTests : uint8_t { kCircleOnPolygon = 1, kPolygons = 2 };
 
+  // The largest radius of a round thing whose check-only looks may use TouchCandidates (a
+  // token's). Round things at least this large are found there in the one cell the looking
+  // thing's centre lies in: the box of each holds the centre of every smaller circle it
+  // touches. All others (rectangles, smaller round things) are kept in a short list too.
+  static constexpr int32_t kSmallRadius = 8;
+  // A thing a query hands out, with its insertion number (the walk order).
+  struct Nearby {
+    uint64_t seq;
+    Thing* thing;
+  };
+
  private:
   // Centre, width and length, as the bounds test takes them.
   using Bounds = std::array<int32_t, 4>;
@@ -105,6 +116,11 @@ class CollisionGrid : private OrderedThings::Listener {
     bool EndedOnLastOfWalk() const;
     // Remembers that this look found nothing, unless the grid changed during it.
     void MarkQuiet(uint8_t tests);
+    // For a round self with a radius of 0 to kSmallRadius: every thing whose bounds meet
+    // self's and, for a round one, whose circle may touch self's, in walk order, straight from
+    // the cell of self's centre and the list of the others. Null when self lies beyond the
+    // cells. Valid until the next call; nothing may move or be born meanwhile.
+    const std::vector<Nearby>* TouchCandidates();
 
    private:
     void Gather();
@@ -202,12 +218,18 @@ class CollisionGrid : private OrderedThings::Listener {
   };
   static uint32_t EntryIn(const Slot& s) { return s.entry; }
   static uint32_t EntryIn(uint32_t e) { return e; }
-  // Puts the entry into its cells or the shared list, as `shared` says.
+  // Puts the entry into its cells or the shared list, as `shared` says, and into the list of
+  // the others if it is one.
   void Place(uint32_t e);
+  // Rectangles and round things smaller than kSmallRadius.
+  static bool Other(const Shape& s) { return s.rectangle || s.radius < kSmallRadius; }
+  static bool Other(const Slot& s) { return s.rectangle || s.radius < kSmallRadius; }
   std::vector<std::vector<Slot>> buckets_;
   std::vector<uint64_t> bucketStamps_;
   int64_t ox_ = 0, oy_ = 0, nx_ = 0, ny_ = 0;  // the cells covered
   std::vector<Slot> shared_;
+  std::vector<Slot> others_;      // every thing that is Other, wherever else it is filed
+  std::vector<Nearby> touching_;  // TouchCandidates' answer
   std::vector<uint32_t> watched_;
   std::vector<const Query*> active_;  // queries under way, outermost first
   uint64_t sharedStamp_ = 0;

@@ -61,8 +61,12 @@ CollisionGrid::Shape CollisionGrid::ShapeOf(const Thing& t) {
 }
 
 CollisionGrid::Box CollisionGrid::BoxOf(const Shape& s) {
+  return BoxOf(Bounds{s.x, s.y, s.width, s.length});
+}
+
+CollisionGrid::Box CollisionGrid::BoxOf(const Bounds& bounds) {
   Box b;
-  int64_t x = s.x, y = s.y, w = s.width, l = s.length;
+  int64_t x = bounds[0], y = bounds[1], w = bounds[2], l = bounds[3];
   if (w < 0 || l < 0) {
     b.big = true;
     return b;
@@ -108,14 +112,13 @@ bool CollisionGrid::Cover(const Box& b, uint32_t filing) {
   while (!fits(x0 - mx, x1 + mx, y0 - my, y1 + my)) mx /= 2, my /= 2;
   x0 -= mx, x1 += mx, y0 -= my, y1 += my;
   ox_ = x0, oy_ = y0, nx_ = x1 - x0 + 1, ny_ = y1 - y0 + 1;
-  buckets_.assign(static_cast<size_t>(nx_ * ny_), {});
+  cells_.assign(static_cast<size_t>(nx_ * ny_), {});
   // Every remembered quiet look is void now.
   ++stamp_;
-  bucketStamps_.assign(buckets_.size(), stamp_);
+  bucketStamps_.assign(cells_.size(), stamp_);
   sharedStamp_ = stamp_;
   // Everything is filed anew, except the one the caller is filing.
   shared_.clear();
-  others_.clear();
   for (uint32_t e = 0; e < entries_.size(); ++e) {
     Entry& entry = entries_[e];
     if (entry.thing == nullptr || e == filing) continue;
@@ -147,15 +150,14 @@ void CollisionGrid::File(uint32_t e) {
 void CollisionGrid::Place(uint32_t e) {
   const Entry& entry = entries_[e];
   const Shape& s = entry.shape;
-  const Slot slot{s.x, s.y, s.width, s.length, s.radius, e, s.rectangle};
-  if (Other(s)) others_.push_back(slot);
+  const Slot slot{s.x, s.y, s.width, s.length, s.radius, e, entry.seq, s.rectangle};
   if (entry.shared) {
     shared_.push_back(slot);
     return;
   }
   const Box& b = entry.box;
   for (int64_t cy = b.cy0; cy <= b.cy1; ++cy)
-    for (int64_t cx = b.cx0; cx <= b.cx1; ++cx) buckets_[Bucket(cx, cy)].push_back(slot);
+    for (int64_t cx = b.cx0; cx <= b.cx1; ++cx) cells_[Bucket(cx, cy)].In(slot).push_back(slot);
 }
 
 void CollisionGrid::Unfile(uint32_t e) {
@@ -169,14 +171,13 @@ void CollisionGrid::Unfile(uint32_t e) {
   };
   const Entry& entry = entries_[e];
   Touch(entry);
-  if (Other(entry.shape)) drop(others_);
   if (entry.shared) {
     drop(shared_);
     return;
   }
   const Box& b = entry.box;
   for (int64_t cy = b.cy0; cy <= b.cy1; ++cy)
-    for (int64_t cx = b.cx0; cx <= b.cx1; ++cx) drop(buckets_[Bucket(cx, cy)]);
+    for (int64_t cx = b.cx0; cx <= b.cx1; ++cx) drop(cells_[Bucket(cx, cy)].In(entry.shape));
 }
 
 void CollisionGrid::Added(Thing& t, uint64_t seq) {
@@ -220,9 +221,8 @@ void CollisionGrid::Cleared() {
   entries_.clear();
   freeEntries_.clear();
   entryOf_.clear();
-  for (auto& b : buckets_) b.clear();
+  for (Cell& c : cells_) c.round.clear(), c.other.clear();
   shared_.clear();
-  others_.clear();
   watched_.clear();
   unfiled_ = -1;
   ++stamp_;  // a query under way must not call the emptied grid quiet
@@ -230,7 +230,7 @@ void CollisionGrid::Cleared() {
 
 void CollisionGrid::Rebuild() {
   Cleared();
-  buckets_.clear();
+  cells_.clear();
   bucketStamps_.clear();
   ox_ = oy_ = nx_ = ny_ = 0;
   things_.Visit([this](Thing& t, uint64_t seq) { Added(t, seq); });
@@ -351,7 +351,11 @@ void CollisionGrid::Near(const Thing& self, const Box& b, uint64_t after, const 
     };
     scan(shared_);
     for (int64_t cy = y0; cy <= y1; ++cy)
-      for (int64_t cx = x0; cx <= x1; ++cx) scan(buckets_[Bucket(cx, cy)]);
+      for (int64_t cx = x0; cx <= x1; ++cx) {
+        const Cell& cell = cells_[Bucket(cx, cy)];
+        scan(cell.round);
+        scan(cell.other);
+      }
   }
   std::sort(out.begin(), out.end());
 }
@@ -374,33 +378,40 @@ bool CollisionGrid::StillQuiet(uint32_t found, uint8_t& tests) const {
   return true;
 }
 
+int64_t CollisionGrid::Arrive(const Thing& self, bool checkOnly, bool& moved) {
+  moved = false;
+  // A query nested in another's examination (separating two things) must see where that
+  // examination has pushed them.
+  for (const Query* outer : active_) outer->CheckLast();
+  const int64_t e = EntryOf(self);
+  if (unfiled_ >= 0 && !(checkOnly && e == unfiled_)) FileUnfiled();
+  if (e < 0) return e;
+  Entry& entry = entries_[static_cast<uint32_t>(e)];
+  entry.queried = true;
+  entry.watched = false;  // looking round itself, it is checked whenever it moves on
+  if (!checkOnly) {
+    Check(static_cast<uint32_t>(e));
+  } else if (!Unchanged(entry)) {
+    // A thing trying places (a token looking for a free one) is filed only where it stays,
+    // when another query needs it: its tries leave the cells and their quiet looks alone.
+    unfiled_ = e;
+    moved = true;
+  }
+  return e;
+}
+
 CollisionGrid::Query::Query(CollisionGrid& grid, const Thing& self, bool checkOnly)
     : grid_(grid), self_(self), scope_(grid.things_) {
   if (grid_.bufferDepth_ == grid_.buffers_.size()) grid_.buffers_.emplace_back();
   near_ = &grid_.buffers_[grid_.bufferDepth_++];
   near_->clear();
-  // A query nested in another's examination (separating two things) must see where that
-  // examination has pushed them.
-  for (const Query* outer : grid_.active_) outer->CheckLast();
+  const int64_t e = grid_.Arrive(self_, checkOnly, selfMoved_);
   grid_.active_.push_back(this);
-  int64_t e = grid_.EntryOf(self_);
-  if (grid_.unfiled_ >= 0 && !(checkOnly && e == grid_.unfiled_)) grid_.FileUnfiled();
   if (e >= 0) {
     selfEntry_ = static_cast<uint32_t>(e);
-    Entry& entry = grid_.entries_[selfEntry_];
-    entry.queried = true;
-    entry.watched = false;  // looking round itself, it is checked whenever it moves on
-    mySeq_ = entry.seq;
-    if (!checkOnly) {
-      grid_.Check(selfEntry_);
-    } else if (!grid_.Unchanged(entry)) {
-      // A thing trying places (a token looking for a free one) is filed only where it stays,
-      // when another query needs it: its tries leave the cells and their quiet looks alone.
-      grid_.unfiled_ = e;
-      selfMoved_ = true;
-    }
+    mySeq_ = grid_.entries_[selfEntry_].seq;
   }
-  selfBox_ = SelfFiled() && !selfMoved_ ? grid_.entries_[selfEntry_].box : BoxOf(ShapeOf(self_));
+  selfBox_ = SelfFiled() && !selfMoved_ ? grid_.entries_[selfEntry_].box : BoxOf(BoundsOf(self_));
   indexed_ = grid_.UseGrid() && !selfBox_.big;
   grid_.CatchUp(indexed_);
   stamp_ = grid_.stamp_;
@@ -430,7 +441,7 @@ void CollisionGrid::Query::MarkQuiet(uint8_t tests) {
 }
 
 void CollisionGrid::Query::Gather() {
-  if (pos_ != 0) selfBox_ = BoxOf(ShapeOf(self_));  // pushed since the query began
+  if (pos_ != 0) selfBox_ = BoxOf(BoundsOf(self_));  // pushed since the query began
   reach_ = {at_, self_.Radius, self_.Rectangle};
   grid_.Near(self_, selfBox_, pos_, pruned_ ? &reach_ : nullptr, *near_);
   next_ = 0;
@@ -471,41 +482,46 @@ Thing* CollisionGrid::Query::Next() {
   }
 }
 
-const std::vector<CollisionGrid::Nearby>* CollisionGrid::Query::TouchCandidates() {
-  std::vector<Nearby>& out = grid_.touching_;
-  out.clear();
-  if (self_.Rectangle || self_.Radius < 0 || self_.Radius > kSmallRadius) return nullptr;
-  const Bounds at = BoundsOf(self_);
-  const int64_t cx = CellOf(at[0]), cy = CellOf(at[1]);
-  if (cx < grid_.ox_ || cx >= grid_.ox_ + grid_.nx_ || cy < grid_.oy_ ||
-      cy >= grid_.oy_ + grid_.ny_)
-    return nullptr;
-  const uint32_t self = SelfFiled() ? selfEntry_ : UINT32_MAX;
-  auto take = [&](const Slot& s) {
-    const Entry& entry = grid_.entries_[s.entry];
-    out.push_back(Nearby{entry.seq, entry.thing});
-  };
-  // Each thing is in one of the three lists only, as the lists are read here. A round thing
-  // in the cell lies within a few cells of self, so the squares below cannot overflow; its
-  // circle reaching self's also makes the bounds meet.
+const std::vector<Thing*>* CollisionGrid::TouchCandidates(const Thing& self) {
+  if (self.Rectangle || self.Radius < 0 || self.Radius > kSmallRadius || !UseGrid()) return nullptr;
+  const Bounds at = BoundsOf(self);
+  const Box box = BoxOf(at);
+  if (box.big || !Covers(box)) return nullptr;
+  bool moved = false;
+  const int64_t e = Arrive(self, true, moved);
+  CatchUp(true);
+  const uint32_t skip = e >= 0 ? static_cast<uint32_t>(e) : UINT32_MAX;
+  // Of the round things filed in the cell of self's centre, only the first in walk order
+  // whose circle touches self's matters: nothing after a hit is looked at. They lie within a
+  // few cells of self, so the squares are exact, and so is the circle test on them.
   const int64_t x = at[0], y = at[1];
-  for (const Slot& s : grid_.buckets_[grid_.Bucket(cx, cy)]) {
-    if (Other(s) || s.entry == self) continue;
-    const int64_t dx = s.x - x, dy = s.y - y, r = int64_t{s.radius} + self_.Radius + 1;
-    if (dx * dx + dy * dy <= r * r) take(s);
+  const Slot* first = nullptr;
+  for (const Slot& s : cells_[Bucket(CellOf(x), CellOf(y))].round) {
+    const int64_t dx = s.x - x, dy = s.y - y, r = int64_t{s.radius} + self.Radius;
+    if (dx * dx + dy * dy <= r * r && s.entry != skip && (first == nullptr || s.seq < first->seq))
+      first = &s;
   }
-  const Reach reach{at, self_.Radius, false};
-  for (const Slot& s : grid_.shared_)
-    if (!Other(s) && s.entry != self && reach.Keeps(s.x, s.y, s.width, s.length, s.radius, false))
-      take(s);
-  for (const Slot& s : grid_.others_) {
-    if (s.entry == self) continue;
+  const uint64_t until = first != nullptr ? first->seq : UINT64_MAX;
+  // The others whose bounds meet self's before it: they share a cell with self's box.
+  std::vector<Nearby>& out = nearby_;
+  out.clear();
+  const Reach reach{at, self.Radius, false};
+  auto take = [&](const Slot& s) {
+    if (s.seq >= until || s.entry == skip) return;
     if (s.rectangle ? Meet(s.x, s.y, s.width, s.length, at)
                     : reach.Keeps(s.x, s.y, s.width, s.length, s.radius, false))
-      take(s);
-  }
+      out.push_back(Nearby{s.seq, entries_[s.entry].thing});
+  };
+  for (const Slot& s : shared_) take(s);
+  for (int64_t cy = box.cy0; cy <= box.cy1; ++cy)
+    for (int64_t cx = box.cx0; cx <= box.cx1; ++cx)
+      for (const Slot& s : cells_[Bucket(cx, cy)].other) take(s);
   std::sort(out.begin(), out.end(), [](const Nearby& a, const Nearby& b) { return a.seq < b.seq; });
-  return &out;
+  touching_.clear();
+  for (size_t i = 0; i < out.size(); ++i)  // one thing may be in several of the cells
+    if (i == 0 || out[i].seq != out[i - 1].seq) touching_.push_back(out[i].thing);
+  if (first != nullptr) touching_.push_back(entries_[first->entry].thing);
+  return &touching_;
 }
 
 void CollisionGrid::Query::OnlyMeeting(bool on) {

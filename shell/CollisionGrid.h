@@ -44,13 +44,14 @@ class CollisionGrid : private OrderedThings::Listener {
   // The largest radius of a round thing whose check-only looks may use TouchCandidates (a
   // token's). Round things at least this large are found there in the one cell the looking
   // thing's centre lies in: the box of each holds the centre of every smaller circle it
-  // touches. All others (rectangles, smaller round things) are kept in a short list too.
+  // touches. Cells keep the others (rectangles, smaller round things) apart.
   static constexpr int32_t kSmallRadius = 8;
-  // A thing a query hands out, with its insertion number (the walk order).
-  struct Nearby {
-    uint64_t seq;
-    Thing* thing;
-  };
+  // For a check-only look of a round thing with a radius of 0 to kSmallRadius, without a
+  // Query, in walk order: the first round thing at least kSmallRadius large whose circle
+  // touches self's, last, and before it every other thing whose bounds meet self's (for a
+  // small round one, whose circle may touch). Null when the grid is not used or self lies
+  // beyond its cells. Valid until the next call; nothing may move, be born or leave meanwhile.
+  const std::vector<Thing*>* TouchCandidates(const Thing& self);
 
  private:
   // Centre, width and length, as the bounds test takes them.
@@ -116,13 +117,9 @@ class CollisionGrid : private OrderedThings::Listener {
     bool EndedOnLastOfWalk() const;
     // Remembers that this look found nothing, unless the grid changed during it.
     void MarkQuiet(uint8_t tests);
-    // For a round self with a radius of 0 to kSmallRadius: every thing whose bounds meet
-    // self's and, for a round one, whose circle may touch self's, in walk order, straight from
-    // the cell of self's centre and the list of the others. Null when self lies beyond the
-    // cells. Valid until the next call; nothing may move or be born meanwhile.
-    const std::vector<Nearby>* TouchCandidates();
 
    private:
+    friend class CollisionGrid;
     void Gather();
     // Files again the thing last handed out and self, which its examination may have moved.
     void CheckLast() const;
@@ -174,6 +171,7 @@ class CollisionGrid : private OrderedThings::Listener {
   bool UseGrid() const;
   static Shape ShapeOf(const Thing& t);
   static Box BoxOf(const Shape& s);
+  static Box BoxOf(const Bounds& b);
   // Files the entry again if its thing has changed; true if it had.
   bool Check(uint32_t e);
   // Whether the entry's thing is still as filed.
@@ -183,6 +181,10 @@ class CollisionGrid : private OrderedThings::Listener {
   // after queries the grid did not serve, and at every query the things that change without
   // looking themselves (a growing explosion).
   void CatchUp(bool indexed);
+  // What every look of `self` does first: sees where the looks under way have pushed things,
+  // files a thing that tried places elsewhere, and refiles self unless `checkOnly`, when
+  // `moved` tells that self is elsewhere than filed. Returns self's entry, or -1.
+  int64_t Arrive(const Thing& self, bool checkOnly, bool& moved);
   void Sweep();
   void File(uint32_t e);
   void Unfile(uint32_t e);
@@ -214,6 +216,7 @@ class CollisionGrid : private OrderedThings::Listener {
   struct Slot {
     int32_t x, y, width, length, radius;
     uint32_t entry;
+    uint64_t seq;  // the entry's insertion number (the walk order)
     bool rectangle;
   };
   static uint32_t EntryIn(const Slot& s) { return s.entry; }
@@ -224,12 +227,25 @@ class CollisionGrid : private OrderedThings::Listener {
   // Rectangles and round things smaller than kSmallRadius.
   static bool Other(const Shape& s) { return s.rectangle || s.radius < kSmallRadius; }
   static bool Other(const Slot& s) { return s.rectangle || s.radius < kSmallRadius; }
-  std::vector<std::vector<Slot>> buckets_;
+  // The things filed in a cell: round ones at least kSmallRadius large, and the others.
+  struct Cell {
+    std::vector<Slot> round, other;
+    template <class S>
+    std::vector<Slot>& In(const S& s) {
+      return Other(s) ? other : round;
+    }
+  };
+  std::vector<Cell> cells_;
   std::vector<uint64_t> bucketStamps_;
   int64_t ox_ = 0, oy_ = 0, nx_ = 0, ny_ = 0;  // the cells covered
   std::vector<Slot> shared_;
-  std::vector<Slot> others_;      // every thing that is Other, wherever else it is filed
-  std::vector<Nearby> touching_;  // TouchCandidates' answer
+  // A thing near another, with its insertion number (the walk order).
+  struct Nearby {
+    uint64_t seq;
+    Thing* thing;
+  };
+  std::vector<Nearby> nearby_;    // TouchCandidates' finds
+  std::vector<Thing*> touching_;  // and its answer
   std::vector<uint32_t> watched_;
   std::vector<const Query*> active_;  // queries under way, outermost first
   uint64_t sharedStamp_ = 0;

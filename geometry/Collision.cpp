@@ -110,7 +110,7 @@ bool Thing::FirstHit(const std::vector<Thing*>& found) {
   if (ThingType() == PowerUp)
     for (const Thing* p : found)
       if (p->ThingType() == Vehicle) return false;
-  const int32_t x = RoundToInt(D(X)), y = RoundToInt(D(Y)), size = TrueWidth();
+  const int32_t x = RoundToInt(D(X)), y = RoundToInt(D(Y));
   const Thing* missed = nullptr;
   auto leaveMissTrace = [&] {
     if (missed != nullptr) Module1::LeaveCircleMissTrace(missed->PointsX, missed->PointsY, x, y);
@@ -118,9 +118,6 @@ bool Thing::FirstHit(const std::vector<Thing*>& found) {
   };
   for (Thing* p : found) {
     Thing& P = *p;
-    if (!Module1::BoundsOverlap(x, y, size, size, RoundToInt(D(P.X)), RoundToInt(D(P.Y)),
-                                P.TrueLength(), P.TrueWidth()))
-      continue;
     if (P.Rectangle) {
       if (Module1::CircleSurelyClearOfPolygon(P.PointsX, P.PointsY, x, y, Radius)) {
         missed = &P;

@@ -188,7 +188,9 @@ void CollisionGrid::Added(Thing& t, uint64_t seq) {
   } else {
     e = static_cast<uint32_t>(entries_.size());
     entries_.emplace_back();
+    thingOf_.push_back(nullptr);
   }
+  thingOf_[e] = &t;
   Shape shape = ShapeOf(t);
   const bool listed = entries_[e].listed;  // a freed entry may still be in the watch list
   entries_[e] = Entry{};
@@ -212,6 +214,7 @@ void CollisionGrid::Removed(Thing& t, uint64_t /*seq*/) {
   Unfile(e);
   if (unfiled_ == found) unfiled_ = -1;
   entries_[e].thing = nullptr;
+  thingOf_[e] = nullptr;
   entries_[e].seq = 0;
   entryOf_.erase(&t);
   freeEntries_.push_back(e);
@@ -219,6 +222,7 @@ void CollisionGrid::Removed(Thing& t, uint64_t /*seq*/) {
 
 void CollisionGrid::Cleared() {
   entries_.clear();
+  thingOf_.clear();
   freeEntries_.clear();
   entryOf_.clear();
   for (Cell& c : cells_) c.round.clear(), c.other.clear();
@@ -510,7 +514,7 @@ const std::vector<Thing*>* CollisionGrid::TouchCandidates(const Thing& self) {
     if (s.seq >= until || s.entry == skip) return;
     if (s.rectangle ? Meet(s.x, s.y, s.width, s.length, at)
                     : reach.Keeps(s.x, s.y, s.width, s.length, s.radius, false))
-      out.push_back(Nearby{s.seq, entries_[s.entry].thing});
+      out.push_back(Nearby{s.seq, thingOf_[s.entry]});
   };
   for (const Slot& s : shared_) take(s);
   for (int64_t cy = box.cy0; cy <= box.cy1; ++cy)
@@ -520,7 +524,7 @@ const std::vector<Thing*>* CollisionGrid::TouchCandidates(const Thing& self) {
   touching_.clear();
   for (size_t i = 0; i < out.size(); ++i)  // one thing may be in several of the cells
     if (i == 0 || out[i].seq != out[i - 1].seq) touching_.push_back(out[i].thing);
-  if (first != nullptr) touching_.push_back(entries_[first->entry].thing);
+  if (first != nullptr) touching_.push_back(thingOf_[first->entry]);
   return &touching_;
 }
 

@@ -210,6 +210,7 @@ class CollisionGrid : private OrderedThings::Listener {
   OrderedThings& things_;
   BroadPhase mode_ = BroadPhase::Auto;
   std::vector<Entry> entries_;
+  std::vector<Thing*> thingOf_;  // each entry's thing, apart so that a look finds it quickly
   std::vector<uint32_t> freeEntries_;
   std::unordered_map<const Thing*, uint32_t> entryOf_;
   // A thing in a cell, with its bounds beside it so that a look need not fetch the entry.

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "FullArena.h"
 #include "TestWorld.h"
 #include "app/sim/RandomPlayers.h"
 #include "app/sim/SimPlatform.h"
@@ -169,19 +170,6 @@ TEST(CollisionGrid, GridAndFullWalkPlayTheSameGame) {
 // Every try plays the same sound, and the contact state and the world end the same, whether
 // the looks use the grid or walk over every thing. Each world plays on its own.
 TEST(CollisionGrid, TokensTryingPlacesInAFullArenaGoAsWithTheWalk) {
-  // The game's generator, except that the next draw can be made to fire the random event.
-  struct Firing : tb::RandomSource {
-    tb::Pcg32 pcg{5, true};
-    bool fire = false;
-    void Randomize(float) override {}
-    float Draw() override {
-      if (!fire) return pcg.Draw();
-      fire = false;
-      return 0.0f;
-    }
-    uint64_t SaveState() const override { return pcg.SaveState(); }
-    void RestoreState(uint64_t state) override { pcg.RestoreState(state); }
-  };
   struct Trace {
     std::vector<std::string> sounds;
     std::vector<uint64_t> hashes;
@@ -193,7 +181,7 @@ TEST(CollisionGrid, TokensTryingPlacesInAFullArenaGoAsWithTheWalk) {
     tb::sim::ScriptedKeys keys;
     tb::sim::RecordingSoundPlayer sound;
     tb::sim::SimClock clock{36000};
-    Firing random;
+    tbtest::EventRandom random(5);
     tb::MainFrm form{raster, keys, sound, clock, random, "."};
     form.Grid.SetMode(tb::BroadPhase::Always);
     form.Load();
@@ -202,21 +190,7 @@ TEST(CollisionGrid, TokensTryingPlacesInAFullArenaGoAsWithTheWalk) {
     form.Timer1Tick();
     for (const char* colour : {"Red", "Yellow"})
       form.ThingCollection.Remove(form.Player(colour)->ID);
-    int kind = 0;
-    for (int step : {17, 3}) {
-      for (int y = 0; y < 555; y += step) {
-        for (int x = 0; x < 582; x += step) {
-          auto t = std::make_shared<tb::Thing>(form);
-          t->X = static_cast<float>(x + 8);
-          t->Y = static_cast<float>(y + 8);
-          t->PowerUpType(kind++ % 5);
-          t->ThingType(tb::PowerUp);
-          t->Radius = 8;
-          form.RegisterThing(t);
-          if (t->HitThings(true)) form.ThingCollection.Remove(t->ID);
-        }
-      }
-    }
+    for (int step : {17, 3}) tbtest::FillWithTokens(form, step);
     form.Grid.SetMode(mode);
     Trace trace;
     for (int event = 0; event < 6; ++event) {

@@ -120,7 +120,8 @@ bool CircleTouchesPolygon(const Corners& PX, const Corners& PY, int32_t x, int32
 bool CircleSurelyClearOfPolygon(const Corners& PX, const Corners& PY, int32_t x, int32_t y,
                                 int32_t r) {
   // Within this reach of the centre the float slopes of InnerSideOfEdge keep the order of
-  // the exact ones wherever the centre lies a pixel or more off the edge's line.
+  // the exact ones for a centre as far off the edge's line as asked below (their rounding
+  // moves the compared cross product by less than 2, it is at least 4 there).
   constexpr int64_t kNear = 2048;
   if (r < 0) return false;
   for (int k = 1; k <= 4; ++k) {

@@ -25,7 +25,7 @@ constexpr double kFadeSeconds = 0.002;
 // Source frames read and converted at a time for a streamed file.
 constexpr size_t kPieceFrames = 8192;
 // How long the worker waits for the next play of a burst, and for a whole burst at most:
-// far below the device's own 12 ms and a streamed sound's second of ring.
+// within the device's own 12 ms, and far within a streamed sound's second of ring.
 constexpr std::chrono::microseconds kSettle{250};
 constexpr std::chrono::milliseconds kSettleAtMost{4};
 

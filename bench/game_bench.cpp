@@ -12,6 +12,7 @@
 #include "render/Raster.h"
 #include "shell/MainFrm.h"
 #include "shell/Random.h"
+#include "tests/FullArena.h"
 
 namespace {
 
@@ -168,20 +169,6 @@ struct CountingSound : tb::SoundPlayer {
   }
 };
 
-// The game's generator, except that the next draw can be made to fire the random event.
-struct EventRandom : tb::RandomSource {
-  tb::Pcg32 pcg{1, true};
-  bool fire = false;
-  void Randomize(float now) override { pcg.Randomize(now); }
-  float Draw() override {
-    if (!fire) return pcg.Draw();
-    fire = false;
-    return 0.0f;
-  }
-  uint64_t SaveState() const override { return pcg.SaveState(); }
-  void RestoreState(uint64_t state) override { pcg.RestoreState(state); }
-};
-
 // The worst tick of a long match: every vehicle destroyed, tokens wherever they fit, and a
 // random event whose token finds no free place, so that every one of its tries fails (each
 // a collision query and a thud). With drawing; Arg 1 plays the thuds through the real sound
@@ -197,7 +184,7 @@ void BM_RandomEventFullArena(benchmark::State& state) {
   tb::Raster raster(582, 555);
   tb::sim::ScriptedKeys keys;
   tb::sim::SimClock clock{36000};
-  EventRandom random;
+  tbtest::EventRandom random(1);
   tb::MainFrm form{raster, keys, sound, clock, random, TREADBRAWL_BIN_DIR};
   form.Load();
   int64_t tick = 1;
@@ -207,23 +194,8 @@ void BM_RandomEventFullArena(benchmark::State& state) {
     form.ThingCollection.Remove(form.Player(colour)->ID);
   // Tokens 17 pixels apart, then into every gap left beside the blocks and balls, leave no
   // spot where a new one touches nothing.
-  int kind = 0;
-  auto fill = [&](int step) {
-    for (int y = 0; y < 555; y += step) {
-      for (int x = 0; x < 582; x += step) {
-        auto t = std::make_shared<tb::Thing>(form);
-        t->X = static_cast<float>(x + 8);
-        t->Y = static_cast<float>(y + 8);
-        t->PowerUpType(kind++ % 5);
-        t->ThingType(tb::PowerUp);
-        t->Radius = 8;
-        form.RegisterThing(t);
-        if (t->HitThings(true)) form.ThingCollection.Remove(t->ID);
-      }
-    }
-  };
-  fill(17);
-  fill(1);
+  tbtest::FillWithTokens(form, 17);
+  tbtest::FillWithTokens(form, 1);
   clock.SetTick(++tick);
   form.Timer1Tick();
   const size_t things = form.ThingCollection.Count();

@@ -106,12 +106,54 @@ bool Thing::ExamineBoth(Thing& P, bool JustResults, bool& HitFlag, bool& OwnGren
   return endQuery;
 }
 
+bool Thing::FirstHit(const std::vector<Thing*>& found) {
+  if (ThingType() == PowerUp)
+    for (const Thing* p : found)
+      if (p->ThingType() == Vehicle) return false;
+  const int32_t x = RoundToInt(D(X)), y = RoundToInt(D(Y));
+  const Thing* missed = nullptr;
+  auto leaveMissTrace = [&] {
+    if (missed != nullptr) Module1::LeaveCircleMissTrace(missed->PointsX, missed->PointsY, x, y);
+    missed = nullptr;
+  };
+  for (Thing* p : found) {
+    Thing& P = *p;
+    if (P.Rectangle) {
+      if (Module1::CircleSurelyClearOfPolygon(P.PointsX, P.PointsY, x, y, Radius)) {
+        missed = &P;
+        continue;
+      }
+      leaveMissTrace();
+      if (!Module1::CircleTouchesPolygon(P.PointsX, P.PointsY, x, y, Radius)) continue;
+    } else if (!Module1::CirclesTouch(x, y, Radius, RoundToInt(D(P.X)), RoundToInt(D(P.Y)),
+                                      P.Radius)) {
+      continue;
+    }
+    leaveMissTrace();
+    PlayCategory(*Form, ContactSound(ThingType(), P.ThingType()));
+    LastHitID = P.ID;
+    return true;
+  }
+  return false;
+}
+
 bool Thing::HitThings(const bool& JustResults) {
   bool Result = false;
   bool OwnGrenade = false;
   bool HitFlag = false;
   bool ended = false;
   const bool justResults = JustResults;
+  const bool smallRound =
+      !Rectangle && Launcher.empty() && Radius >= 0 && Radius <= CollisionGrid::kSmallRadius;
+  // A token trying places mostly ends at a hit among the few things the grid names straight
+  // from the cell of its centre. Of the misses before that hit only the last against a
+  // rectangle leaves a trace (each overwrites the one before), so those surely missed are not
+  // tested; the last one's trace is left as its test would leave it. A place that is free,
+  // or a token that could change hands, is settled by the look below.
+  if (justResults && smallRound) {
+    if (const auto* found = Form->Grid.TouchCandidates(*this); found && FirstHit(*found))
+      return true;
+  }
   CollisionGrid::Query near(Form->Grid, *this, justResults);
   // A check-only query that ends at a general hit depends only on the pairs before it whose
   // bounds meet: the others leave no trace. So those are examined alone, in walk order, and
@@ -139,7 +181,7 @@ bool Thing::HitThings(const bool& JustResults) {
     // Nothing here has changed since the last look found nothing; it leaves the same traces.
     if ((tests & CollisionGrid::kPolygons) != 0) Contact.CornerHits = 0;
     if ((tests & CollisionGrid::kCircleOnPolygon) != 0) Contact.CentreInside = false;
-  } else if (near.Indexed() && justResults && endsAtHit()) {
+  } else if (near.Indexed() && justResults && !smallRound && endsAtHit()) {
     return true;
   } else if (near.Indexed()) {
     // The walk over every thing, restricted to the things the grid says may touch this one.

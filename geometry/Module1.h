@@ -26,6 +26,12 @@ ClosedCorners Close(const Corners& c);
 
 bool CirclesTouch(int32_t x1, int32_t y1, int32_t r1, int32_t x2, int32_t y2, int32_t r2);
 bool CircleTouchesPolygon(const Corners& PX, const Corners& PY, int32_t x, int32_t y, int32_t r);
+// True only where CircleTouchesPolygon is sure to be false, found without its rounded
+// distances; false means it may be either. Leaves no trace.
+bool CircleSurelyClearOfPolygon(const Corners& PX, const Corners& PY, int32_t x, int32_t y,
+                                int32_t r);
+// Leaves the contact state as a CircleTouchesPolygon that is false leaves it.
+void LeaveCircleMissTrace(const Corners& PX, const Corners& PY, int32_t x, int32_t y);
 int32_t DistanceToSegment(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t px, int32_t py);
 bool BoundsOverlap(int32_t x1, int32_t y1, int32_t length1, int32_t width1, int32_t x2, int32_t y2,
                    int32_t length2, int32_t width2);

@@ -89,6 +89,7 @@ class SdlSoundPlayer final : public SoundPlayer {
   std::condition_variable wake_;
   std::condition_variable idle_;
   std::deque<std::string> pending_;
+  uint64_t handed_ = 0;  // plays handed over so far
   bool hungry_ = false;
   bool busy_ = false;
   bool quit_ = false;

@@ -61,8 +61,12 @@ CollisionGrid::Shape CollisionGrid::ShapeOf(const Thing& t) {
 }
 
 CollisionGrid::Box CollisionGrid::BoxOf(const Shape& s) {
+  return BoxOf(Bounds{s.x, s.y, s.width, s.length});
+}
+
+CollisionGrid::Box CollisionGrid::BoxOf(const Bounds& bounds) {
   Box b;
-  int64_t x = s.x, y = s.y, w = s.width, l = s.length;
+  int64_t x = bounds[0], y = bounds[1], w = bounds[2], l = bounds[3];
   if (w < 0 || l < 0) {
     b.big = true;
     return b;
@@ -108,10 +112,10 @@ bool CollisionGrid::Cover(const Box& b, uint32_t filing) {
   while (!fits(x0 - mx, x1 + mx, y0 - my, y1 + my)) mx /= 2, my /= 2;
   x0 -= mx, x1 += mx, y0 -= my, y1 += my;
   ox_ = x0, oy_ = y0, nx_ = x1 - x0 + 1, ny_ = y1 - y0 + 1;
-  buckets_.assign(static_cast<size_t>(nx_ * ny_), {});
+  cells_.assign(static_cast<size_t>(nx_ * ny_), {});
   // Every remembered quiet look is void now.
   ++stamp_;
-  bucketStamps_.assign(buckets_.size(), stamp_);
+  bucketStamps_.assign(cells_.size(), stamp_);
   sharedStamp_ = stamp_;
   // Everything is filed anew, except the one the caller is filing.
   shared_.clear();
@@ -146,14 +150,14 @@ void CollisionGrid::File(uint32_t e) {
 void CollisionGrid::Place(uint32_t e) {
   const Entry& entry = entries_[e];
   const Shape& s = entry.shape;
-  const Slot slot{s.x, s.y, s.width, s.length, s.radius, e, s.rectangle};
+  const Slot slot{s.x, s.y, s.width, s.length, s.radius, e, entry.seq, s.rectangle};
   if (entry.shared) {
     shared_.push_back(slot);
     return;
   }
   const Box& b = entry.box;
   for (int64_t cy = b.cy0; cy <= b.cy1; ++cy)
-    for (int64_t cx = b.cx0; cx <= b.cx1; ++cx) buckets_[Bucket(cx, cy)].push_back(slot);
+    for (int64_t cx = b.cx0; cx <= b.cx1; ++cx) cells_[Bucket(cx, cy)].In(slot).push_back(slot);
 }
 
 void CollisionGrid::Unfile(uint32_t e) {
@@ -173,7 +177,7 @@ void CollisionGrid::Unfile(uint32_t e) {
   }
   const Box& b = entry.box;
   for (int64_t cy = b.cy0; cy <= b.cy1; ++cy)
-    for (int64_t cx = b.cx0; cx <= b.cx1; ++cx) drop(buckets_[Bucket(cx, cy)]);
+    for (int64_t cx = b.cx0; cx <= b.cx1; ++cx) drop(cells_[Bucket(cx, cy)].In(entry.shape));
 }
 
 void CollisionGrid::Added(Thing& t, uint64_t seq) {
@@ -184,7 +188,9 @@ void CollisionGrid::Added(Thing& t, uint64_t seq) {
   } else {
     e = static_cast<uint32_t>(entries_.size());
     entries_.emplace_back();
+    thingOf_.push_back(nullptr);
   }
+  thingOf_[e] = &t;
   Shape shape = ShapeOf(t);
   const bool listed = entries_[e].listed;  // a freed entry may still be in the watch list
   entries_[e] = Entry{};
@@ -208,6 +214,7 @@ void CollisionGrid::Removed(Thing& t, uint64_t /*seq*/) {
   Unfile(e);
   if (unfiled_ == found) unfiled_ = -1;
   entries_[e].thing = nullptr;
+  thingOf_[e] = nullptr;
   entries_[e].seq = 0;
   entryOf_.erase(&t);
   freeEntries_.push_back(e);
@@ -215,9 +222,10 @@ void CollisionGrid::Removed(Thing& t, uint64_t /*seq*/) {
 
 void CollisionGrid::Cleared() {
   entries_.clear();
+  thingOf_.clear();
   freeEntries_.clear();
   entryOf_.clear();
-  for (auto& b : buckets_) b.clear();
+  for (Cell& c : cells_) c.round.clear(), c.other.clear();
   shared_.clear();
   watched_.clear();
   unfiled_ = -1;
@@ -226,7 +234,7 @@ void CollisionGrid::Cleared() {
 
 void CollisionGrid::Rebuild() {
   Cleared();
-  buckets_.clear();
+  cells_.clear();
   bucketStamps_.clear();
   ox_ = oy_ = nx_ = ny_ = 0;
   things_.Visit([this](Thing& t, uint64_t seq) { Added(t, seq); });
@@ -347,7 +355,11 @@ void CollisionGrid::Near(const Thing& self, const Box& b, uint64_t after, const 
     };
     scan(shared_);
     for (int64_t cy = y0; cy <= y1; ++cy)
-      for (int64_t cx = x0; cx <= x1; ++cx) scan(buckets_[Bucket(cx, cy)]);
+      for (int64_t cx = x0; cx <= x1; ++cx) {
+        const Cell& cell = cells_[Bucket(cx, cy)];
+        scan(cell.round);
+        scan(cell.other);
+      }
   }
   std::sort(out.begin(), out.end());
 }
@@ -370,33 +382,40 @@ bool CollisionGrid::StillQuiet(uint32_t found, uint8_t& tests) const {
   return true;
 }
 
+int64_t CollisionGrid::Arrive(const Thing& self, bool checkOnly, bool& moved) {
+  moved = false;
+  // A query nested in another's examination (separating two things) must see where that
+  // examination has pushed them.
+  for (const Query* outer : active_) outer->CheckLast();
+  const int64_t e = EntryOf(self);
+  if (unfiled_ >= 0 && !(checkOnly && e == unfiled_)) FileUnfiled();
+  if (e < 0) return e;
+  Entry& entry = entries_[static_cast<uint32_t>(e)];
+  entry.queried = true;
+  entry.watched = false;  // looking round itself, it is checked whenever it moves on
+  if (!checkOnly) {
+    Check(static_cast<uint32_t>(e));
+  } else if (!Unchanged(entry)) {
+    // A thing trying places (a token looking for a free one) is filed only where it stays,
+    // when another query needs it: its tries leave the cells and their quiet looks alone.
+    unfiled_ = e;
+    moved = true;
+  }
+  return e;
+}
+
 CollisionGrid::Query::Query(CollisionGrid& grid, const Thing& self, bool checkOnly)
     : grid_(grid), self_(self), scope_(grid.things_) {
   if (grid_.bufferDepth_ == grid_.buffers_.size()) grid_.buffers_.emplace_back();
   near_ = &grid_.buffers_[grid_.bufferDepth_++];
   near_->clear();
-  // A query nested in another's examination (separating two things) must see where that
-  // examination has pushed them.
-  for (const Query* outer : grid_.active_) outer->CheckLast();
+  const int64_t e = grid_.Arrive(self_, checkOnly, selfMoved_);
   grid_.active_.push_back(this);
-  int64_t e = grid_.EntryOf(self_);
-  if (grid_.unfiled_ >= 0 && !(checkOnly && e == grid_.unfiled_)) grid_.FileUnfiled();
   if (e >= 0) {
     selfEntry_ = static_cast<uint32_t>(e);
-    Entry& entry = grid_.entries_[selfEntry_];
-    entry.queried = true;
-    entry.watched = false;  // looking round itself, it is checked whenever it moves on
-    mySeq_ = entry.seq;
-    if (!checkOnly) {
-      grid_.Check(selfEntry_);
-    } else if (!grid_.Unchanged(entry)) {
-      // A thing trying places (a token looking for a free one) is filed only where it stays,
-      // when another query needs it: its tries leave the cells and their quiet looks alone.
-      grid_.unfiled_ = e;
-      selfMoved_ = true;
-    }
+    mySeq_ = grid_.entries_[selfEntry_].seq;
   }
-  selfBox_ = SelfFiled() && !selfMoved_ ? grid_.entries_[selfEntry_].box : BoxOf(ShapeOf(self_));
+  selfBox_ = SelfFiled() && !selfMoved_ ? grid_.entries_[selfEntry_].box : BoxOf(BoundsOf(self_));
   indexed_ = grid_.UseGrid() && !selfBox_.big;
   grid_.CatchUp(indexed_);
   stamp_ = grid_.stamp_;
@@ -426,7 +445,7 @@ void CollisionGrid::Query::MarkQuiet(uint8_t tests) {
 }
 
 void CollisionGrid::Query::Gather() {
-  if (pos_ != 0) selfBox_ = BoxOf(ShapeOf(self_));  // pushed since the query began
+  if (pos_ != 0) selfBox_ = BoxOf(BoundsOf(self_));  // pushed since the query began
   reach_ = {at_, self_.Radius, self_.Rectangle};
   grid_.Near(self_, selfBox_, pos_, pruned_ ? &reach_ : nullptr, *near_);
   next_ = 0;
@@ -465,6 +484,48 @@ Thing* CollisionGrid::Query::Next() {
     examined_ = Meet(s.x, s.y, s.width, s.length, at_);
     return entry.thing;
   }
+}
+
+const std::vector<Thing*>* CollisionGrid::TouchCandidates(const Thing& self) {
+  if (self.Rectangle || self.Radius < 0 || self.Radius > kSmallRadius || !UseGrid()) return nullptr;
+  const Bounds at = BoundsOf(self);
+  const Box box = BoxOf(at);
+  if (box.big || !Covers(box)) return nullptr;
+  bool moved = false;
+  const int64_t e = Arrive(self, true, moved);
+  CatchUp(true);
+  const uint32_t skip = e >= 0 ? static_cast<uint32_t>(e) : UINT32_MAX;
+  // Of the round things filed in the cell of self's centre, only the first in walk order
+  // whose circle touches self's matters: nothing after a hit is looked at. They lie within a
+  // few cells of self, so the squares are exact, and so is the circle test on them.
+  const int64_t x = at[0], y = at[1];
+  const Slot* first = nullptr;
+  for (const Slot& s : cells_[Bucket(CellOf(x), CellOf(y))].round) {
+    const int64_t dx = s.x - x, dy = s.y - y, r = int64_t{s.radius} + self.Radius;
+    if (dx * dx + dy * dy <= r * r && s.entry != skip && (first == nullptr || s.seq < first->seq))
+      first = &s;
+  }
+  const uint64_t until = first != nullptr ? first->seq : UINT64_MAX;
+  // The others whose bounds meet self's before it: they share a cell with self's box.
+  std::vector<Nearby>& out = nearby_;
+  out.clear();
+  const Reach reach{at, self.Radius, false};
+  auto take = [&](const Slot& s) {
+    if (s.seq >= until || s.entry == skip) return;
+    if (s.rectangle ? Meet(s.x, s.y, s.width, s.length, at)
+                    : reach.Keeps(s.x, s.y, s.width, s.length, s.radius, false))
+      out.push_back(Nearby{s.seq, thingOf_[s.entry]});
+  };
+  for (const Slot& s : shared_) take(s);
+  for (int64_t cy = box.cy0; cy <= box.cy1; ++cy)
+    for (int64_t cx = box.cx0; cx <= box.cx1; ++cx)
+      for (const Slot& s : cells_[Bucket(cx, cy)].other) take(s);
+  std::sort(out.begin(), out.end(), [](const Nearby& a, const Nearby& b) { return a.seq < b.seq; });
+  touching_.clear();
+  for (size_t i = 0; i < out.size(); ++i)  // one thing may be in several of the cells
+    if (i == 0 || out[i].seq != out[i - 1].seq) touching_.push_back(out[i].thing);
+  if (first != nullptr) touching_.push_back(thingOf_[first->entry]);
+  return &touching_;
 }
 
 void CollisionGrid::Query::OnlyMeeting(bool on) {

@@ -41,6 +41,18 @@ class CollisionGrid : private OrderedThings::Listener {
   // skipped look must leave too.
   enum QuietTests : uint8_t { kCircleOnPolygon = 1, kPolygons = 2 };
 
+  // The largest radius of a round thing whose check-only looks may use TouchCandidates (a
+  // token's). Round things at least this large are found there in the one cell the looking
+  // thing's centre lies in: the box of each holds the centre of every smaller circle it
+  // touches. Cells keep the others (rectangles, smaller round things) apart.
+  static constexpr int32_t kSmallRadius = 8;
+  // For a check-only look of a round thing with a radius of 0 to kSmallRadius, without a
+  // Query, in walk order: the first round thing at least kSmallRadius large whose circle
+  // touches self's, last, and before it every other thing whose bounds meet self's (for a
+  // small round one, whose circle may touch). Null when the grid is not used or self lies
+  // beyond its cells. Valid until the next call; nothing may move, be born or leave meanwhile.
+  const std::vector<Thing*>* TouchCandidates(const Thing& self);
+
  private:
   // Centre, width and length, as the bounds test takes them.
   using Bounds = std::array<int32_t, 4>;
@@ -107,6 +119,7 @@ class CollisionGrid : private OrderedThings::Listener {
     void MarkQuiet(uint8_t tests);
 
    private:
+    friend class CollisionGrid;
     void Gather();
     // Files again the thing last handed out and self, which its examination may have moved.
     void CheckLast() const;
@@ -158,6 +171,7 @@ class CollisionGrid : private OrderedThings::Listener {
   bool UseGrid() const;
   static Shape ShapeOf(const Thing& t);
   static Box BoxOf(const Shape& s);
+  static Box BoxOf(const Bounds& b);
   // Files the entry again if its thing has changed; true if it had.
   bool Check(uint32_t e);
   // Whether the entry's thing is still as filed.
@@ -167,6 +181,10 @@ class CollisionGrid : private OrderedThings::Listener {
   // after queries the grid did not serve, and at every query the things that change without
   // looking themselves (a growing explosion).
   void CatchUp(bool indexed);
+  // What every look of `self` does first: sees where the looks under way have pushed things,
+  // files a thing that tried places elsewhere, and refiles self unless `checkOnly`, when
+  // `moved` tells that self is elsewhere than filed. Returns self's entry, or -1.
+  int64_t Arrive(const Thing& self, bool checkOnly, bool& moved);
   void Sweep();
   void File(uint32_t e);
   void Unfile(uint32_t e);
@@ -192,22 +210,43 @@ class CollisionGrid : private OrderedThings::Listener {
   OrderedThings& things_;
   BroadPhase mode_ = BroadPhase::Auto;
   std::vector<Entry> entries_;
+  std::vector<Thing*> thingOf_;  // each entry's thing, apart so that a look finds it quickly
   std::vector<uint32_t> freeEntries_;
   std::unordered_map<const Thing*, uint32_t> entryOf_;
   // A thing in a cell, with its bounds beside it so that a look need not fetch the entry.
   struct Slot {
     int32_t x, y, width, length, radius;
     uint32_t entry;
+    uint64_t seq;  // the entry's insertion number (the walk order)
     bool rectangle;
   };
   static uint32_t EntryIn(const Slot& s) { return s.entry; }
   static uint32_t EntryIn(uint32_t e) { return e; }
-  // Puts the entry into its cells or the shared list, as `shared` says.
+  // Puts the entry into its cells or the shared list, as `shared` says, and into the list of
+  // the others if it is one.
   void Place(uint32_t e);
-  std::vector<std::vector<Slot>> buckets_;
+  // Rectangles and round things smaller than kSmallRadius.
+  static bool Other(const Shape& s) { return s.rectangle || s.radius < kSmallRadius; }
+  static bool Other(const Slot& s) { return s.rectangle || s.radius < kSmallRadius; }
+  // The things filed in a cell: round ones at least kSmallRadius large, and the others.
+  struct Cell {
+    std::vector<Slot> round, other;
+    template <class S>
+    std::vector<Slot>& In(const S& s) {
+      return Other(s) ? other : round;
+    }
+  };
+  std::vector<Cell> cells_;
   std::vector<uint64_t> bucketStamps_;
   int64_t ox_ = 0, oy_ = 0, nx_ = 0, ny_ = 0;  // the cells covered
   std::vector<Slot> shared_;
+  // A thing near another, with its insertion number (the walk order).
+  struct Nearby {
+    uint64_t seq;
+    Thing* thing;
+  };
+  std::vector<Nearby> nearby_;    // TouchCandidates' finds
+  std::vector<Thing*> touching_;  // and its answer
   std::vector<uint32_t> watched_;
   std::vector<const Query*> active_;  // queries under way, outermost first
   uint64_t sharedStamp_ = 0;

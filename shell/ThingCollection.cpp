@@ -83,11 +83,15 @@ uint64_t OrderedThings::LastLiveSeq() const {
 
 void OrderedThings::EndWalk() {
   if (--walkDepth_ > 0) return;
-  TrimTail();
-  Compact();
+  if (holes_ != 0) {
+    TrimTail();
+    Compact();
+  }
   // Freed only now: a removed thing may still be running the code that removed it.
-  std::vector<std::shared_ptr<Thing>> removed;
-  removed.swap(removedInWalk_);
+  if (!removedInWalk_.empty()) {
+    std::vector<std::shared_ptr<Thing>> removed;
+    removed.swap(removedInWalk_);
+  }
 }
 
 void OrderedThings::Compact() {

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <utility>
 #include <vector>
 
+#include "FullArena.h"
 #include "TestWorld.h"
 #include "app/sim/RandomPlayers.h"
 #include "app/sim/SimPlatform.h"
@@ -161,6 +163,59 @@ TEST(CollisionGrid, GridAndFullWalkPlayTheSameGame) {
       EXPECT_EQ(grid.sounds, walk.sounds) << "seed " << seed << " rebuild " << rebuildEvery;
     }
   }
+}
+
+// Tokens trying places in an arena packed with tokens, two vehicles still in it: most tries
+// end at a hit, some events find no place at all, some find one late or land on a vehicle.
+// Every try plays the same sound, and the contact state and the world end the same, whether
+// the looks use the grid or walk over every thing. Each world plays on its own.
+TEST(CollisionGrid, TokensTryingPlacesInAFullArenaGoAsWithTheWalk) {
+  struct Trace {
+    std::vector<std::string> sounds;
+    std::vector<uint64_t> hashes;
+    std::vector<std::array<int32_t, 6>> contacts;
+    size_t things = 0;
+  };
+  auto play = [](tb::BroadPhase mode) {
+    tb::Raster raster{582, 555};
+    tb::sim::ScriptedKeys keys;
+    tb::sim::RecordingSoundPlayer sound;
+    tb::sim::SimClock clock{36000};
+    tbtest::EventRandom random(5);
+    tb::MainFrm form{raster, keys, sound, clock, random, "."};
+    form.Grid.SetMode(tb::BroadPhase::Always);
+    form.Load();
+    int64_t tick = 0;
+    clock.SetTick(++tick);
+    form.Timer1Tick();
+    for (const char* colour : {"Red", "Yellow"})
+      form.ThingCollection.Remove(form.Player(colour)->ID);
+    for (int step : {17, 3}) tbtest::FillWithTokens(form, step);
+    form.Grid.SetMode(mode);
+    Trace trace;
+    for (int event = 0; event < 6; ++event) {
+      const int32_t issued = form.IssuedIDs();
+      random.fire = true;
+      clock.SetTick(++tick);
+      form.Timer1Tick();
+      EXPECT_GT(form.IssuedIDs(), issued) << "the event did not fire";
+      for (const auto& e : sound.Log()) trace.sounds.push_back(e.path);
+      sound.Clear();
+      trace.hashes.push_back(tb::sim::WorldHash(form, ""));
+      const tb::Module1::ContactState& c = tb::Module1::Contact;
+      trace.contacts.push_back(
+          {c.CrashPointX, c.CrashPointY, c.CornerHits, c.CentreInside, c.NearX, c.NearY});
+    }
+    trace.things = form.ThingCollection.Count();
+    return trace;
+  };
+  const Trace walk = play(tb::BroadPhase::Never);
+  const Trace grid = play(tb::BroadPhase::Always);
+  EXPECT_GT(walk.things, 600u) << "the arena should be full";
+  EXPECT_GT(walk.sounds.size(), 3u * tb::MainFrm::kMaxPlacementTries) << "events should fail";
+  EXPECT_EQ(grid.sounds, walk.sounds);
+  EXPECT_EQ(grid.hashes, walk.hashes);
+  EXPECT_EQ(grid.contacts, walk.contacts);
 }
 
 // A thing whose look found nothing does not look again until something changes where it

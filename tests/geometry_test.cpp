@@ -163,6 +163,60 @@ TEST(Module1, PrimitivesStayFiniteOnArbitraryInput) {
   }
 }
 
+// The quick answer for a circle near an outline is never wrong: wherever it calls the circle
+// clear, the full test misses, and the trace a miss leaves is the full test's. Outlines of
+// things of every rectangular kind, size and heading, and arbitrary four-cornered ones, with
+// centres all round them.
+TEST(Module1, SurelyClearCirclesMissAndLeaveTheMissTrace) {
+  tbtest::TestWorld w;
+  Pcg32 rng(7, true);
+  auto pick = [&](int32_t lo, int32_t hi) {
+    return lo + static_cast<int32_t>(rng.Next() % static_cast<uint32_t>(hi - lo + 1));
+  };
+  const int32_t kinds[] = {Block, Wall, Vehicle};
+  int clear = 0, cases = 0;
+  for (int i = 0; i < 600; ++i) {
+    Corners px, py;
+    if (i % 4 == 3) {
+      px = {0, pick(-60, 60), pick(-60, 60), pick(-60, 60), pick(-60, 60)};
+      py = {0, pick(-60, 60), pick(-60, 60), pick(-60, 60), pick(-60, 60)};
+    } else {
+      auto t = w.Rect(kinds[i % 3], static_cast<float>(pick(-3000, 3000)) / 7.0f,
+                      static_cast<float>(pick(-3000, 3000)) / 7.0f, pick(0, 130), pick(0, 130),
+                      rng.Draw() * 6.2831855f);
+      px = t->PX();
+      py = t->PY();
+    }
+    const int32_t cx = (px[1] + px[3]) / 2, cy = (py[1] + py[3]) / 2;
+    for (int j = 0; j < 400; ++j) {
+      const int32_t x = cx + pick(-120, 120), y = cy + pick(-120, 120), r = pick(0, 20);
+      if (!CircleSurelyClearOfPolygon(px, py, x, y, r)) continue;
+      ++clear;
+      Contact = {1, 2, 3, true, 4, 5};
+      ASSERT_FALSE(CircleTouchesPolygon(px, py, x, y, r)) << i << " " << x << "," << y;
+      const ContactState full = Contact;
+      Contact = {1, 2, 3, true, 4, 5};
+      LeaveCircleMissTrace(px, py, x, y);
+      EXPECT_EQ(Contact.CentreInside, full.CentreInside);
+      EXPECT_EQ(Contact.NearX, full.NearX);
+      EXPECT_EQ(Contact.NearY, full.NearY);
+      EXPECT_EQ(Contact.CrashPointX, full.CrashPointX);
+      EXPECT_EQ(Contact.CrashPointY, full.CrashPointY);
+      EXPECT_EQ(Contact.CornerHits, full.CornerHits);
+    }
+    cases += 400;
+  }
+  // Most centres a short way off are told at once.
+  EXPECT_GT(clear, cases / 2);
+  // Far off (beyond where the rounded slopes are safe), or with a negative radius: no answer.
+  EXPECT_FALSE(CircleSurelyClearOfPolygon(kBoxX, kBoxY, 100 + 2100, 100, 8));
+  EXPECT_FALSE(CircleSurelyClearOfPolygon(kBoxX, kBoxY, 100, 150, -1));
+  EXPECT_TRUE(CircleSurelyClearOfPolygon(kBoxX, kBoxY, 100, 150, 8));
+  // Just beyond reach of the rounding: the full test decides.
+  EXPECT_FALSE(CircleSurelyClearOfPolygon(kBoxX, kBoxY, 100, 105 + 8 + 3, 8));
+  EXPECT_TRUE(CircleSurelyClearOfPolygon(kBoxX, kBoxY, 100, 105 + 8 + 4, 8));
+}
+
 TEST(OutlinePoints, CornerNumberingOnRotatedRectangles) {
   tbtest::TestWorld w;
   auto block = w.Rect(Block, 100, 100, 10, 20);

@@ -123,6 +123,10 @@ class Thing {
                bool& EndQuery);
   bool ExamineBoth(Thing& P, bool JustResults, bool& HitFlag, bool& OwnGrenade, bool& Result);
   bool BoundsMeet(const Thing& P) const;
+  // For a check-only look of a small round thing: the first general hit among `found` (in
+  // walk order, each one whose bounds meet its own), with its traces; false when there is
+  // none or a token could change hands.
+  bool FirstHit(const std::vector<Thing*>& found);
 
   MainFrm* Form = nullptr;
 

@@ -20,9 +20,6 @@ constexpr int kDesignSize = 96;
 struct NoKeys final : KeyState {
   bool IsKeyDown(uint8_t) const override { return false; }
 };
-struct NoSound final : SoundPlayer {
-  void PlaySoundFile(const std::string&) override {}
-};
 struct StoppedClock final : Clock {
   float Now() override { return 0; }
 };
@@ -85,7 +82,7 @@ IconImage DrawIcon(int size) {
   const Module1::ContactState savedContact = Module1::Contact;
   {
     NoKeys keys;
-    NoSound sound;
+    SilentSound sound;
     StoppedClock clock;
     NoRandom random;
     MainFrm form(surface, keys, sound, clock, random, ".");

@@ -20,6 +20,12 @@ class SoundPlayer {
   virtual void PlaySoundFile(const std::string& path) = 0;
 };
 
+// Plays nothing: for worlds nobody hears (tournaments, pictures).
+class SilentSound final : public SoundPlayer {
+ public:
+  void PlaySoundFile(const std::string&) override {}
+};
+
 // Passes plays on to another player, or drops them while muted (ticks played again unheard).
 class MutableSound final : public SoundPlayer {
  public:

@@ -24,11 +24,6 @@ constexpr int64_t kFiveMinutes = 5 * 60 * 50;
 constexpr int kStuckWindow = 50;  // a second
 constexpr double kStuckDistance = 10;
 
-class NoSound final : public SoundPlayer {
- public:
-  void PlaySoundFile(const std::string&) override {}
-};
-
 struct SeatWatch {
   std::vector<std::pair<float, float>> trail;
   std::vector<bool> pushes;  // over the same ticks as the trail
@@ -41,7 +36,7 @@ MatchResult PlayMatch(uint64_t seed, const SeatLevels& seats, int64_t maxTicks,
                       const std::array<bool, 4>& until) {
   NullSurface surface;
   ScriptedKeys nobody;
-  NoSound sound;
+  SilentSound sound;
   SimClock clock(36000.0);
   Pcg32 random(seed, true);
   bots::Seats drivers(nobody, surface, clock);

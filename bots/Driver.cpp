@@ -29,7 +29,7 @@ double Distance(double ax, double ay, double bx, double by) { return std::hypot(
 
 // Levels: a slow, short-sighted rookie; a fair player; a sharp one.
 const Tuning kTunings[3] = {
-    {40, 200, 25, 0.5, 0.0, 0.5, 0, 40, 0, 9},
+    {40, 300, 40, 0.55, 0.0, 0.5, 0, 40, 0, 9},
     {20, 80, 12, 0.25, 0.2, 0.75, 1, 75, 20, 6.5},
     {2, 2, 5, 0.0, 0.5, 0.7, 2, 90, 20, 5},
 };

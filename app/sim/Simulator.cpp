@@ -400,16 +400,19 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     }
   }
 
+  // Replays and snapshots are read the same way: bounded, parsed, any problem named with the file.
+  auto load = [&](const std::string& path, auto parse, auto& into) {
+    std::string bytes;
+    if (ReadWholeFile(path, kMaxReplayBytes, bytes, error) && parse(bytes, into, error))
+      return true;
+    err << "treadbrawl-sim: " << path << ": " << error << '\n';
+    return false;
+  };
   std::optional<ReplayPlayer> player;
   int64_t ticks = options.ticks;
   if (!options.replayPath.empty()) {
-    std::string bytes;
     Replay replay;
-    if (!ReadWholeFile(options.replayPath, kMaxReplayBytes, bytes, error) ||
-        !ParseReplay(bytes, replay, error)) {
-      err << "treadbrawl-sim: " << options.replayPath << ": " << error << '\n';
-      return kExitBadInput;
-    }
+    if (!load(options.replayPath, ParseReplay, replay)) return kExitBadInput;
     if (!replay.Complete)
       err << "treadbrawl-sim: " << options.replayPath << ": the recording stops short (the game"
           << " did not close cleanly); playing its " << replay.Ticks() << " ticks\n";
@@ -466,13 +469,8 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
     form.Load();
   }
   if (!options.restorePath.empty()) {
-    std::string bytes;
     Snapshot saved;
-    if (!ReadWholeFile(options.restorePath, kMaxReplayBytes, bytes, error) ||
-        !ParseSnapshot(bytes, saved, error)) {
-      err << "treadbrawl-sim: " << options.restorePath << ": " << error << '\n';
-      return kExitBadInput;
-    }
+    if (!load(options.restorePath, ParseSnapshot, saved)) return kExitBadInput;
     form.RestoreSnapshot(saved);
   }
   if (!options.recordPath.empty() &&

@@ -9,23 +9,6 @@
 
 namespace tb {
 
-std::string ReplayFolder() {
-  const char* state = std::getenv("XDG_STATE_HOME");
-  const char* home = std::getenv("HOME");
-  std::filesystem::path folder;
-  if (state != nullptr && state[0] == '/') {
-    folder = std::filesystem::path(state) / "treadbrawl";
-  } else if (home != nullptr && home[0] == '/') {
-    folder = std::filesystem::path(home) / ".local" / "state" / "treadbrawl";
-  } else {
-    return ".";
-  }
-  std::error_code error;
-  std::filesystem::create_directories(folder, error);
-  if (error || !std::filesystem::is_directory(folder, error)) return ".";
-  return folder.string();
-}
-
 OnlineTarget::OnlineTarget(net::Session& session, const KeyState& keys, int startWith)
     : session_(session),
       keys_(keys),

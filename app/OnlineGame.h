@@ -10,10 +10,6 @@
 
 namespace tb {
 
-// Where a replay goes when an online match stops on a fault: the user's state folder for the
-// game ($XDG_STATE_HOME/treadbrawl or ~/.local/state/treadbrawl), made if missing; else ".".
-std::string ReplayFolder();
-
 class OnlineTarget final : public TickTarget {
  public:
   // `startWith` players connected start the host's match without Enter (0: never), for tests.

@@ -15,6 +15,7 @@
 #include "app/OnlineGame.h"
 #include "app/cli/CommandLine.h"
 #include "bots/Seats.h"
+#include "files/Files.h"
 #include "match/Rounds.h"
 #include "net/enet/EnetTransport.h"
 #include "platform/ExeFolder.h"
@@ -25,7 +26,9 @@
 #include "render/Raster.h"
 #include "shell/MainFrm.h"
 #include "shell/Random.h"
-#include "shell/Replay.h"
+#include "state/Recording.h"
+#include "state/Replay.h"
+#include "state/ReplayPlayer.h"
 
 namespace {
 
@@ -190,7 +193,7 @@ class MatchTarget final : public tb::TickTarget {
   MatchTarget(tb::MainFrm& form, tb::match::Rounds* rounds, tb::Recorder* recorder)
       : form_(form), rounds_(rounds), recorder_(recorder) {}
   void Tick() override {
-    tb::match::PlayTick(form_, rounds_);
+    tb::PlayTick(form_, rounds_);
     if (recorder_ != nullptr) recorder_->EndTick(form_);
   }
   void KeyDown(uint16_t keyCode, int shift) override { form_.KeyDown(keyCode, shift); }

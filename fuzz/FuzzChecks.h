@@ -10,11 +10,13 @@
 #include "app/sim/Script.h"
 #include "app/sim/SimPlatform.h"
 #include "geometry/Module1.h"
+#include "match/Rounds.h"
 #include "shell/MainFrm.h"
 #include "shell/Random.h"
-#include "shell/Replay.h"
-#include "shell/Snapshot.h"
-#include "shell/WorldHash.h"
+#include "state/Replay.h"
+#include "state/Snapshot.h"
+#include "state/SnapshotFile.h"
+#include "state/WorldHash.h"
 
 namespace tbfuzz {
 

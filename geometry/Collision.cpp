@@ -3,10 +3,10 @@
 #include <memory>
 #include <vector>
 
+#include "geometry/CollisionGrid.h"
 #include "geometry/Module1.h"
 #include "geometry/Numeric.h"
 #include "render/Sound.h"
-#include "shell/CollisionGrid.h"
 #include "shell/MainFrm.h"
 #include "world/Thing.h"
 

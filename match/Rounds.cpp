@@ -108,12 +108,4 @@ void Rounds::Restore(const State& s) {
   caption_.SetScore(ScoreText());
 }
 
-void PlayTick(MainFrm& form, Rounds* rounds) {
-  if (rounds != nullptr) {
-    rounds->PlayTick(form);
-  } else {
-    form.Timer1Tick();
-  }
-}
-
 }  // namespace tb::match

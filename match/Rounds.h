@@ -7,12 +7,14 @@
 #include <cstdint>
 #include <string>
 
+#include "match/Tick.h"
 #include "render/Surface.h"
-#include "shell/Replay.h"
 
 namespace tb {
 class MainFrm;
-}
+// A match has at most this many rounds.
+inline constexpr int32_t kMaxRounds = 99;
+}  // namespace tb
 
 namespace tb::match {
 
@@ -78,9 +80,5 @@ class Rounds final : public TickRules {
   int64_t pauseLeft_ = -1;  // ticks until the next arena, once the round is decided
   bool over_ = false;
 };
-
-// One tick of the game within a match (which may be null: no rounds): no tick once the
-// match is over.
-void PlayTick(MainFrm& form, Rounds* rounds);
 
 }  // namespace tb::match

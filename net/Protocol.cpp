@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "shell/Bytes.h"
-#include "shell/Replay.h"
+#include "match/Rounds.h"
+#include "state/Bytes.h"
 
 namespace tb::net {
 

@@ -4,7 +4,7 @@
 
 #include "geometry/Module1.h"
 #include "shell/Controls.h"
-#include "shell/WorldHash.h"
+#include "state/WorldHash.h"
 
 namespace tb::net {
 

@@ -10,15 +10,17 @@
 #include <vector>
 
 #include "match/Rounds.h"
+#include "match/Tick.h"
+#include "match/TickClock.h"
 #include "net/Protocol.h"
 #include "render/Surface.h"
 #include "shell/Controls.h"
 #include "shell/MainFrm.h"
 #include "shell/Platform.h"
 #include "shell/Random.h"
-#include "shell/Replay.h"
-#include "shell/Snapshot.h"
-#include "shell/TickClock.h"
+#include "state/Recording.h"
+#include "state/Replay.h"
+#include "state/Snapshot.h"
 
 namespace tb::net {
 

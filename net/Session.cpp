@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cctype>
 
+#include "files/Files.h"
+#include "match/Rounds.h"
 #include "shell/Controls.h"
-#include "shell/WorldHash.h"
+#include "state/WorldHash.h"
 
 namespace tb::net {
 

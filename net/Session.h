@@ -15,7 +15,7 @@
 #include "net/Protocol.h"
 #include "net/Rollback.h"
 #include "net/Transport.h"
-#include "shell/Replay.h"
+#include "state/ReplayWriter.h"
 
 namespace tb::net {
 

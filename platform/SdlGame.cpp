@@ -8,12 +8,12 @@
 #include <thread>
 #include <utility>
 
+#include "pictures/Icon.h"
 #include "platform/ExeFolder.h"
 #include "platform/SdlKeys.h"
 #include "platform/WindowManager.h"
-#include "shell/Icon.h"
 #include "shell/MainFrm.h"
-#include "shell/Replay.h"
+#include "state/Recording.h"
 
 namespace tb {
 

@@ -7,11 +7,11 @@
 #include <memory>
 #include <string>
 
+#include "geometry/CollisionGrid.h"
 #include "render/Surface.h"
-#include "shell/CollisionGrid.h"
 #include "shell/Platform.h"
-#include "shell/Snapshot.h"
 #include "shell/ThingCollection.h"
+#include "state/Snapshot.h"
 #include "world/Thing.h"
 
 namespace tb {

@@ -196,48 +196,48 @@ TEST(Rounds, SurvivorScoresANewArenaFollowsAndTheLastRoundNamesTheWinner) {
   RoundsWorld w;
   tb::match::Rounds rounds(2, w.caption);
   EXPECT_EQ(w.raster.Caption(), "Form1 \u2014 Green 0 \u00b7 Red 0 \u00b7 Blue 0 \u00b7 Yellow 0");
-  tb::match::PlayTick(w.frm, &rounds);
+  tb::PlayTick(w.frm, &rounds);
   ASSERT_TRUE(w.frm.Started());
   w.Destroy("Green");
   w.Destroy("Blue");
   w.Destroy("Yellow");
-  tb::match::PlayTick(w.frm, &rounds);
+  tb::PlayTick(w.frm, &rounds);
   EXPECT_EQ(rounds.Scores()[1], 1);
   EXPECT_NE(w.raster.Caption().find("Green 0 \u00b7 Red 1 \u00b7"), std::string::npos);
   // Three seconds on, the same set-up builds a new arena; IDs go on counting.
   for (int i = 0; i < tb::match::Rounds::kPauseTicks; ++i) {
     EXPECT_EQ(rounds.Round(), 1);
-    tb::match::PlayTick(w.frm, &rounds);
+    tb::PlayTick(w.frm, &rounds);
   }
   EXPECT_EQ(rounds.Round(), 2);
   int32_t issued = w.frm.IssuedIDs();
-  tb::match::PlayTick(w.frm, &rounds);
+  tb::PlayTick(w.frm, &rounds);
   EXPECT_EQ(w.frm.Player("Green")->ID, "ID" + std::to_string(issued + 1));
   EXPECT_TRUE(w.frm.ThingCollection.Contains(w.frm.Player("Red")->ID));
   // Nobody left: nobody scores; the match is over and Red has won it.
   for (const char* c : {"Green", "Red", "Blue", "Yellow"}) w.Destroy(c);
-  tb::match::PlayTick(w.frm, &rounds);
+  tb::PlayTick(w.frm, &rounds);
   for (int i = 0; i < tb::match::Rounds::kPauseTicks && !rounds.Over(); ++i)
-    tb::match::PlayTick(w.frm, &rounds);
+    tb::PlayTick(w.frm, &rounds);
   ASSERT_TRUE(rounds.Over());
   EXPECT_EQ(rounds.Scores(), (std::array<int, 4>{0, 1, 0, 0}));
   EXPECT_NE(w.raster.Caption().find("Red wins"), std::string::npos) << w.raster.Caption();
   // Over: the game stands still.
   int drawn = w.random.drawn;
-  tb::match::PlayTick(w.frm, &rounds);
+  tb::PlayTick(w.frm, &rounds);
   EXPECT_EQ(w.random.drawn, drawn);
 }
 
 TEST(Rounds, TimeUpGoesToTheLeastDamaged) {
   RoundsWorld w;
   tb::match::Rounds rounds(1, w.caption, 3);  // rounds of three ticks
-  tb::match::PlayTick(w.frm, &rounds);
+  tb::PlayTick(w.frm, &rounds);
   Field<int32_t>(*w.frm.Player("Green"), "Damage") = 30;
   Field<int32_t>(*w.frm.Player("Red"), "Damage") = 20;
   Field<int32_t>(*w.frm.Player("Blue"), "Damage") = 40;
   w.Destroy("Yellow");
-  tb::match::PlayTick(w.frm, &rounds);
-  tb::match::PlayTick(w.frm, &rounds);
+  tb::PlayTick(w.frm, &rounds);
+  tb::PlayTick(w.frm, &rounds);
   EXPECT_EQ(rounds.Scores(), (std::array<int, 4>{0, 1, 0, 0}));
   // A tie for the least damage scores nobody.
   tb::match::Rounds tied(1, w.caption, 1);

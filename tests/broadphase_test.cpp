@@ -11,9 +11,9 @@
 #include "app/sim/RandomPlayers.h"
 #include "app/sim/SimPlatform.h"
 #include "app/sim/StateDump.h"
+#include "geometry/CollisionGrid.h"
 #include "geometry/Module1.h"
 #include "geometry/Numeric.h"
-#include "shell/CollisionGrid.h"
 
 namespace {
 

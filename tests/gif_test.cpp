@@ -1,5 +1,5 @@
 // Clips: every frame of the GIF, put together as a viewer does, is exactly the game's picture.
-#include "app/sim/Gif.h"
+#include "pictures/Gif.h"
 
 #include <gif_lib.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "shell/Icon.h"
+#include "pictures/Icon.h"
 
 #include <gtest/gtest.h>
 

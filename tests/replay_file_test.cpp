@@ -12,11 +12,15 @@
 #include "app/sim/NullSurface.h"
 #include "app/sim/RandomPlayers.h"
 #include "app/sim/SimPlatform.h"
+#include "files/Files.h"
 #include "match/Rounds.h"
 #include "shell/MainFrm.h"
 #include "shell/Random.h"
-#include "shell/Replay.h"
-#include "shell/WorldHash.h"
+#include "state/Recording.h"
+#include "state/Replay.h"
+#include "state/ReplayPlayer.h"
+#include "state/ReplayWriter.h"
+#include "state/WorldHash.h"
 
 namespace {
 
@@ -72,7 +76,7 @@ Recorded RecordMatch(int64_t ticks, int rounds = 0) {
   for (int64_t t = 1; t <= ticks; ++t) {
     clock.NextTick();
     players.Press(t, keys);
-    tb::match::PlayTick(form, match ? &*match : nullptr);
+    tb::PlayTick(form, match ? &*match : nullptr);
     recorder.EndTick(form);
     out.hashes.push_back(tb::WorldHash(form));
   }

@@ -20,12 +20,12 @@
 #include <vector>
 
 #include "app/sim/FieldAccess.h"
-#include "app/sim/Png.h"
 #include "app/sim/Scene.h"
 #include "app/sim/Script.h"
 #include "app/sim/SimPlatform.h"
 #include "app/sim/Simulator.h"
 #include "app/sim/StateDump.h"
+#include "pictures/Png.h"
 #include "render/Raster.h"
 #include "shell/MainFrm.h"
 #include "shell/Random.h"

@@ -1,6 +1,6 @@
 // The world as a value: a game restored from a snapshot, in memory or from a file, goes on
 // exactly as the game that never stopped.
-#include "shell/Snapshot.h"
+#include "state/Snapshot.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -15,9 +15,11 @@
 #include "app/sim/NullSurface.h"
 #include "app/sim/RandomPlayers.h"
 #include "app/sim/SimPlatform.h"
+#include "files/Files.h"
 #include "shell/MainFrm.h"
 #include "shell/Random.h"
-#include "shell/WorldHash.h"
+#include "state/SnapshotFile.h"
+#include "state/WorldHash.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Writes the game's icon at each size given into a hicolor-style folder tree:
 // `treadbrawl-icon DIR 16 32` writes DIR/16x16/apps/treadbrawl.png and DIR/32x32/apps/....
-#include "shell/Icon.h"
+#include "pictures/Icon.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -8,7 +8,7 @@
 #include <string>
 #include <system_error>
 
-#include "app/sim/Png.h"
+#include "pictures/Png.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {

@@ -3,8 +3,8 @@
 #include <memory>
 
 #include "app/sim/FieldAccess.h"
-#include "app/sim/Png.h"
 #include "app/sim/SimPlatform.h"
+#include "pictures/Png.h"
 #include "shell/Random.h"
 
 namespace tb::sim {

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "app/sim/Script.h"
+#include "match/TickClock.h"
 #include "shell/Platform.h"
-#include "shell/TickClock.h"
 
 namespace tb::sim {
 

@@ -14,19 +14,23 @@
 #include <sstream>
 
 #include "app/cli/OptionTable.h"
-#include "app/sim/Gif.h"
-#include "app/sim/Png.h"
 #include "app/sim/Scene.h"
 #include "app/sim/Script.h"
 #include "app/sim/SimPlatform.h"
 #include "app/sim/StateDump.h"
 #include "app/sim/Tournament.h"
 #include "bots/Seats.h"
+#include "files/Files.h"
 #include "match/Rounds.h"
+#include "pictures/Gif.h"
+#include "pictures/Png.h"
 #include "render/Raster.h"
 #include "shell/MainFrm.h"
 #include "shell/Random.h"
-#include "shell/Replay.h"
+#include "state/Recording.h"
+#include "state/Replay.h"
+#include "state/ReplayPlayer.h"
+#include "state/SnapshotFile.h"
 
 #ifndef TREADBRAWL_VERSION
 #define TREADBRAWL_VERSION "unknown"
@@ -94,45 +98,6 @@ bool ParseGifOption(const std::string& value, SimOptions& options, std::string& 
   options.gifs.push_back(
       {static_cast<int64_t>(from), static_cast<int64_t>(to), value.substr(colon + 1)});
   return true;
-}
-
-// Reads a whole regular file of at most kMaxScriptBytes; otherwise an empty result and what
-// is wrong in `problem`. Memory stays bounded whatever the path names (a directory, a device
-// that never ends, a huge file).
-std::string ReadScriptFile(const std::string& path, std::string& problem) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    problem = std::strerror(errno);
-    return {};
-  }
-  std::string text;
-  struct stat info {};
-  if (fstat(fd, &info) != 0) {
-    problem = std::strerror(errno);
-  } else if (S_ISDIR(info.st_mode)) {
-    problem = "is a directory";
-  } else if (S_ISREG(info.st_mode) && info.st_size > static_cast<off_t>(kMaxScriptBytes)) {
-    problem = "larger than 64 MiB";
-  } else {
-    char buffer[65536];
-    for (;;) {
-      const ssize_t n = read(fd, buffer, sizeof buffer);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) {
-        problem = std::strerror(errno);
-        break;
-      }
-      if (n == 0) break;
-      if (text.size() + static_cast<size_t>(n) > kMaxScriptBytes) {
-        problem = "larger than 64 MiB";
-        break;
-      }
-      text.append(buffer, static_cast<size_t>(n));
-    }
-  }
-  close(fd);
-  if (!problem.empty()) text.clear();
-  return text;
 }
 
 void WriteLine(std::ostream& out, const std::string& line) {
@@ -388,8 +353,8 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
   Script script;
   if (!options.scriptPath.empty()) {
     std::string problem;
-    std::string text = ReadScriptFile(options.scriptPath, problem);
-    if (!problem.empty()) {
+    std::string text;
+    if (!ReadWholeFile(options.scriptPath, kMaxScriptBytes, text, problem)) {
       err << "treadbrawl-sim: --script: cannot read " << options.scriptPath << ": " << problem
           << '\n';
       return kExitBadInput;
@@ -509,7 +474,7 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
         form.KeyDown(27, 0);
         if (form.Closed()) break;
       }
-      match::PlayTick(form, rounds ? &*rounds : nullptr);
+      PlayTick(form, rounds ? &*rounds : nullptr);
     }
     if (!options.recordPath.empty()) {
       recorder.EndTick(form);

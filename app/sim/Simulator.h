@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "bots/Driver.h"
-#include "shell/CollisionGrid.h"
+#include "geometry/CollisionGrid.h"
 
 namespace tb::sim {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "shell/MainFrm.h"
-#include "shell/WorldHash.h"
+#include "state/WorldHash.h"
 #include "world/Thing.h"
 
 namespace tb::sim {

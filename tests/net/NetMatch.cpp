@@ -8,8 +8,9 @@
 #include "shell/Controls.h"
 #include "shell/MainFrm.h"
 #include "shell/Random.h"
-#include "shell/Replay.h"
-#include "shell/WorldHash.h"
+#include "state/Replay.h"
+#include "state/ReplayPlayer.h"
+#include "state/WorldHash.h"
 
 namespace tbtest {
 

@@ -5,9 +5,11 @@
 
 #include <cstdio>
 
+#include "files/Files.h"
 #include "net/Session.h"
 #include "shell/Controls.h"
-#include "shell/Snapshot.h"
+#include "state/Replay.h"
+#include "state/Snapshot.h"
 #include "tests/TestWorld.h"
 #include "tests/net/NetMatch.h"
 

@@ -5,11 +5,12 @@
 #include <cstdio>
 #include <set>
 
+#include "files/Files.h"
 #include "net/Address.h"
 #include "net/Protocol.h"
 #include "net/Rollback.h"
 #include "net/Session.h"
-#include "shell/Snapshot.h"
+#include "state/Snapshot.h"
 #include "tests/TestWorld.h"
 #include "tests/net/NetMatch.h"
 

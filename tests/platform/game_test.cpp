@@ -21,6 +21,7 @@
 
 #include "app/sim/RandomPlayers.h"
 #include "app/sim/SimPlatform.h"
+#include "files/Files.h"
 #include "platform/ExeFolder.h"
 #include "platform/SdlGame.h"
 #include "platform/SdlKeys.h"
@@ -28,8 +29,9 @@
 #include "render/Raster.h"
 #include "shell/MainFrm.h"
 #include "shell/Random.h"
-#include "shell/Replay.h"
-#include "shell/WorldHash.h"
+#include "state/Recording.h"
+#include "state/Replay.h"
+#include "state/WorldHash.h"
 
 extern char** environ;
 

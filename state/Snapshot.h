@@ -28,23 +28,4 @@ struct Snapshot {
   std::string Caption;
 };
 
-// The snapshot file's format version; a file of another version is refused, not guessed at.
-inline constexpr uint32_t kSnapshotVersion = 1;
-
-// The versioned binary form: magic, version, length, body, checksum.
-std::string SerializeSnapshot(const Snapshot& snapshot);
-// False with a one-line description of the problem (truncated, other version, corrupted).
-bool ParseSnapshot(const std::string& bytes, Snapshot& snapshot, std::string& problem);
-
-// Every field of a thing, in VisitFields order; shared by snapshots and replays.
-class ByteWriter;
-class ByteReader;
-void WriteThing(ByteWriter& out, const Thing& thing);
-bool ReadThing(ByteReader& in, Thing& thing);
-
-// Reads a whole file, at most maxSize bytes; false with the problem when it cannot.
-bool ReadWholeFile(const std::string& path, size_t maxSize, std::string& bytes,
-                   std::string& problem);
-bool WriteWholeFile(const std::string& path, const std::string& bytes, std::string& problem);
-
 }  // namespace tb

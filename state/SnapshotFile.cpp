@@ -1,13 +1,11 @@
-#include "shell/Snapshot.h"
+#include "state/SnapshotFile.h"
 
-#include <cstdio>
-#include <fstream>
 #include <memory>
 #include <set>
 #include <type_traits>
 
-#include "shell/Bytes.h"
-#include "shell/WorldHash.h"
+#include "state/Bytes.h"
+#include "state/WorldHash.h"
 
 namespace tb {
 
@@ -184,43 +182,6 @@ bool ParseSnapshot(const std::string& bytes, Snapshot& s, std::string& problem) 
     return false;
   }
   s = std::move(out);
-  return true;
-}
-
-bool ReadWholeFile(const std::string& path, size_t maxSize, std::string& bytes,
-                   std::string& problem) {
-  std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!f) {
-    problem = "cannot be opened";
-    return false;
-  }
-  bytes.clear();
-  char buf[65536];
-  for (;;) {
-    size_t n = std::fread(buf, 1, sizeof buf, f.get());
-    if (n > 0) {
-      if (bytes.size() + n > maxSize) {
-        problem = "too large (over " + std::to_string(maxSize) + " bytes)";
-        return false;
-      }
-      bytes.append(buf, n);
-    }
-    if (n < sizeof buf) break;
-  }
-  if (std::ferror(f.get())) {
-    problem = "cannot be read";
-    return false;
-  }
-  return true;
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& bytes, std::string& problem) {
-  std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "wb"), &std::fclose);
-  if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f.get()) != bytes.size() ||
-      std::fflush(f.get()) != 0) {
-    problem = "cannot be written";
-    return false;
-  }
   return true;
 }
 

@@ -1,4 +1,4 @@
-#include "shell/CollisionGrid.h"
+#include "geometry/CollisionGrid.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "app/sim/Gif.h"
+#include "pictures/Gif.h"
 
 #include <fcntl.h>
 #include <gif_lib.h>

@@ -1,4 +1,4 @@
-#include "shell/WorldHash.h"
+#include "state/WorldHash.h"
 
 #include <cstdio>
 #include <cstring>

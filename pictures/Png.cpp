@@ -1,4 +1,4 @@
-#include "app/sim/Png.h"
+#include "pictures/Png.h"
 
 #include <png.h>
 

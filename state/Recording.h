@@ -1,0 +1,61 @@
+#pragma once
+// Recording a game: decorators that note what the game read from the keyboard and the clock,
+// and the recorder that writes it to a replay tick by tick.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "shell/MainFrm.h"
+#include "shell/Platform.h"
+#include "state/ReplayWriter.h"
+
+namespace tb {
+
+// The recording decorators: they pass everything through and note what the game read.
+class RecordingKeys final : public KeyState {
+ public:
+  explicit RecordingKeys(KeyState& inner) : inner_(inner) {}
+  bool IsKeyDown(uint8_t virtualKey) const override;
+  // The keys found held since the last call, in ascending order.
+  std::vector<uint8_t> TakeHeld();
+
+ private:
+  KeyState& inner_;
+  mutable std::vector<uint8_t> held_;
+};
+
+class RecordingClock final : public Clock {
+ public:
+  explicit RecordingClock(Clock& inner) : inner_(inner) {}
+  float Now() override {
+    float v = inner_.Now();
+    readings_.push_back(v);
+    return v;
+  }
+  std::vector<float> TakeReadings();
+
+ private:
+  Clock& inner_;
+  std::vector<float> readings_;
+};
+
+// Records a game played on a RecordingKeys and a RecordingClock.
+class Recorder {
+ public:
+  Recorder(RecordingKeys& keys, RecordingClock& clock) : keys_(keys), clock_(clock) {}
+  // After the window has loaded: writes the header with the generator's state.
+  bool Start(const std::string& path, const MainFrm& form, int32_t width, int32_t height,
+             const std::string& gameVersion, std::string& problem, int32_t rounds = 0,
+             int64_t roundTicks = 0);
+  // After each tick.
+  void EndTick(const MainFrm& form);
+  bool Finish() { return writer_.Close(); }
+
+ private:
+  RecordingKeys& keys_;
+  RecordingClock& clock_;
+  ReplayWriter writer_;
+  int64_t tick_ = 0;
+};
+
+}  // namespace tb

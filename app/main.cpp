@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/GameTargets.h"
 #include "app/OnlineGame.h"
 #include "app/cli/CommandLine.h"
 #include "bots/Seats.h"
@@ -36,39 +37,6 @@ constexpr int kImageWidth = 582;
 constexpr int kImageHeight = 555;
 // Far more than hours of play; a larger file is not a replay of this game.
 constexpr size_t kMaxReplayBytes = size_t{1} << 30;
-
-// Shows a replay at the game's pace: Space pauses, Right and Left seek, Escape quits.
-class ReplayTarget final : public tb::TickTarget {
- public:
-  ReplayTarget(tb::MainFrm& form, tb::ReplayPlayer& player, tb::MutableSound& sound)
-      : form_(form), player_(player), sound_(sound) {}
-  void Tick() override {
-    if (paused_ || !problem_.empty() || player_.AtEnd()) return;
-    player_.Step(form_, problem_);
-  }
-  void KeyDown(uint16_t keyCode, int) override {
-    constexpr int64_t kSkip = 5 * 50;
-    if (keyCode == tb::vk::kEscape) closed_ = true;
-    if (keyCode == tb::vk::kSpace) paused_ = !paused_;
-    if (!problem_.empty()) return;
-    if (keyCode == tb::vk::kRight || keyCode == tb::vk::kLeft) {
-      sound_.SetMuted(true);
-      player_.SeekTo(form_, player_.Tick() + (keyCode == tb::vk::kRight ? kSkip : -kSkip),
-                     problem_);
-      sound_.SetMuted(false);
-    }
-  }
-  bool Closed() const override { return closed_ || !problem_.empty(); }
-  const std::string& Problem() const { return problem_; }
-
- private:
-  tb::MainFrm& form_;
-  tb::ReplayPlayer& player_;
-  tb::MutableSound& sound_;
-  bool paused_ = false;
-  bool closed_ = false;
-  std::string problem_;
-};
 
 // The speaker, as the command line asks for it.
 tb::SoundOptions SoundsFor(const tb::cli::GameArgs& args, const std::string& folder) {
@@ -114,7 +82,7 @@ int ShowReplay(const tb::cli::GameArgs& args) {
   tb::MainFrm form(hasRounds ? static_cast<tb::Surface&>(scored) : raster, player.Keys(), sound,
                    player.GameClock(), player.Random(), folder);
   player.Start(form);
-  ReplayTarget target(form, player, sound);
+  tb::ReplayTarget target(form, player, sound);
   int status = game.Run(target, raster, nullptr);
   if (status != 0) std::cerr << "treadbrawl: " << game.Error() << std::endl;
   if (!target.Problem().empty()) {
@@ -186,25 +154,6 @@ int PlayOnline(const tb::cli::GameArgs& args, tb::SdlGame& game, tb::Raster& ras
   return status;
 }
 
-// The loop's target: the game's tick, within a match of rounds when one was asked for, noted
-// in the replay when one is written.
-class MatchTarget final : public tb::TickTarget {
- public:
-  MatchTarget(tb::MainFrm& form, tb::match::Rounds* rounds, tb::Recorder* recorder)
-      : form_(form), rounds_(rounds), recorder_(recorder) {}
-  void Tick() override {
-    tb::PlayTick(form_, rounds_);
-    if (recorder_ != nullptr) recorder_->EndTick(form_);
-  }
-  void KeyDown(uint16_t keyCode, int shift) override { form_.KeyDown(keyCode, shift); }
-  bool Closed() const override { return form_.Closed(); }
-
- private:
-  tb::MainFrm& form_;
-  tb::match::Rounds* rounds_;
-  tb::Recorder* recorder_;
-};
-
 int Play(const tb::cli::GameArgs& args) {
   if (!args.replayPath.empty()) return ShowReplay(args);
   tb::Raster raster(kImageWidth, kImageHeight);
@@ -256,7 +205,7 @@ int Play(const tb::cli::GameArgs& args) {
     std::cerr << "treadbrawl: " << args.recordPath << ": " << problem << std::endl;
     return tb::cli::kExitFailed;
   }
-  MatchTarget target(form, rounds ? &*rounds : nullptr, recording ? &recorder : nullptr);
+  tb::MatchTarget target(form, rounds ? &*rounds : nullptr, recording ? &recorder : nullptr);
   status = game.Run(target, raster, &keys);
   if (status != 0 && !game.Error().empty())
     std::cerr << "treadbrawl: " << game.Error() << std::endl;

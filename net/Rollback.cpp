@@ -110,11 +110,9 @@ RollbackGame::RollbackGame(Surface& screen, SoundPlayer& sound, uint64_t seed, d
   form_.Load();
   form_.TakeSnapshot(snapshots_[0]);
   snapshotTick_[0] = 0;
-  header_.Seed = random_.SaveState();
-  header_.Width = static_cast<int32_t>(screen.DrawableWidth());
-  header_.Height = static_cast<int32_t>(screen.DrawableHeight());
-  header_.LoadReadings = recordingClock_.TakeReadings();
-  recordingKeys_.TakeHeld();
+  header_ = BeginRecord(recordingKeys_, recordingClock_, form_,
+                        static_cast<int32_t>(screen.DrawableWidth()),
+                        static_cast<int32_t>(screen.DrawableHeight()));
   form_.SetBeforeControls([this](const MainFrm& f) { Think(f); });
 }
 
@@ -278,11 +276,7 @@ void RollbackGame::Simulate(int64_t tick, bool draw, bool sound, bool think) {
   recordingClock_.TakeReadings();
   thinking_ = think;
   simulating_ = tick;
-  if (rules_ != nullptr) {
-    rules_->PlayTick(form_);
-  } else {
-    form_.Timer1Tick();
-  }
+  PlayTick(form_, rules_);
   thinking_ = false;
   surface_.Open(true);
   sound_.SetMuted(false);
@@ -290,12 +284,8 @@ void RollbackGame::Simulate(int64_t tick, bool draw, bool sound, bool think) {
   snapshotTick_[tick % kSnapshots] = tick;
   if (rules_ != nullptr) rulesAt_[tick % kSnapshots] = rules_->Save();
   TickRecord& record = records_[tick % kRecordRing];
-  record.tick = tick;
-  record.keys = recordingKeys_.TakeHeld();
-  record.readings = recordingClock_.TakeReadings();
   static_assert(kHashEvery == kCheckpointTicks, "the match's hashes are the replay's");
-  record.hashed = tick % kHashEvery == 0;
-  record.hash = record.hashed ? CurrentHash() : 0;
+  EndRecord(recordingKeys_, recordingClock_, form_, tick, record);
   if (record.hashed) hashes_[(tick / kHashEvery) % hashes_.size()] = {tick, record.hash};
 }
 

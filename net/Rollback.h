@@ -72,15 +72,6 @@ struct RollbackStats {
   int64_t deepest = 0;  // ticks replayed by the largest rollback
 };
 
-// One tick as the game read it on its last simulation, for the replay.
-struct TickRecord {
-  int64_t tick = -1;
-  std::vector<uint8_t> keys;  // the virtual keys found held, ascending
-  std::vector<float> readings;
-  bool hashed = false;  // a checkpoint tick: the world hash after it follows
-  uint64_t hash = 0;
-};
-
 class RollbackGame {
  public:
   // A peer never plays more than this many ticks past the last tick it has every key for.

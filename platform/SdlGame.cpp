@@ -12,8 +12,6 @@
 #include "platform/ExeFolder.h"
 #include "platform/SdlKeys.h"
 #include "platform/WindowManager.h"
-#include "shell/MainFrm.h"
-#include "state/Recording.h"
 
 namespace tb {
 
@@ -144,17 +142,6 @@ void TickSchedule::Started(SteadyTime now, bool waited) {
   else
     due_ += kTickPeriod;
 }
-
-void MainFrmTarget::Tick() { form_.Timer1Tick(); }
-void MainFrmTarget::KeyDown(uint16_t keyCode, int shift) { form_.KeyDown(keyCode, shift); }
-bool MainFrmTarget::Closed() const { return form_.Closed(); }
-
-void RecordingTarget::Tick() {
-  form_.Timer1Tick();
-  recorder_.EndTick(form_);
-}
-void RecordingTarget::KeyDown(uint16_t keyCode, int shift) { form_.KeyDown(keyCode, shift); }
-bool RecordingTarget::Closed() const { return form_.Closed(); }
 
 SdlGame::SdlGame(GameOptions options) : options_(std::move(options)) {}
 

@@ -12,8 +12,6 @@
 
 namespace tb {
 
-class MainFrm;
-class Recorder;
 class SdlKeyState;
 
 // How the picture is enlarged: to the largest size that fits, or by whole multiples only.
@@ -83,30 +81,6 @@ class TickTarget {
   virtual void Tick() = 0;
   virtual void KeyDown(uint16_t keyCode, int shift) = 0;
   virtual bool Closed() const = 0;
-};
-
-class MainFrmTarget final : public TickTarget {
- public:
-  explicit MainFrmTarget(MainFrm& form) : form_(form) {}
-  void Tick() override;
-  void KeyDown(uint16_t keyCode, int shift) override;
-  bool Closed() const override;
-
- private:
-  MainFrm& form_;
-};
-
-// The game as usual, each tick also written to a replay.
-class RecordingTarget final : public TickTarget {
- public:
-  RecordingTarget(MainFrm& form, Recorder& recorder) : form_(form), recorder_(recorder) {}
-  void Tick() override;
-  void KeyDown(uint16_t keyCode, int shift) override;
-  bool Closed() const override;
-
- private:
-  MainFrm& form_;
-  Recorder& recorder_;
 };
 
 // Shuts every SDL subsystem down at the end of the program.

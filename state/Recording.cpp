@@ -26,26 +26,41 @@ std::vector<float> RecordingClock::TakeReadings() {
   return readings;
 }
 
-bool Recorder::Start(const std::string& path, const MainFrm& form, int32_t width, int32_t height,
-                     const std::string& gameVersion, std::string& problem, int32_t rounds,
-                     int64_t roundTicks) {
+Replay BeginRecord(RecordingKeys& keys, RecordingClock& clock, const MainFrm& form, int32_t width,
+                   int32_t height) {
   Replay header;
-  header.Rounds = rounds;
-  header.RoundTicks = roundTicks;
-  header.GameVersion = gameVersion;
   header.Seed = const_cast<MainFrm&>(form).Random().SaveState();
   header.Width = width;
   header.Height = height;
-  header.LoadReadings = clock_.TakeReadings();
-  keys_.TakeHeld();
-  tick_ = 0;
+  header.LoadReadings = clock.TakeReadings();
+  keys.TakeHeld();
+  return header;
+}
+
+void EndRecord(RecordingKeys& keys, RecordingClock& clock, const MainFrm& form, int64_t tick,
+               TickRecord& into) {
+  into.tick = tick;
+  into.keys = keys.TakeHeld();
+  into.readings = clock.TakeReadings();
+  into.hashed = tick % kCheckpointTicks == 0;
+  into.hash = into.hashed ? WorldHash(form) : 0;
+}
+
+bool Recorder::Start(const std::string& path, const MainFrm& form, int32_t width, int32_t height,
+                     const std::string& gameVersion, std::string& problem, int32_t rounds,
+                     int64_t roundTicks) {
+  Replay header = BeginRecord(keys_, clock_, form, width, height);
+  header.Rounds = rounds;
+  header.RoundTicks = roundTicks;
+  header.GameVersion = gameVersion;
+  record_ = {};
+  record_.tick = 0;
   return writer_.Open(path, header, problem);
 }
 
 void Recorder::EndTick(const MainFrm& form) {
-  writer_.Tick(keys_.TakeHeld(), clock_.TakeReadings());
-  ++tick_;
-  if (tick_ % kCheckpointTicks == 0) writer_.Checkpoint(tick_, WorldHash(form));
+  EndRecord(keys_, clock_, form, record_.tick + 1, record_);
+  writer_.Write(record_);
 }
 
 }  // namespace tb

@@ -7,6 +7,7 @@
 
 #include "shell/MainFrm.h"
 #include "shell/Platform.h"
+#include "state/Replay.h"
 #include "state/ReplayWriter.h"
 
 namespace tb {
@@ -39,6 +40,24 @@ class RecordingClock final : public Clock {
   std::vector<float> readings_;
 };
 
+// One tick as the game read it: what a replay holds of it.
+struct TickRecord {
+  int64_t tick = -1;
+  std::vector<uint8_t> keys;  // the virtual keys found held, ascending
+  std::vector<float> readings;
+  bool hashed = false;  // a checkpoint tick: the world hash after it follows
+  uint64_t hash = 0;
+};
+
+// The start of a replay of a window just loaded on the decorators: the generator's state,
+// the clock readings made while loading and the drawing area; keys noted so far are dropped.
+Replay BeginRecord(RecordingKeys& keys, RecordingClock& clock, const MainFrm& form, int32_t width,
+                   int32_t height);
+// After `tick` has been played: what the game read on it, and the world hash on checkpoint
+// ticks. Every recording of a game, local or online, takes its ticks through here.
+void EndRecord(RecordingKeys& keys, RecordingClock& clock, const MainFrm& form, int64_t tick,
+               TickRecord& into);
+
 // Records a game played on a RecordingKeys and a RecordingClock.
 class Recorder {
  public:
@@ -55,7 +74,7 @@ class Recorder {
   RecordingKeys& keys_;
   RecordingClock& clock_;
   ReplayWriter writer_;
-  int64_t tick_ = 0;
+  TickRecord record_;
 };
 
 }  // namespace tb

@@ -53,11 +53,7 @@ bool ReplayPlayer::Step(MainFrm& form, std::string& problem) {
   if (AtEnd()) return true;
   const int64_t tick = tick_ + 1;
   Feed(tick);
-  if (rules_ != nullptr) {
-    rules_->PlayTick(form);
-  } else {
-    form.Timer1Tick();
-  }
+  PlayTick(form, rules_);
   tick_ = tick;
   if (clock_.overrun_ || clock_.next_ != clock_.end_) {
     problem = "the game differs from the recording at tick " + std::to_string(tick) +

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "state/Bytes.h"
+#include "state/Recording.h"
 #include "state/ReplayRecords.h"
 
 namespace tb {
@@ -69,6 +70,11 @@ void ReplayWriter::Tick(const std::vector<uint8_t>& keys, const std::vector<floa
   WriteTick(w, keys, readings, lastKeys_, lastReading_);
   Append(w.Bytes());
   ++ticks_;
+}
+
+void ReplayWriter::Write(const TickRecord& record) {
+  Tick(record.keys, record.readings);
+  if (record.hashed) Checkpoint(record.tick, record.hash);
 }
 
 void ReplayWriter::Checkpoint(int64_t tick, uint64_t hash) {

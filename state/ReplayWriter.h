@@ -9,6 +9,8 @@
 
 namespace tb {
 
+struct TickRecord;
+
 // Writes a replay as the game goes: whole checkpoints at a time, so that a crash leaves a
 // readable file that lacks at most the last second.
 class ReplayWriter {
@@ -26,6 +28,8 @@ class ReplayWriter {
   // when it outgrew its limit.
   bool MemoryFile(std::string& bytes) const;
   void Tick(const std::vector<uint8_t>& keys, const std::vector<float>& readings);
+  // A tick as recorded, with its checkpoint when it has one.
+  void Write(const TickRecord& record);
   // The world hash after the tick just written; flushes the file.
   void Checkpoint(int64_t tick, uint64_t hash);
   // Writes the end and closes; false if anything could not be written.

@@ -12,6 +12,7 @@
 #include "app/sim/NullSurface.h"
 #include "app/sim/SimPlatform.h"
 #include "bots/Seats.h"
+#include "match/Tick.h"
 #include "shell/Controls.h"
 #include "shell/MainFrm.h"
 #include "shell/Random.h"
@@ -59,7 +60,7 @@ MatchResult PlayMatch(uint64_t seed, const SeatLevels& seats, int64_t maxTicks,
   std::array<SeatWatch, 4> watch;
   for (int64_t tick = 1; tick <= maxTicks; ++tick) {
     clock.SetTick(tick);
-    form.Timer1Tick();
+    PlayTick(form, nullptr);
     result.ticks = tick;
     int left = 0;
     for (int i = 0; i < 4; ++i) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "SoundFaults.h"
+#include "app/GameTargets.h"
 #include "platform/SdlGame.h"
 #include "platform/SdlSound.h"
 #include "platform/SystemClock.h"
@@ -51,7 +52,7 @@ Outcome PlayGame(Fault fault) {
     Pcg32 random(77, true);
     MainFrm form(raster, keys, sound, clock, random, folder.string());
     form.Load();
-    MainFrmTarget target(form);
+    MatchTarget target(form);
     EXPECT_EQ(game.Run(target, raster, nullptr), 0);
     out.ticks = game.TicksRun();
     out.plays = sound.plays;

@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/GameTargets.h"
 #include "app/sim/RandomPlayers.h"
 #include "app/sim/SimPlatform.h"
 #include "files/Files.h"
@@ -523,7 +524,7 @@ TEST(GameLoop, RealGameTicksThenEscapeClosesIt) {
   MainFrm form(raster, keys, sound, clock, random,
                std::filesystem::path(TREADBRAWL_SOUNDS_DIR).parent_path().string());
   form.Load();
-  MainFrmTarget target(form);
+  MatchTarget target(form);
   EXPECT_EQ(game.Run(target, raster, &keys), 0);
   EXPECT_EQ(game.TicksRun(), 10);
   EXPECT_FALSE(form.Closed());
@@ -580,7 +581,7 @@ TEST(GameLoop, AMatchRecordedThroughTheGameReplaysInTheSimulator) {
   std::string problem;
   ASSERT_TRUE(recorder.Start(path, form, raster.Width(), raster.Height(), "test", problem))
       << problem;
-  RecordingTarget recorded(form, recorder);
+  MatchTarget recorded(form, nullptr, &recorder);
   ScriptedPlayers players(recorded, keys);
   EXPECT_EQ(game.Run(players, raster, nullptr), 0);
   ASSERT_TRUE(recorder.Finish());

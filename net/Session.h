@@ -3,6 +3,7 @@
 // The host seats the joiners, checks the password and starts the match with its seed and
 // clock; during the match every peer sends its keys each frame (the host passes them on),
 // drops a peer that has gone silent and compares world hashes with the others.
+// The waiting room lives in Lobby.cpp, the match once started in RunningMatch.cpp.
 #include <array>
 #include <cstdint>
 #include <map>
@@ -12,10 +13,11 @@
 
 #include "bots/Seats.h"
 #include "match/Rounds.h"
+#include "net/MatchRecording.h"
 #include "net/Protocol.h"
 #include "net/Rollback.h"
+#include "net/SeatMask.h"
 #include "net/Transport.h"
-#include "state/ReplayWriter.h"
 
 namespace tb::net {
 
@@ -40,9 +42,6 @@ struct SessionOptions {
   std::string replayFolder;
   std::string gameVersion;  // as the replay records it
 };
-
-// The replay of an online match kept in memory is dropped beyond this size (hours of play).
-inline constexpr size_t kMaxMemoryReplay = size_t{64} << 20;
 
 enum class Phase { Joining, Waiting, Playing, Ended };
 
@@ -77,9 +76,9 @@ class Session {
   // The tick after which a seat's keys ended because its player left, or -1.
   int64_t DroppedAfter(uint8_t seat) const { return droppedAfter_[seat]; }
   // The replay of the final ticks so far, as a whole file; false when it outgrew its limit.
-  bool ReplayBytes(std::string& bytes) const { return memoryReplay_.MemoryFile(bytes); }
+  bool ReplayBytes(std::string& bytes) const { return recording_.MemoryFile(bytes); }
   // Where the replay was saved when the match stopped on a fault; "" otherwise.
-  const std::string& SavedReplay() const { return savedReplay_; }
+  const std::string& SavedReplay() const { return recording_.Saved(); }
   const match::Rounds* MatchRounds() const { return rounds_.get(); }
 
  private:
@@ -101,6 +100,10 @@ class Session {
 
   void Handle(const LinkEvent& e);
   void HandleMessage(Remote& r, const Message& m);
+  // The host's word that a seat left the match after the tick it names.
+  void HandleDrop(const Message& m);
+  // Drops the peers not heard from for too long.
+  void DropSilent();
   void HandleHello(Remote& r, const Message& m, ReadResult read);
   bool AcceptPeer(Remote& r, const Message& hello);
   void ConnectPeers(const std::vector<PeerAddress>& peers);
@@ -153,14 +156,7 @@ class Session {
   MaskKeyState noKeys_;
   std::unique_ptr<bots::Seats> drivers_;
   std::unique_ptr<match::Rounds> rounds_;
-  ReplayWriter fileReplay_;
-  ReplayWriter memoryReplay_;
-  std::string savedReplay_;
+  MatchRecording recording_;
 };
-
-// "Green, Blue" for a seat mask.
-std::string SeatNames(uint8_t seats);
-// Parses "Green,Blue" (any case) into a mask; false with the problem.
-bool ParseSeats(const std::string& text, uint8_t& seats, std::string& problem);
 
 }  // namespace tb::net

@@ -1,5 +1,6 @@
 // Long play with random players who drive and fire all the time, checking the world after
 // every tick. Usage: treadbrawl-soak [--ticks N] [--seeds A,B,C] [--progress K] [--no-draw]
+// (--help lists them).
 // --progress prints, every K ticks, the tick, the number of things, the seconds so far and
 // the hash of the things (as --hash of the simulator, without the caption), so that two
 // builds can be compared on a long game; --no-draw plays without pictures, which leaves the
@@ -15,11 +16,14 @@
 #include <fstream>
 #include <set>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <vector>
 
+#include "app/cli/OptionTable.h"
 #include "app/sim/NullSurface.h"
 #include "app/sim/RandomPlayers.h"
+#include "app/sim/Script.h"
 #include "app/sim/SimPlatform.h"
 #include "app/sim/StateDump.h"
 #include "render/Raster.h"
@@ -171,36 +175,85 @@ int Soak(uint64_t seed, int64_t ticks, int64_t progress, bool draw) {
   return 0;
 }
 
+// What the command line asked for.
+struct SoakArgs {
+  int64_t ticks = 100000;
+  std::vector<uint64_t> seeds = {1, 2, 3};
+  int64_t progress = 0;  // 0: no progress lines
+  bool draw = true;
+  bool help = false;
+};
+
+using Row = tb::cli::OptionRowFor<SoakArgs>;
+
+// A whole number of ticks from 0 to a billion, stored in `field`.
+decltype(Row::apply) Ticks(int64_t SoakArgs::*field) {
+  return [field](const std::string& v, SoakArgs& a, std::string& e) {
+    uint64_t n = 0;
+    if (!tb::sim::ParseWholeNumber(v, tb::sim::kMaxTick, n)) {
+      e = "'" + v + "' is not a whole number from 0 to " + std::to_string(tb::sim::kMaxTick);
+      return false;
+    }
+    a.*field = static_cast<int64_t>(n);
+    return true;
+  };
+}
+
+// Every option, in the order --help lists them.
+const std::vector<Row>& Options() {
+  static const std::vector<Row> rows = {
+      {"--ticks", "N", "ticks to play on each seed (default 100000)", Ticks(&SoakArgs::ticks)},
+      {"--seeds", "A,B,C", "the seeds to play, comma-separated (default 1,2,3)",
+       [](const std::string& v, SoakArgs& a, std::string& e) {
+         a.seeds.clear();
+         for (size_t at = 0; at <= v.size();) {
+           const size_t comma = std::min(v.find(',', at), v.size());
+           uint64_t seed = 0;
+           if (!tb::sim::ParseWholeNumber(std::string_view(v).substr(at, comma - at), UINT64_MAX,
+                                          seed)) {
+             e = "'" + v + "' is not a list of seeds like 1,2,3";
+             return false;
+           }
+           a.seeds.push_back(seed);
+           at = comma + 1;
+         }
+         return true;
+       }},
+      {"--progress", "K",
+       "every K ticks print the tick, the things, the seconds so far and\n"
+       "the hash of the things",
+       Ticks(&SoakArgs::progress)},
+      {"--no-draw", "", "play without pictures: the same world, sooner",
+       [](const std::string&, SoakArgs& a, std::string&) {
+         a.draw = false;
+         return true;
+       }},
+      {"--help", "", "show this text",
+       [](const std::string&, SoakArgs& a, std::string&) {
+         a.help = true;
+         return true;
+       }},
+  };
+  return rows;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  int64_t ticks = 100000;
-  int64_t progress = 0;
-  bool draw = true;
-  std::vector<uint64_t> seeds = {1, 2, 3};
-  for (int i = 1; i < argc; i += 2) {
-    std::string name = argv[i];
-    if (name == "--no-draw") {
-      draw = false;
-      --i;
-      continue;
-    }
-    if (i + 1 >= argc) break;
-    if (name == "--ticks") {
-      ticks = std::strtoll(argv[i + 1], nullptr, 10);
-    } else if (name == "--progress") {
-      progress = std::strtoll(argv[i + 1], nullptr, 10);
-    } else if (name == "--seeds") {
-      seeds.clear();
-      for (const char* p = argv[i + 1]; *p;) {
-        char* end = nullptr;
-        seeds.push_back(std::strtoull(p, &end, 10));
-        p = *end == ',' ? end + 1 : end;
-        if (end == p && *p) break;
-      }
-    }
+  SoakArgs args;
+  std::string error;
+  if (!tb::cli::ParseRows(Options(), std::vector<std::string>(argv + 1, argv + argc), args, error,
+                          {"unknown option", true})) {
+    std::fprintf(stderr, "treadbrawl-soak: %s\n", error.c_str());
+    return 2;
+  }
+  if (args.help) {
+    const std::string help =
+        "Usage: treadbrawl-soak [options]\n" + tb::cli::HelpRows(Options(), 16);
+    std::fputs(help.c_str(), stdout);
+    return 0;
   }
   int status = 0;
-  for (uint64_t seed : seeds) status |= Soak(seed, ticks, progress, draw);
+  for (uint64_t seed : args.seeds) status |= Soak(seed, args.ticks, args.progress, args.draw);
   return status;
 }

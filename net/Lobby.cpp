@@ -1,0 +1,133 @@
+// The waiting room: joiners say hello with a password and the seats they want, the host
+// seats them and starts the match; joiners then link up with each other directly.
+#include <algorithm>
+
+#include "net/Session.h"
+
+namespace tb::net {
+
+namespace {
+
+// Joiners take the seats in this order when they ask for none.
+constexpr int kJoinOrder[kSeats] = {1, 2, 3, 0};
+
+}  // namespace
+
+void Session::HandleHello(Remote& r, const Message& m, ReadResult read) {
+  if (read == ReadResult::OtherVersion) return Refuse(r, "the host plays another version");
+  if (read != ReadResult::Ok || m.type != Type::Hello) return;
+  if (phase_ != Phase::Waiting) return Refuse(r, "the match has already started");
+  if (m.text != options_.password) return Refuse(r, "wrong password");
+  uint8_t seats = m.seats;
+  if (seats == 0) {
+    for (int s : kJoinOrder) {
+      if (!Has(taken_, s)) {
+        seats = static_cast<uint8_t>(1u << s);
+        break;
+      }
+    }
+    if (seats == 0) return Refuse(r, "the match is full");
+  } else if (seats & taken_) {
+    return Refuse(r, "seat " + SeatNames(seats & taken_) + " is taken");
+  }
+  r.seats = seats;
+  r.welcomed = true;
+  r.lastHeardUs = nowUs_;
+  taken_ = static_cast<uint8_t>(taken_ | seats);
+  Message welcome;
+  welcome.type = Type::Welcome;
+  welcome.seats = seats;
+  SendTo(r, welcome, Delivery::Reliable);
+  notices_.push_back(SeatNames(seats) + " joined");
+  BroadcastLobby();
+}
+
+void Session::Refuse(Remote& r, const std::string& reason) {
+  Message refuse;
+  refuse.type = Type::Refuse;
+  refuse.text = reason;
+  SendTo(r, refuse, Delivery::Reliable);
+  transport_.Close(r.link);
+  notices_.push_back("refused a joiner: " + reason);
+  RemoveRemote(r.link);
+}
+
+void Session::BroadcastLobby() {
+  Message lobby;
+  lobby.type = Type::Lobby;
+  lobby.seats = taken_;
+  for (Remote& r : remotes_)
+    if (r.welcomed) SendTo(r, lobby, Delivery::Reliable);
+}
+
+bool Session::Start() {
+  if (!options_.host || phase_ != Phase::Waiting) return false;
+  // Computer drivers take the seats nobody took; their keys go out as the host's own.
+  botSeats_ = static_cast<uint8_t>(options_.botSeats & kAllSeats & ~taken_);
+  taken_ = static_cast<uint8_t>(taken_ | botSeats_);
+  Message start;
+  start.type = Type::Start;
+  start.seed = options_.seed;
+  start.clockStart = options_.clockStart;
+  start.seats = taken_;
+  start.rounds = static_cast<uint8_t>(std::clamp(options_.rounds, 0, kMaxRounds));
+  start.roundTicks = static_cast<uint32_t>(std::clamp<int64_t>(options_.roundTicks, 1, kMaxTick));
+  start.token = options_.token != 0 ? options_.token : options_.seed ^ 0x9E3779B97F4A7C15ULL;
+  for (const Remote& r : remotes_) {
+    std::string address = r.welcomed ? transport_.AddressOf(r.link) : "";
+    if (!address.empty() && address.size() <= kMaxText) start.peers.push_back({r.seats, address});
+  }
+  for (Remote& r : remotes_) {
+    if (r.welcomed) SendTo(r, start, Delivery::Reliable);
+  }
+  // Joiners still being let in are not part of this match.
+  std::vector<LinkId> late;
+  for (const Remote& r : remotes_)
+    if (!r.welcomed) late.push_back(r.link);
+  for (LinkId link : late)
+    if (Remote* r = Find(link)) Refuse(*r, "the match has already started");
+  Begin(start);
+  return true;
+}
+
+void Session::ConnectPeers(const std::vector<PeerAddress>& peers) {
+  // Joiners link up directly so that keys need not go round by the host; the later seat
+  // dials the earlier, so each pair opens one link. Without it the host still passes keys on.
+  for (const PeerAddress& p : peers) {
+    if (p.seats & localSeats_) continue;
+    peerSeats_ = static_cast<uint8_t>(peerSeats_ | p.seats);
+    if (FirstSeat(p.seats) > FirstSeat(localSeats_)) continue;
+    LinkId link = transport_.Connect(p.address);
+    if (link == 0 || Find(link) != nullptr) continue;
+    remotes_.push_back(Remote{});
+    Remote& r = remotes_.back();
+    r.link = link;
+    r.seats = p.seats;
+    r.direct = true;
+    r.outgoing = true;
+    r.lastHeardUs = nowUs_;
+  }
+  // Links from joiners that spoke before we knew the token.
+  std::vector<LinkId> refused;
+  for (Remote& r : remotes_) {
+    if (r.direct && !r.welcomed && !r.outgoing && r.hello.type == Type::PeerHello &&
+        !AcceptPeer(r, r.hello))
+      refused.push_back(r.link);
+  }
+  for (LinkId link : refused) {
+    transport_.Close(link);
+    RemoveRemote(link);
+  }
+}
+
+bool Session::AcceptPeer(Remote& r, const Message& hello) {
+  const bool ok = hello.token == token_ && (hello.seats & ~peerSeats_) == 0 &&
+                  FirstSeat(hello.seats) > FirstSeat(localSeats_);
+  if (!ok) return false;
+  r.seats = hello.seats;
+  r.welcomed = true;
+  r.lastHeardUs = nowUs_;
+  return true;
+}
+
+}  // namespace tb::net

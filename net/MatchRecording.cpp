@@ -15,8 +15,7 @@ bool MatchRecording::Open(const Replay& header, const std::string& path, std::st
 
 void MatchRecording::Tick(const TickRecord& t) {
   for (ReplayWriter* w : {&file_, &memory_}) {
-    w->Tick(t.keys, t.readings);
-    if (t.hashed) w->Checkpoint(t.tick, t.hash);
+    w->Write(t);
   }
 }
 

@@ -220,15 +220,8 @@ const std::vector<Row>& Options() {
        "the hash of the things",
        Ticks(&SoakArgs::progress)},
       {"--no-draw", "", "play without pictures: the same world, sooner",
-       [](const std::string&, SoakArgs& a, std::string&) {
-         a.draw = false;
-         return true;
-       }},
-      {"--help", "", "show this text",
-       [](const std::string&, SoakArgs& a, std::string&) {
-         a.help = true;
-         return true;
-       }},
+       tb::cli::SetsFlag(&SoakArgs::draw, false)},
+      {"--help", "", "show this text", tb::cli::SetsFlag(&SoakArgs::help)},
   };
   return rows;
 }

@@ -4,14 +4,13 @@
 #include <functional>
 #include <memory>
 #include <set>
-#include <stdexcept>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "render/Raster.h"
 #include "shell/MainFrm.h"
 #include "shell/Random.h"
+#include "world/ThingAccess.h"
 
 namespace tbtest {
 
@@ -63,19 +62,6 @@ struct QueuedRandom : tb::RandomSource {
   uint64_t SaveState() const override { return rest.SaveState(); }
   void RestoreState(uint64_t state) override { rest.RestoreState(state); }
 };
-
-// Reference to a field of a thing by its name (private ones included).
-template <class T>
-T& Field(tb::Thing& t, const char* name) {
-  T* found = nullptr;
-  t.VisitFields([&](const char* n, auto& f) {
-    if constexpr (std::is_same_v<std::decay_t<decltype(f)>, T>) {
-      if (std::string(n) == name) found = &f;
-    }
-  });
-  if (found == nullptr) throw std::runtime_error(std::string("no field ") + name);
-  return *found;
-}
 
 struct TestWorld {
   explicit TestWorld(int w = 582, int h = 555) : raster(w, h) {}

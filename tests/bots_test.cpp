@@ -13,11 +13,11 @@
 
 namespace {
 
+using tb::ThingAccess;
 using tb::bots::Choice;
 using tb::bots::Driver;
 using tb::bots::Level;
 using tb::bots::Steer;
-using tbtest::Field;
 using tbtest::TestWorld;
 
 tb::bots::View ViewOf(TestWorld& w) {
@@ -49,7 +49,7 @@ TEST(DriverScenes, TurnsAwayFromAGrenadeAboutToBurstBesideIt) {
   auto rival = w.Rect(tb::Vehicle, 500, 480, 30, 60, 0);
   auto grenade = w.Round(tb::Grenade, 290, 330, 15);
   grenade->Launcher = rival->ID;
-  Field<int32_t>(*grenade, "FuseTime") = 36001;  // half a second left, below and a bit behind
+  ThingAccess::FuseTime(*grenade) = 36001;  // half a second left, below and a bit behind
   Driver hard("Green", Level::Hard, 1);
   // Heading along +x with the grenade below: away is up, a turn to the left.
   EXPECT_EQ(ThinkFor(hard, w, *me, 4).steer, Steer::Left);
@@ -68,11 +68,11 @@ TEST(DriverScenes, FiresAtARivalStraightAheadInRangeButNotWhileTheLaunchCools) {
   Driver hard("Green", Level::Hard, 7);
   EXPECT_TRUE(ThinkFor(hard, w, *me, 1).fire);
   // The same with the last launch half a second ago.
-  Field<int32_t>(*me, "LastLaunchTime") = 36000;
+  ThingAccess::LastLaunchTime(*me) = 36000;
   Driver cooling("Green", Level::Hard, 7);
   EXPECT_FALSE(ThinkFor(cooling, w, *me, 1).fire);
   // And with the rival off to the side, nothing to fire at.
-  Field<int32_t>(*me, "LastLaunchTime") = 0;
+  ThingAccess::LastLaunchTime(*me) = 0;
   rival->Y = 480;
   rival->FindPoints();
   Driver aside("Green", Level::Hard, 7);
@@ -232,16 +232,16 @@ TEST(Rounds, TimeUpGoesToTheLeastDamaged) {
   RoundsWorld w;
   tb::match::Rounds rounds(1, w.caption, 3);  // rounds of three ticks
   tb::PlayTick(w.frm, &rounds);
-  Field<int32_t>(*w.frm.Player("Green"), "Damage") = 30;
-  Field<int32_t>(*w.frm.Player("Red"), "Damage") = 20;
-  Field<int32_t>(*w.frm.Player("Blue"), "Damage") = 40;
+  ThingAccess::Damage(*w.frm.Player("Green")) = 30;
+  ThingAccess::Damage(*w.frm.Player("Red")) = 20;
+  ThingAccess::Damage(*w.frm.Player("Blue")) = 40;
   w.Destroy("Yellow");
   tb::PlayTick(w.frm, &rounds);
   tb::PlayTick(w.frm, &rounds);
   EXPECT_EQ(rounds.Scores(), (std::array<int, 4>{0, 1, 0, 0}));
   // A tie for the least damage scores nobody.
   tb::match::Rounds tied(1, w.caption, 1);
-  Field<int32_t>(*w.frm.Player("Green"), "Damage") = 20;
+  ThingAccess::Damage(*w.frm.Player("Green")) = 20;
   tied.AfterTick(w.frm);
   EXPECT_EQ(tied.Scores(), (std::array<int, 4>{0, 0, 0, 0}));
 }

@@ -7,7 +7,6 @@
 #include "geometry/Numeric.h"
 
 using namespace tb;
-using tbtest::Field;
 
 TEST(HitThings, VehiclePairClangsAndSharesThePush) {
   tbtest::TestWorld w;
@@ -16,11 +15,11 @@ TEST(HitThings, VehiclePairClangsAndSharesThePush) {
   a->XSpeed = 4;
   EXPECT_TRUE(a->HitThings(false));
   EXPECT_GE(w.sound.Count("/Sounds/clangs/clang"), 1);
-  EXPECT_EQ(Field<std::string>(*a, "LastHitID"), "ID2");
+  EXPECT_EQ(ThingAccess::LastHitID(*a), "ID2");
   EXPECT_GT(b->XSpeed, 0.0f);  // P took half of the relative push, forward
   EXPECT_LT(a->XSpeed, 4.0f);  // T the opposite half
-  EXPECT_GT(Field<int32_t>(*b, "Damage"), 0);
-  EXPECT_GE(Field<int32_t>(*a, "SeparationCount"), 1);
+  EXPECT_GT(ThingAccess::Damage(*b), 0);
+  EXPECT_GE(ThingAccess::SeparationCount(*a), 1);
 }
 
 TEST(HitThings, BallAgainstWallThudsAndOnlyTheBallMoves) {
@@ -74,7 +73,7 @@ TEST(HitThings, PowerUpIsTakenOnceInBothModesAndOrders) {
       Module1::Contact.CornerHits = 2;
       EXPECT_FALSE((tokenAsks ? token : car)->HitThings(justResults));
       EXPECT_FALSE(w.frm.ThingCollection.Contains(token->ID));
-      EXPECT_EQ(Field<int32_t>(*car, "Grenades"), 4) << justResults << tokenAsks;
+      EXPECT_EQ(ThingAccess::Grenades(*car), 4) << justResults << tokenAsks;
       EXPECT_EQ(w.sound.Count("/Sounds/thuds/thud"), 1) << justResults << tokenAsks;
       EXPECT_EQ(w.sound.Count("/Sounds/bubbles/bubble"), 1) << justResults << tokenAsks;
       EXPECT_EQ(car->Free, tokenAsks ? 0 : 1);
@@ -90,7 +89,7 @@ TEST(HitThings, CheckOnlyStopsAtFirstHitAndKeepsState) {
   block->Free = 5;
   block->LastGoodX = 7;
   EXPECT_TRUE(block->HitThings(true));
-  EXPECT_EQ(Field<std::string>(*block, "LastHitID"), first->ID);
+  EXPECT_EQ(ThingAccess::LastHitID(*block), first->ID);
   EXPECT_EQ(w.sound.paths.size(), 1u);
   EXPECT_EQ(block->Free, 5);
   EXPECT_EQ(block->LastGoodX, 7);
@@ -118,19 +117,19 @@ TEST(HitThings, IdsDifferingInCaseAreDifferentThings) {
   twin->ID = "id1";
   w.frm.ThingCollection.Add(twin->ID, twin);
   EXPECT_TRUE(a->HitThings(true));
-  EXPECT_EQ(Field<std::string>(*a, "LastHitID"), "id1");
+  EXPECT_EQ(ThingAccess::LastHitID(*a), "id1");
 }
 
 TEST(Response, DamageThresholdAndInvulnerability) {
   tbtest::TestWorld w;
   auto car = w.Rect(Vehicle, 200, 200, 30, 60);
-  Field<int32_t>(*car, "Damage") = 240;
+  ThingAccess::Damage(*car) = 240;
   car->GetHit(215, 200, 10.4f, 0);
-  EXPECT_EQ(Field<int32_t>(*car, "Damage"), 250);
+  EXPECT_EQ(ThingAccess::Damage(*car), 250);
   EXPECT_TRUE(w.frm.ThingCollection.Contains(car->ID));
-  Field<int32_t>(*car, "Damage") = 240;
+  ThingAccess::Damage(*car) = 240;
   car->GetHit(215, 200, 10.6f, 0);
-  EXPECT_EQ(Field<int32_t>(*car, "Damage"), 251);
+  EXPECT_EQ(ThingAccess::Damage(*car), 251);
   EXPECT_FALSE(w.frm.ThingCollection.Contains(car->ID));
   EXPECT_EQ(w.sound.Count("/Sounds/bombs/bomb"), 1);
   car->GetHit(215, 200, 10.6f, 0);  // a wreck pushed again explodes no more
@@ -138,9 +137,9 @@ TEST(Response, DamageThresholdAndInvulnerability) {
   EXPECT_EQ(w.frm.ThingCollection.Count(), 1u);  // the one explosion
 
   auto shielded = w.Rect(Vehicle, 400, 400, 30, 60);
-  Field<bool>(*shielded, "Invulnerable") = true;
+  ThingAccess::Invulnerable(*shielded) = true;
   shielded->GetHit(400, 430, 20, 0);
-  EXPECT_EQ(Field<int32_t>(*shielded, "Damage"), 0);
+  EXPECT_EQ(ThingAccess::Damage(*shielded), 0);
   EXPECT_EQ(shielded->X, 420.0f);
   EXPECT_NE(shielded->Angle, 0.0f);
 }
@@ -149,8 +148,8 @@ TEST(Response, TurnsOfRectangles) {
   tbtest::TestWorld w;
   auto block = w.Rect(Block, 100, 100, 30, 30);
   block->GetHit(110, 100, -5, 0);  // level with the centre, straight in: no turn
-  EXPECT_EQ(Field<float>(*block, "TurnSpeed"), 0.0f);
-  EXPECT_EQ(Field<float>(*block, "RightTrackSpeed"), 0.0f);
+  EXPECT_EQ(ThingAccess::TurnSpeed(*block), 0.0f);
+  EXPECT_EQ(ThingAccess::RightTrackSpeed(*block), 0.0f);
   EXPECT_EQ(block->X, 95.0f);
   EXPECT_EQ(block->XSpeed, -5.0f);
 
@@ -161,9 +160,9 @@ TEST(Response, TurnsOfRectangles) {
   float a1 = Module1::AngleTo(300, 300, 310, 301);
   float a2 = Module1::AngleTo(300, 300, 310, 299);
   EXPECT_GT(a2, 6.0f);
-  EXPECT_EQ(Field<float>(*car, "TurnSpeed"), F(D(a2) - D(a1)));
-  EXPECT_EQ(Field<float>(*car, "RightTrackSpeed"), -8.0f);
-  EXPECT_EQ(Field<float>(*car, "LeftTrackSpeed"), 8.0f);
+  EXPECT_EQ(ThingAccess::TurnSpeed(*car), F(D(a2) - D(a1)));
+  EXPECT_EQ(ThingAccess::RightTrackSpeed(*car), -8.0f);
+  EXPECT_EQ(ThingAccess::LeftTrackSpeed(*car), 8.0f);
   EXPECT_EQ(car->Angle, F(D(a2) - D(a1)));
 }
 
@@ -193,8 +192,8 @@ TEST(Response, SeparationCountsCapAndTitle) {
   block->LastGoodX = 0;
   block->LastGoodY = 0;
   EXPECT_TRUE(block->HitThings(false));
-  int32_t total = Field<int32_t>(*block, "SeparationTotal");
-  int32_t count = Field<int32_t>(*block, "SeparationCount");
+  int32_t total = ThingAccess::SeparationTotal(*block);
+  int32_t count = ThingAccess::SeparationCount(*block);
   ASSERT_GE(count, 1);
   EXPECT_EQ(total, 256 * count);
   EXPECT_EQ(w.raster.Caption(), "256");
@@ -208,17 +207,17 @@ TEST(HitThings, DestroyedPartnerIsExaminedASecondTime) {
   auto a = w.Rect(Vehicle, 100, 300, 30, 60);
   auto b = w.Rect(Vehicle, 140, 310, 30, 60);
   a->XSpeed = 20;
-  Field<int32_t>(*b, "Damage") = 245;
+  ThingAccess::Damage(*b) = 245;
   std::vector<int32_t> damageAtClang;
   w.sound.onPlay = [&](const std::string& p) {
     if (p.find("/Sounds/clangs/clang") != std::string::npos)
-      damageAtClang.push_back(Field<int32_t>(*b, "Damage"));
+      damageAtClang.push_back(ThingAccess::Damage(*b));
   };
   EXPECT_TRUE(a->HitThings(false));
   ASSERT_EQ(damageAtClang.size(), 2u);
   EXPECT_EQ(damageAtClang[0], 245);
   EXPECT_GT(damageAtClang[1], 250);  // destroyed by the first push
-  EXPECT_GT(Field<int32_t>(*b, "Damage"), damageAtClang[1]);
+  EXPECT_GT(ThingAccess::Damage(*b), damageAtClang[1]);
   EXPECT_EQ(w.sound.Count("/Sounds/bombs/bomb"), 1);
   EXPECT_FALSE(w.frm.ThingCollection.Contains(b->ID));
   int explosions = 0;

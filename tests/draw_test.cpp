@@ -7,7 +7,6 @@
 #include "TestWorld.h"
 
 using namespace tb;
-using tbtest::Field;
 
 namespace {
 constexpr uint32_t kGreen = 0x00FF00;
@@ -18,7 +17,7 @@ constexpr uint32_t kDarkGrey = 4210752;
 std::shared_ptr<Thing> DrawnVehicle(tbtest::TestWorld& w, int32_t damage) {
   auto car = w.Rect(Vehicle, 200, 200, 30, 60);
   car->Color = kGreen;
-  Field<int32_t>(*car, "Damage") = damage;
+  ThingAccess::Damage(*car) = damage;
   w.raster.Clear();
   car->Draw();
   return car;
@@ -56,11 +55,11 @@ TEST(Drawing, VehicleBodyFollowsDamage) {
 TEST(Drawing, HaloPulsesOnlyWhenBoostedOrShielded) {
   tbtest::TestWorld w;
   auto car = DrawnVehicle(w, 0);
-  EXPECT_EQ(Field<float>(*car, "Pulse"), 0.0f);
-  Field<bool>(*car, "Invulnerable") = true;
+  EXPECT_EQ(ThingAccess::Pulse(*car), 0.0f);
+  ThingAccess::Invulnerable(*car) = true;
   w.raster.Clear();
   car->Draw();
-  EXPECT_EQ(Field<float>(*car, "Pulse"), 0.1f);
+  EXPECT_EQ(ThingAccess::Pulse(*car), 0.1f);
   // Blue halo of width 3 along the outer outline at normal speed.
   uint32_t halo = w.raster.PixelAt(200, 231);
   EXPECT_EQ(halo & 0xFFFF, 0u);

@@ -224,8 +224,8 @@ TEST(OutlinePoints, CornerNumberingOnRotatedRectangles) {
   EXPECT_EQ(block->PY(), (Corners{0, 105, 105, 95, 95}));
 
   auto car = w.Rect(Vehicle, 100, 100, 40, 60);
-  EXPECT_EQ(tbtest::Field<Corners>(*car, "BodyX"), (Corners{0, 130, 70, 70, 130}));
-  EXPECT_EQ(tbtest::Field<Corners>(*car, "BodyY"), (Corners{0, 120, 120, 80, 80}));
+  EXPECT_EQ(ThingAccess::BodyX(*car), (Corners{0, 130, 70, 70, 130}));
+  EXPECT_EQ(ThingAccess::BodyY(*car), (Corners{0, 120, 120, 80, 80}));
   EXPECT_EQ(car->PX(), (Corners{0, 130, 70, 70, 130}));
   EXPECT_EQ(car->PY(), (Corners{0, 135, 135, 65, 65}));
 

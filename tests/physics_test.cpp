@@ -63,7 +63,7 @@ TEST(LongPlay, VehicleRammingABlockDamagesItAndMovesTheBlock) {
     car->Move();
     block->Move();
   }
-  int32_t damage = tbtest::Field<int32_t>(*car, "Damage");
+  int32_t damage = ThingAccess::Damage(*car);
   EXPECT_GT(damage, 0);
   EXPECT_LE(damage, 250);
   EXPECT_GT(block->X, 330.0f);  // shoved along the drive

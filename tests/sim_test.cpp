@@ -19,7 +19,6 @@
 #include <type_traits>
 #include <vector>
 
-#include "app/sim/FieldAccess.h"
 #include "app/sim/Scene.h"
 #include "app/sim/Script.h"
 #include "app/sim/SimPlatform.h"

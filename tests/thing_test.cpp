@@ -8,16 +8,15 @@
 #include "render/Sound.h"
 
 using namespace tb;
-using tbtest::Field;
 
 TEST(ThingRecord, DefaultsAndKindSetters) {
   tbtest::TestWorld w;
   Thing t(w.frm);
   EXPECT_EQ(t.ThingType(), Vehicle);
   EXPECT_FALSE(t.Rectangle);
-  EXPECT_EQ(Field<float>(t, "Friction"), 0.0f);
-  EXPECT_EQ(Field<float>(t, "MaxSpeed"), 8.0f);
-  EXPECT_EQ(Field<int32_t>(t, "Grenades"), 3);
+  EXPECT_EQ(ThingAccess::Friction(t), 0.0f);
+  EXPECT_EQ(ThingAccess::MaxSpeed(t), 8.0f);
+  EXPECT_EQ(ThingAccess::Grenades(t), 3);
   EXPECT_EQ(t.ExplosionSize, 100);
 
   Thing ball(w.frm);
@@ -26,7 +25,7 @@ TEST(ThingRecord, DefaultsAndKindSetters) {
   ball.ThingType(Ball);
   EXPECT_EQ(ball.Color, 255);
   EXPECT_EQ(ball.Radius, 12);
-  EXPECT_EQ(Field<float>(ball, "Friction"), 0.001f);
+  EXPECT_EQ(ThingAccess::Friction(ball), 0.001f);
   EXPECT_EQ(ball.TrueWidth(), 24);
   EXPECT_EQ(ball.TrueLength(), 24);
 
@@ -36,20 +35,20 @@ TEST(ThingRecord, DefaultsAndKindSetters) {
   grenade.ThingType(Grenade);
   EXPECT_EQ(grenade.Color, 0);
   EXPECT_EQ(grenade.Radius, 15);
-  EXPECT_EQ(Field<int32_t>(grenade, "FuseTime"), 102);
+  EXPECT_EQ(ThingAccess::FuseTime(grenade), 102);
   w.clock.now = 100.5f;
   grenade.ThingType(Grenade);
-  EXPECT_EQ(Field<int32_t>(grenade, "FuseTime"), 102);  // 102.5 to even
+  EXPECT_EQ(ThingAccess::FuseTime(grenade), 102);  // 102.5 to even
   w.clock.now = 100.6f;
   grenade.ThingType(Grenade);
-  EXPECT_EQ(Field<int32_t>(grenade, "FuseTime"), 103);
+  EXPECT_EQ(ThingAccess::FuseTime(grenade), 103);
 
   Thing car(w.frm);
   car.Width = 30;
   car.Length = 60;
   car.ThingType(Vehicle);
   EXPECT_TRUE(car.Rectangle);
-  EXPECT_EQ(Field<float>(car, "Friction"), 0.1f);
+  EXPECT_EQ(ThingAccess::Friction(car), 0.1f);
   EXPECT_EQ(car.TrueWidth(), 90);
   EXPECT_EQ(car.TrueLength(), 60);
   Thing block(w.frm);
@@ -75,46 +74,46 @@ TEST(Driving, FirstStepsFromRestWithClampAndTreads) {
   tbtest::TestWorld w;
   auto car = w.Rect(Vehicle, 100, 100, 30, 60);
   car->MoveForward();
-  EXPECT_EQ(Field<float>(*car, "RightTrackSpeed"), 0.77f);
-  EXPECT_EQ(Field<float>(*car, "LeftTrackSpeed"), 0.77f);
+  EXPECT_EQ(ThingAccess::RightTrackSpeed(*car), 0.77f);
+  EXPECT_EQ(ThingAccess::LeftTrackSpeed(*car), 0.77f);
   car->Move();
-  EXPECT_EQ(Field<float>(*car, "DriveSpeed"), 0.77f);
+  EXPECT_EQ(ThingAccess::DriveSpeed(*car), 0.77f);
   EXPECT_EQ(car->X, 100.77f);
   EXPECT_EQ(car->Y, 100.0f);
   EXPECT_EQ(car->Angle, 0.0f);
-  EXPECT_FLOAT_EQ(Field<float>(*car, "RightTrackSpeed"), 0.693f);
+  EXPECT_FLOAT_EQ(ThingAccess::RightTrackSpeed(*car), 0.693f);
   // The tread pattern moved back by the speed and wrapped by 8.
-  EXPECT_FLOAT_EQ(Field<float>(*car, "RightTreadOffset"), 8.0f - 0.77f);
+  EXPECT_FLOAT_EQ(ThingAccess::RightTreadOffset(*car), 8.0f - 0.77f);
 
   auto spinner = w.Rect(Vehicle, 300, 300, 30, 60);
   spinner->RotateRight();
-  EXPECT_EQ(Field<float>(*spinner, "RightTrackSpeed"), -0.77f);
-  EXPECT_EQ(Field<float>(*spinner, "LeftTrackSpeed"), 0.77f);
+  EXPECT_EQ(ThingAccess::RightTrackSpeed(*spinner), -0.77f);
+  EXPECT_EQ(ThingAccess::LeftTrackSpeed(*spinner), 0.77f);
   spinner->Move();
-  EXPECT_EQ(Field<float>(*spinner, "DriveSpeed"), 0.0f);
+  EXPECT_EQ(ThingAccess::DriveSpeed(*spinner), 0.0f);
   EXPECT_NEAR(spinner->Angle, 1.54 / 60, 1e-7);
 
   // Holding the key never takes a track past MaxSpeed: (7.2 + 0.7) * 1.1 is cut to 8.
-  Field<float>(*car, "RightTrackSpeed") = 7.2f;
-  Field<float>(*car, "LeftTrackSpeed") = 7.2f;
+  ThingAccess::RightTrackSpeed(*car) = 7.2f;
+  ThingAccess::LeftTrackSpeed(*car) = 7.2f;
   car->MoveForward();
-  EXPECT_EQ(Field<float>(*car, "RightTrackSpeed"), 8.0f);
+  EXPECT_EQ(ThingAccess::RightTrackSpeed(*car), 8.0f);
   // A speed above a fallen MaxSpeed is cut at its next write only.
-  Field<float>(*car, "MaxSpeed") = 10.0f;
-  Field<float>(*car, "RightTrackSpeed") = 11.5f;
-  EXPECT_EQ(Field<float>(*car, "RightTrackSpeed"), 11.5f);
+  ThingAccess::MaxSpeed(*car) = 10.0f;
+  ThingAccess::RightTrackSpeed(*car) = 11.5f;
+  EXPECT_EQ(ThingAccess::RightTrackSpeed(*car), 11.5f);
   car->RotateLeft();
-  EXPECT_EQ(Field<float>(*car, "RightTrackSpeed"), 10.0f);
+  EXPECT_EQ(ThingAccess::RightTrackSpeed(*car), 10.0f);
 }
 
 TEST(Driving, TreadOffsetsWrapBothWays) {
   tbtest::TestWorld w;
   auto car = w.Rect(Vehicle, 300, 300, 30, 60);
   auto run = [&](float offset, float speed) {
-    Field<float>(*car, "RightTreadOffset") = offset;
-    Field<float>(*car, "RightTrackSpeed") = speed;
+    ThingAccess::RightTreadOffset(*car) = offset;
+    ThingAccess::RightTrackSpeed(*car) = speed;
     car->Move();
-    return Field<float>(*car, "RightTreadOffset");
+    return ThingAccess::RightTreadOffset(*car);
   };
   EXPECT_EQ(run(1, 3), 6.0f);
   EXPECT_EQ(run(6, -3), 1.0f);
@@ -157,9 +156,9 @@ TEST(Driving, FreeVelocityIsRoundedOnlyWhenStored) {
   tbtest::TestWorld w;
   auto block = w.Rect(Block, 300, 300, 20, 20);
   block->XSpeed = 4.81758404f;
-  Field<float>(*block, "DriveXSpeed") = -0.0775148869f;
+  ThingAccess::DriveXSpeed(*block) = -0.0775148869f;
   block->YSpeed = -4.81758404f;
-  Field<float>(*block, "DriveYSpeed") = 0.0775148869f;
+  ThingAccess::DriveYSpeed(*block) = 0.0775148869f;
   block->Move();
   EXPECT_EQ(block->XSpeed, 4.4055891f);
   EXPECT_EQ(block->YSpeed, -4.4055891f);
@@ -168,9 +167,9 @@ TEST(Driving, FreeVelocityIsRoundedOnlyWhenStored) {
   // With a drive of its own the stored sum keeps the same single rounding.
   auto car = w.Rect(Vehicle, 100, 100, 30, 60);
   car->XSpeed = 4.81758404f;
-  Field<float>(*car, "DriveXSpeed") = -0.0775148869f;
-  Field<float>(*car, "RightTrackSpeed") = 2.0f;
-  Field<float>(*car, "LeftTrackSpeed") = 2.0f;
+  ThingAccess::DriveXSpeed(*car) = -0.0775148869f;
+  ThingAccess::RightTrackSpeed(*car) = 2.0f;
+  ThingAccess::LeftTrackSpeed(*car) = 2.0f;
   car->Move();
   EXPECT_EQ(car->XSpeed, F(2.0 + D(4.4055891f)));
 }
@@ -196,18 +195,18 @@ TEST(Driving, FreeVelocityWearsByFriction) {
 TEST(Boosts, DecaysFollowTheClock) {
   tbtest::TestWorld w;
   auto car = w.Rect(Vehicle, 300, 300, 30, 60);
-  Field<float>(*car, "MaxSpeed") = 12;
-  Field<float>(*car, "SpeedDecayTime") = 999.98f;
+  ThingAccess::MaxSpeed(*car) = 12;
+  ThingAccess::SpeedDecayTime(*car) = 999.98f;
   w.clock.now = 1000.0f;
   car->Move();
-  EXPECT_NEAR(Field<float>(*car, "MaxSpeed"), 11.998f, 1e-5);
+  EXPECT_NEAR(ThingAccess::MaxSpeed(*car), 11.998f, 1e-5);
   w.clock.now = 1002.0f;  // a pause of two seconds does not count
   car->Move();
-  EXPECT_NEAR(Field<float>(*car, "MaxSpeed"), 11.998f, 1e-5);
-  EXPECT_EQ(Field<float>(*car, "SpeedDecayTime"), 1002.0f);
-  Field<float>(*car, "MaxSpeed") = 7.5f;
+  EXPECT_NEAR(ThingAccess::MaxSpeed(*car), 11.998f, 1e-5);
+  EXPECT_EQ(ThingAccess::SpeedDecayTime(*car), 1002.0f);
+  ThingAccess::MaxSpeed(*car) = 7.5f;
   car->Move();
-  EXPECT_EQ(Field<float>(*car, "MaxSpeed"), 8.0f);
+  EXPECT_EQ(ThingAccess::MaxSpeed(*car), 8.0f);
 
   // ExplosionSize 140 falls to 100 in 40 s of play, at 50 and at 20 ticks per second alike.
   for (double step : {0.02, 0.05}) {
@@ -237,14 +236,14 @@ TEST(Boosts, DecaysFollowTheClock) {
   car->Move();
   EXPECT_EQ(car->ExplosionSize, 100);
 
-  Field<bool>(*car, "Invulnerable") = true;
-  Field<int32_t>(*car, "InvulnerableUntil") = 3000;
+  ThingAccess::Invulnerable(*car) = true;
+  ThingAccess::InvulnerableUntil(*car) = 3000;
   w.clock.now = 3000.0f;
   car->Move();
-  EXPECT_TRUE(Field<bool>(*car, "Invulnerable"));
+  EXPECT_TRUE(ThingAccess::Invulnerable(*car));
   w.clock.now = 3000.02f;
   car->Move();
-  EXPECT_FALSE(Field<bool>(*car, "Invulnerable"));
+  EXPECT_FALSE(ThingAccess::Invulnerable(*car));
 }
 
 TEST(Grenades, CoolDownStockAndLaunchVelocity) {
@@ -252,8 +251,8 @@ TEST(Grenades, CoolDownStockAndLaunchVelocity) {
   auto car = w.Rect(Vehicle, 100.5f, 200, 30, 60);
   w.clock.now = 100.6f;
   car->LaunchGrenade();
-  EXPECT_EQ(Field<int32_t>(*car, "LastLaunchTime"), 101);
-  EXPECT_EQ(Field<int32_t>(*car, "Grenades"), 2);
+  EXPECT_EQ(ThingAccess::LastLaunchTime(*car), 101);
+  EXPECT_EQ(ThingAccess::Grenades(*car), 2);
   Thing* g = w.frm.ThingCollection.Find("ID2");
   ASSERT_NE(g, nullptr);
   EXPECT_EQ(g->ThingType(), Grenade);
@@ -265,12 +264,12 @@ TEST(Grenades, CoolDownStockAndLaunchVelocity) {
   EXPECT_EQ(g->ExplosionSize, 100);
   w.clock.now = 102.0f;
   car->LaunchGrenade();
-  EXPECT_EQ(Field<int32_t>(*car, "Grenades"), 2);  // 102 - 101 is not more than 1
+  EXPECT_EQ(ThingAccess::Grenades(*car), 2);  // 102 - 101 is not more than 1
   w.clock.now = 102.01f;
   car->ExplosionSize = 140;
   car->XSpeed = 3.4f;
   car->LaunchGrenade();
-  EXPECT_EQ(Field<int32_t>(*car, "Grenades"), 1);
+  EXPECT_EQ(ThingAccess::Grenades(*car), 1);
   Thing* g2 = w.frm.ThingCollection.Find("ID3");
   ASSERT_NE(g2, nullptr);
   EXPECT_EQ(g2->XSpeed, 13.0f);
@@ -295,16 +294,16 @@ TEST(Grenades, CoolDownStockAndLaunchVelocity) {
   car->LaunchGrenade();
   EXPECT_EQ(w.sound.Count("/Sounds/horns/horn"), 1);
   EXPECT_EQ(w.frm.ThingCollection.Count(), 4u);
-  EXPECT_EQ(Field<int32_t>(*car, "Grenades"), 0);
+  EXPECT_EQ(ThingAccess::Grenades(*car), 0);
 
   // A destroyed vehicle launches nothing and stays silent.
   auto wreck = w.Rect(Vehicle, 300, 300, 30, 60);
-  Field<bool>(*wreck, "Exploded") = true;
+  ThingAccess::Exploded(*wreck) = true;
   size_t sounds = w.sound.paths.size();
   w.clock.now = 200.0f;
   wreck->LaunchGrenade();
   EXPECT_EQ(w.sound.paths.size(), sounds);
-  EXPECT_EQ(Field<int32_t>(*wreck, "LastLaunchTime"), 0);
+  EXPECT_EQ(ThingAccess::LastLaunchTime(*wreck), 0);
 }
 
 TEST(PowerUps, EffectsAndStacking) {
@@ -312,24 +311,24 @@ TEST(PowerUps, EffectsAndStacking) {
   auto car = w.Rect(Vehicle, 100, 100, 30, 60);
   w.clock.now = 500.3f;
   car->GetPowerUp(Invulnerability);
-  EXPECT_TRUE(Field<bool>(*car, "Invulnerable"));
-  EXPECT_EQ(Field<int32_t>(*car, "InvulnerableUntil"), 520);
+  EXPECT_TRUE(ThingAccess::Invulnerable(*car));
+  EXPECT_EQ(ThingAccess::InvulnerableUntil(*car), 520);
   w.clock.now = 510.0f;
   car->GetPowerUp(Invulnerability);
-  EXPECT_EQ(Field<int32_t>(*car, "InvulnerableUntil"), 540);
+  EXPECT_EQ(ThingAccess::InvulnerableUntil(*car), 540);
 
-  Field<int32_t>(*car, "Damage") = 10;
+  ThingAccess::Damage(*car) = 10;
   car->GetPowerUp(Repair);
-  EXPECT_EQ(Field<int32_t>(*car, "Damage"), 0);
-  Field<int32_t>(*car, "Damage") = 100;
+  EXPECT_EQ(ThingAccess::Damage(*car), 0);
+  ThingAccess::Damage(*car) = 100;
   car->GetPowerUp(Repair);
-  EXPECT_EQ(Field<int32_t>(*car, "Damage"), 75);
+  EXPECT_EQ(ThingAccess::Damage(*car), 75);
 
   car->GetPowerUp(SpeedBoost);
   car->GetPowerUp(SpeedBoost);
-  EXPECT_EQ(Field<float>(*car, "MaxSpeed"), 16.0f);
+  EXPECT_EQ(ThingAccess::MaxSpeed(*car), 16.0f);
   car->GetPowerUp(ExtraGrenade);
-  EXPECT_EQ(Field<int32_t>(*car, "Grenades"), 4);
+  EXPECT_EQ(ThingAccess::Grenades(*car), 4);
   car->GetPowerUp(BiggerBlast);
   EXPECT_EQ(car->ExplosionSize, 140);
   car->GetPowerUp(9);
@@ -364,13 +363,13 @@ TEST(FreshClock, LaunchFuseAndHorn) {
   car->LaunchGrenade();  // readings: cool-down 100.4, fuse 100.6, launch time 100.8
   std::shared_ptr<Thing> g = w.frm.ThingCollection.Share("ID2");  // kept while it explodes
   ASSERT_NE(g, nullptr);
-  EXPECT_EQ(Field<int32_t>(*g, "FuseTime"), 103);
-  EXPECT_EQ(Field<int32_t>(*car, "LastLaunchTime"), 101);
+  EXPECT_EQ(ThingAccess::FuseTime(*g), 103);
+  EXPECT_EQ(ThingAccess::LastLaunchTime(*car), 101);
 
   // The fuse: compared with one reading, the blink phase taken from the next.
   w.clock.now = 102.9f;
   g->Draw();  // 102.9 is not past 103; t = 103.1
-  EXPECT_EQ(Field<float>(*g, "Pulse"), F((2.0 - (103.0 - D(103.1f))) / 2.0 * 0.5));
+  EXPECT_EQ(ThingAccess::Pulse(*g), F((2.0 - (103.0 - D(103.1f))) / 2.0 * 0.5));
   EXPECT_TRUE(w.frm.ThingCollection.Contains(g->ID));
   w.clock.now = 103.0f;
   w.clock.step = 0.2;
@@ -379,34 +378,34 @@ TEST(FreshClock, LaunchFuseAndHorn) {
   g->Draw();  // the next reading, 103.4, is
   EXPECT_FALSE(w.frm.ThingCollection.Contains(g->ID));
 
-  Field<int32_t>(*car, "Grenades") = 0;
+  ThingAccess::Grenades(*car) = 0;
   w.clock.now = 200.4f;
   car->LaunchGrenade();  // horn: cool-down 200.4, launch time 200.6
   EXPECT_EQ(w.sound.Count("/Sounds/horns/horn"), 1);
-  EXPECT_EQ(Field<int32_t>(*car, "LastLaunchTime"), 201);
+  EXPECT_EQ(ThingAccess::LastLaunchTime(*car), 201);
 }
 
 TEST(FreshClock, PowerUpAndBoosts) {
   tbtest::TestWorld w;
   auto car = w.Rect(Vehicle, 100, 100, 30, 60);
-  Field<int32_t>(*car, "InvulnerableUntil") = 500;
+  ThingAccess::InvulnerableUntil(*car) = 500;
   w.clock.now = 500.45f;
   w.clock.step = 0.1;
   car->GetPowerUp(Invulnerability);  // 500.45 is past 500; then round(500.55) + 20
-  EXPECT_EQ(Field<int32_t>(*car, "InvulnerableUntil"), 521);
+  EXPECT_EQ(ThingAccess::InvulnerableUntil(*car), 521);
 
   // Speed, blast and shield each read the clock: 999.9, 1000.0 and 1000.1.
-  Field<float>(*car, "MaxSpeed") = 12;
-  Field<float>(*car, "SpeedDecayTime") = 999.5f;
+  ThingAccess::MaxSpeed(*car) = 12;
+  ThingAccess::SpeedDecayTime(*car) = 999.5f;
   car->ExplosionSize = 140;
-  Field<float>(*car, "BlastDecayTime") = 999.5f;
-  Field<int32_t>(*car, "InvulnerableUntil") = 1000;
+  ThingAccess::BlastDecayTime(*car) = 999.5f;
+  ThingAccess::InvulnerableUntil(*car) = 1000;
   w.clock.now = 999.9f;
   car->Move();
-  EXPECT_EQ(Field<float>(*car, "SpeedDecayTime"), 999.9f);
-  EXPECT_EQ(Field<float>(*car, "MaxSpeed"), F(12.0 - (D(999.9f) - 999.5) / 10.0));
-  EXPECT_EQ(Field<float>(*car, "BlastDecayTime"), F(D(999.9f) + 0.1));
-  EXPECT_FALSE(Field<bool>(*car, "Invulnerable"));
+  EXPECT_EQ(ThingAccess::SpeedDecayTime(*car), 999.9f);
+  EXPECT_EQ(ThingAccess::MaxSpeed(*car), F(12.0 - (D(999.9f) - 999.5) / 10.0));
+  EXPECT_EQ(ThingAccess::BlastDecayTime(*car), F(D(999.9f) + 0.1));
+  EXPECT_FALSE(ThingAccess::Invulnerable(*car));
 }
 
 // The launch velocity takes cos and sin of the heading in double: in float, 10 cos(1) + XSpeed

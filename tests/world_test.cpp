@@ -7,7 +7,6 @@
 #include "geometry/Numeric.h"
 
 using namespace tb;
-using tbtest::Field;
 
 TEST(ThingCollection, WalkSurvivesRemovalsAndAppends) {
   tbtest::TestWorld w;
@@ -167,18 +166,18 @@ TEST(Controls, PriorityOrderAndFiring) {
   Thing* red = w.frm.Player("Red");
   auto held = [&](std::set<uint8_t> keys) {
     w.keys.down = keys;
-    Field<float>(*green, "RightTrackSpeed") = 0;
-    Field<float>(*green, "LeftTrackSpeed") = 0;
+    ThingAccess::RightTrackSpeed(*green) = 0;
+    ThingAccess::LeftTrackSpeed(*green) = 0;
     w.clock.now += 5;
     w.random.queue = {0.5f};  // keep the random event away
     w.frm.Timer1Tick();
     // Positive for a right turn, negative for a left turn, zero for driving.
-    return Field<float>(*green, "TurnSpeed");
+    return ThingAccess::TurnSpeed(*green);
   };
   EXPECT_GT(held({0x44, 0x41}), 0.0f);  // right beats left
   EXPECT_LT(held({0x41, 0x57}), 0.0f);  // left beats forward
   EXPECT_EQ(held({0x57, 0x53}), 0.0f);
-  EXPECT_GT(Field<float>(*green, "DriveSpeed"), 0.0f);  // forward beats backward
+  EXPECT_GT(ThingAccess::DriveSpeed(*green), 0.0f);  // forward beats backward
   size_t before = w.frm.ThingCollection.Count();
   held({0x44, 0x45, 0x4F});  // Green turns and fires; Red fires on the same tick
   ASSERT_EQ(w.frm.ThingCollection.Count(), before + 2);
@@ -216,7 +215,7 @@ TEST(Spawning, RandomEventKindsAndTokenPlacement) {
   w.random.queue = {0.0f, 0.0f, 0.0f, 100.0f / 582, 100.0f / 555};
   w.sound.paths.clear();
   w.frm.Timer1Tick();
-  EXPECT_EQ(Field<int32_t>(*green, "Grenades"), 4);
+  EXPECT_EQ(ThingAccess::Grenades(*green), 4);
   EXPECT_EQ(w.sound.Count("/Sounds/bubbles/bubble"), 1);
   for (Thing* t : w.frm.ThingCollection.Items()) EXPECT_NE(t->ThingType(), PowerUp);
 }
@@ -264,7 +263,7 @@ TEST(Grenades, FuseBoundaryAndBlinking) {
   w.clock.now = 36100.4f;
   w.frm.NewGrenade(291, 278, 0, 0, 100, "ID0");
   std::shared_ptr<Thing> g = w.frm.ThingCollection.Share("ID1");
-  ASSERT_EQ(Field<int32_t>(*g, "FuseTime"), 36102);
+  ASSERT_EQ(ThingAccess::FuseTime(*g), 36102);
   w.clock.now = 36102.0f;  // equal: not yet
   g->Draw();
   ASSERT_TRUE(w.frm.ThingCollection.Contains("ID1"));
@@ -292,7 +291,7 @@ TEST(Scenario, GrenadeDestroysVehicleAndItsFireKeyThenDoesNothing) {
   red->X = 100 + 70;
   red->Y = 100 + 70;
   red->FindPoints();
-  Field<int32_t>(*red, "Damage") = 244;
+  ThingAccess::Damage(*red) = 244;
   w.keys.down = {0x45};
   bool destroyed = false;
   for (int tick = 0; tick < 200 && !destroyed; ++tick) {

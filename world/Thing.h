@@ -104,6 +104,9 @@ class Thing {
     const_cast<Thing*>(this)->VisitFields([&v](const char* n, const auto& f) { v(n, f); });
   }
 
+  // Scenes and tests reach the private fields through it, one typed accessor per field.
+  friend struct ThingAccess;
+
  private:
   // v held within plus or minus MaxSpeed.
   float WithinMaxSpeed(float v) const;

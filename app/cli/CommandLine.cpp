@@ -32,21 +32,10 @@ bool WholeNumber(const std::string& text, int min, int max, int& out) {
 
 const std::vector<OptionRow>& Options() {
   static const std::vector<OptionRow> rows = {
-      {"--help", "", "print this help and exit",
-       [](const std::string&, GameArgs& a, std::string&) {
-         a.help = true;
-         return true;
-       }},
-      {"--version", "", "print the version and exit",
-       [](const std::string&, GameArgs& a, std::string&) {
-         a.version = true;
-         return true;
-       }},
+      {"--help", "", "print this help and exit", SetsFlag(&GameArgs::help)},
+      {"--version", "", "print the version and exit", SetsFlag(&GameArgs::version)},
       {"--mix-sounds", "", "let up to 8 sounds overlap (default: each sound cuts the last)",
-       [](const std::string&, GameArgs& a, std::string&) {
-         a.mixSounds = true;
-         return true;
-       }},
+       SetsFlag(&GameArgs::mixSounds)},
       {"--scale", "fit|whole",
        "picture as large as fits (fit, default) or whole multiples only (whole)",
        [](const std::string& v, GameArgs& a, std::string&) {
@@ -92,7 +81,8 @@ const std::vector<OptionRow>& Options() {
        }},
       {"--bot", "NAMES", "computer drivers in the named seats, e.g. Red,Blue",
        [](const std::string& v, GameArgs& a, std::string& error) {
-         return bots::ParseSeats(v, a.botSeats, error);  // the table puts "--bot: " before its message
+         return bots::ParseSeats(v, a.botSeats,
+                                 error);  // the table puts "--bot: " before its message
        }},
       {"--bot-level", "LEVEL", "how well they drive: easy, normal (default) or hard",
        [](const std::string& v, GameArgs& a, std::string& error) {

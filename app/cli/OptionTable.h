@@ -20,6 +20,15 @@ struct OptionRowFor {
   bool valueOptional = false;
 };
 
+// What a switch does: sets its flag in the arguments to `value`.
+template <class Args>
+auto SetsFlag(bool Args::*flag, bool value = true) {
+  return [flag, value](const std::string&, Args& args, std::string&) {
+    args.*flag = value;
+    return true;
+  };
+}
+
 // How a command's own complaints are worded.
 struct ParseWording {
   const char* unknown = "unknown argument";  // followed by the argument in quotes

@@ -2,10 +2,10 @@
 
 #include <memory>
 
-#include "app/sim/FieldAccess.h"
 #include "app/sim/SimPlatform.h"
 #include "pictures/Png.h"
 #include "shell/Random.h"
+#include "world/ThingAccess.h"
 
 namespace tb::sim {
 
@@ -63,12 +63,12 @@ void BuildScene(MainFrm& form) {
   };
   for (const VehicleLook& look : looks) {
     auto v = Rect(form, Vehicle, look.x, look.y, 30, 60, look.angle, look.colour);
-    SetField(*v, "Damage", look.damage);
-    SetField(*v, "RightTreadOffset", look.rightTread);
-    SetField(*v, "LeftTreadOffset", look.leftTread);
-    SetField(*v, "Invulnerable", look.invulnerable);
-    SetField(*v, "MaxSpeed", look.maxSpeed);
-    SetField(*v, "Pulse", look.pulse);
+    ThingAccess::Damage(*v) = look.damage;
+    ThingAccess::RightTreadOffset(*v) = look.rightTread;
+    ThingAccess::LeftTreadOffset(*v) = look.leftTread;
+    ThingAccess::Invulnerable(*v) = look.invulnerable;
+    ThingAccess::MaxSpeed(*v) = look.maxSpeed;
+    ThingAccess::Pulse(*v) = look.pulse;
     v->FindPoints();
     form.RegisterThing(v);
   }

@@ -72,13 +72,6 @@ bool ParseGifOption(const std::string& value, SimOptions& options, std::string& 
 using Row = cli::OptionRowFor<SimOptions>;
 using Apply = decltype(Row::apply);
 
-Apply Switch(bool SimOptions::*field) {
-  return [field](const std::string&, SimOptions& o, std::string&) {
-    o.*field = true;
-    return true;
-  };
-}
-
 // A whole number from min to max, handed to `set`.
 template <class Set>
 Apply Number(const char* name, uint64_t min, uint64_t max, Set set) {
@@ -155,19 +148,19 @@ const std::vector<Row>& Rows() {
       {"--sounds", "",
        "print each sound played as {\"tick\":N,\"sound\":\"path\"}, in\n"
        "order, before that tick's dump",
-       Switch(&SimOptions::sounds)},
+       cli::SetsFlag(&SimOptions::sounds)},
       {"--caption", "", "print {\"caption\":\"...\"} with the window title as the last line",
-       Switch(&SimOptions::caption)},
+       cli::SetsFlag(&SimOptions::caption)},
       {"--png", "TICK:FILE", "write the picture at the end of that tick as PNG (repeatable)",
        TickFile("--png", &SimOptions::pngs)},
       {"--hash", "",
        "print only a 64-bit FNV-1a hash of the final world (16 hex\n"
        "digits): every field of every thing, the caption, the IDs issued",
-       Switch(&SimOptions::hash)},
+       cli::SetsFlag(&SimOptions::hash)},
       {"--contact-scene", "",
        "play a hand-built scene of contacts instead of an arena:\n"
        "vehicles clang, a grenade ricochets, blocks and a ball thud",
-       Switch(&SimOptions::contactScene)},
+       cli::SetsFlag(&SimOptions::contactScene)},
       {"--scene", "FILE.png",
        "draw a fixed hand-made scene of walls, a block and four vehicles\n"
        "to FILE.png and exit",
@@ -214,7 +207,7 @@ const std::vector<Row>& Rows() {
       {"--tournament", "",
        "play computer drivers against each other on --seeds seeds from\n"
        "--seed on, without pictures, and print the table of results",
-       Switch(&SimOptions::tournament)},
+       cli::SetsFlag(&SimOptions::tournament)},
       {"--seeds", "N", "seeds of the tournament, 1 to 100000 (default 200)",
        Number("--seeds", 1, 100000, &SimOptions::tournamentSeeds)},
       {"--replay", "FILE",
@@ -234,7 +227,7 @@ const std::vector<Row>& Rows() {
        "write the pictures of ticks FROM to TO as an animated GIF at\n"
        "50 frames a second (repeatable; at most 30000 ticks)",
        [](const std::string& v, SimOptions& o, std::string& e) { return ParseGifOption(v, o, e); }},
-      {"--help", "", "show this text", Switch(&SimOptions::help)},
+      {"--help", "", "show this text", cli::SetsFlag(&SimOptions::help)},
   };
   return rows;
 }

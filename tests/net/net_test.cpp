@@ -292,7 +292,7 @@ TEST(NetMatch, DifferentWorldsStopTheMatchEverywhere) {
   match.Run(plan, 100000000, [&](tbtest::NetPeer& p, int64_t) {
     if (!tampered && p.node == 2 && p.session->Game() != nullptr &&
         p.session->Game()->Tick() == 120) {
-      tbtest::Field<int32_t>(*p.session->Game()->Form().Player("Blue"), "Damage") += 1;
+      tb::ThingAccess::Damage(*p.session->Game()->Form().Player("Blue")) += 1;
       tampered = true;
     }
   });

@@ -142,11 +142,7 @@ int Soak(uint64_t seed, int64_t ticks, int64_t progress, bool draw) {
     for (const tb::PlayerKeys& p : tb::kPlayerKeys) {
       tb::Thing* v = form.Player(p.Name);
       if (v == nullptr) return Fail(seed, tick, std::string(p.Name) + " left the players");
-      bool exploded = false;
-      v->VisitFields([&](const char* name, auto& f) {
-        if constexpr (std::is_same_v<std::decay_t<decltype(f)>, bool>)
-          if (std::string(name) == "Exploded") exploded = f;
-      });
+      const bool exploded = v->HasExploded();
       if (form.ThingCollection.Contains(v->ID) == exploded)
         return Fail(seed, tick,
                     std::string(p.Name) + (exploded ? " exploded but is still in the world"
@@ -224,15 +220,8 @@ const std::vector<Row>& Options() {
        "the hash of the things",
        Ticks(&SoakArgs::progress)},
       {"--no-draw", "", "play without pictures: the same world, sooner",
-       [](const std::string&, SoakArgs& a, std::string&) {
-         a.draw = false;
-         return true;
-       }},
-      {"--help", "", "show this text",
-       [](const std::string&, SoakArgs& a, std::string&) {
-         a.help = true;
-         return true;
-       }},
+       tb::cli::SetsFlag(&SoakArgs::draw, false)},
+      {"--help", "", "show this text", tb::cli::SetsFlag(&SoakArgs::help)},
   };
   return rows;
 }

@@ -23,12 +23,7 @@ std::vector<uint8_t> Chunk(const char* id, const std::vector<uint8_t>& body, uin
 std::vector<uint8_t> FormatBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits,
                                 size_t size, uint16_t subTag = 0) {
   std::vector<uint8_t> body;
-  PutLe(body, tag, 2);
-  PutLe(body, channels, 2);
-  PutLe(body, rate, 4);
-  PutLe(body, rate * channels * bits / 8, 4);
-  PutLe(body, channels * bits / 8, 2);
-  PutLe(body, bits, 2);
+  PutFormat(body, tag, channels, rate, bits);
   body.resize(size, 0);
   if (size >= 26) {
     body[24] = static_cast<uint8_t>(subTag);

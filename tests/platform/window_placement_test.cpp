@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "platform/WindowPlacement.h"
 
 namespace tb {
@@ -70,54 +72,40 @@ TEST(WindowPlacement, FirstWindowIsLargeButLeavesRoomForTheFrame) {
   EXPECT_EQ(InitialWindowSize(1164 + 4, 1110 + 4, 582, 555, whole).height, 555);  // no frame
 }
 
+// Every field of a placement: scale, x, y, width, height.
+std::vector<int> Fields(const ImagePlacement& p) { return {p.scale, p.x, p.y, p.width, p.height}; }
+
 TEST(WindowPlacement, OddSizesAreCentredWithTheSpareColumnOnTheRight) {
   // 3x of 101 x 77 in 400 x 300 leaves 97 columns and 69 rows: 48 left, 34 above.
   ImagePlacement odd = PlaceImage(400, 300, 101, 77, ScaleMode::kWhole);
-  EXPECT_EQ(odd.scale, 3);
-  EXPECT_EQ(odd.width, 303);
-  EXPECT_EQ(odd.height, 231);
-  EXPECT_EQ(odd.x, 48);
-  EXPECT_EQ(odd.y, 34);
-  // Fit, at 2.86x: the height limits; the width rounds to the nearest pixel and the picture
-  // is drawn sharp at 3x, smoothed down and centred with the odd column on the right.
+  EXPECT_EQ(Fields(odd), (std::vector<int>{3, 48, 34, 303, 231}));
+  // Fit, at 2.86x: the height limits; the width rounds to the nearest pixel (220 * 101 / 77
+  // = 288.6) and the picture is drawn sharp at 3x, smoothed down and centred.
   ImagePlacement fit = PlaceImage(292, 220, 101, 77, ScaleMode::kFit);
-  EXPECT_EQ(fit.height, 220);
-  EXPECT_EQ(fit.width, 289);  // 220 * 101 / 77 = 288.6
-  EXPECT_EQ(fit.scale, 3);
-  EXPECT_EQ(fit.x, 1);
-  EXPECT_EQ(fit.y, 0);
+  EXPECT_EQ(Fields(fit), (std::vector<int>{3, 1, 0, 289, 220}));
   EXPECT_TRUE(fit.Smooth(101, 77));
 }
 
 TEST(WindowPlacement, AWholeMultipleFillingThreeQuartersIsKept) {
   // 75 x 75 at 2x in 200 x 200: exactly three quarters of the fit, kept sharp.
   ImagePlacement exact = PlaceImage(200, 200, 75, 75, ScaleMode::kFit);
-  EXPECT_EQ(exact.scale, 2);
-  EXPECT_EQ(exact.height, 150);
-  EXPECT_EQ(exact.x, 25);
+  EXPECT_EQ(Fields(exact), (std::vector<int>{2, 25, 25, 150, 150}));
   EXPECT_FALSE(exact.Smooth(75, 75));
   // 100 x 100 at 2x: 200 of 266 is just over three quarters, 200 of 267 just under.
   EXPECT_EQ(PlaceImage(266, 266, 100, 100, ScaleMode::kFit).height, 200);
   ImagePlacement filled = PlaceImage(267, 267, 100, 100, ScaleMode::kFit);
-  EXPECT_EQ(filled.height, 267);
-  EXPECT_EQ(filled.width, 267);
-  EXPECT_EQ(filled.scale, 3);
+  EXPECT_EQ(Fields(filled), (std::vector<int>{3, 0, 0, 267, 267}));
   EXPECT_TRUE(filled.Smooth(100, 100));
   // Whole mode never fills: 2x it stays.
   EXPECT_EQ(PlaceImage(267, 267, 100, 100, ScaleMode::kWhole).height, 200);
 }
 
 TEST(WindowPlacement, EmptyImagesAndOutputsStayAtOneTime) {
-  ImagePlacement none = PlaceImage(800, 600, 0, 555, ScaleMode::kFit);
-  EXPECT_EQ(none.scale, 1);
-  EXPECT_EQ(none.x, 0);
-  EXPECT_EQ(none.width, 0);
+  EXPECT_EQ(Fields(PlaceImage(800, 600, 0, 555, ScaleMode::kFit)),
+            (std::vector<int>{1, 0, 0, 0, 555}));
   // No output at all (a minimised window): 1x, centred on the empty area.
-  ImagePlacement hidden = PlaceImage(0, 0, 582, 555, ScaleMode::kFit);
-  EXPECT_EQ(hidden.scale, 1);
-  EXPECT_EQ(hidden.width, 582);
-  EXPECT_EQ(hidden.x, -291);
-  EXPECT_EQ(hidden.y, -277);
+  EXPECT_EQ(Fields(PlaceImage(0, 0, 582, 555, ScaleMode::kFit)),
+            (std::vector<int>{1, -291, -277, 582, 555}));
   // A desktop smaller than the frame still opens the window at 1x.
   WindowSize tiny = InitialWindowSize(10, 10, 582, 555, ScaleMode::kFit);
   EXPECT_EQ(tiny.width, 582);

@@ -14,6 +14,7 @@
 
 #include "app/GameTargets.h"
 #include "app/OnlineGame.h"
+#include "app/Wiring.h"
 #include "app/cli/CommandLine.h"
 #include "bots/Seats.h"
 #include "files/Files.h"
@@ -46,6 +47,21 @@ tb::SoundOptions SoundsFor(const tb::cli::GameArgs& args, const std::string& fol
   return options;
 }
 
+// The window as the developer switches and the command line ask for it.
+tb::GameOptions WindowOptions(const tb::cli::GameArgs& args) {
+  tb::GameOptions options = tb::ReadDeveloperSwitches().window;
+  options.scale = args.wholeScale ? tb::ScaleMode::kWhole : tb::ScaleMode::kFit;
+  return options;
+}
+
+// Opens the window for the raster, with the game's icon; says why when it cannot.
+bool OpenWindow(tb::SdlGame& game, const tb::Raster& raster) {
+  if (game.Open(raster.Width(), raster.Height(), raster.Caption(), tb::GameWindowIcon()))
+    return true;
+  std::cerr << "treadbrawl: " << game.Error() << std::endl;
+  return false;
+}
+
 int ShowReplay(const tb::cli::GameArgs& args) {
   const std::string& path = args.replayPath;
   std::string bytes, problem;
@@ -60,13 +76,8 @@ int ShowReplay(const tb::cli::GameArgs& args) {
     std::cerr << "treadbrawl: " << path << ": the recording stops short (the game did not close"
               << " cleanly); showing its " << replay.Ticks() << " ticks" << std::endl;
   tb::Raster raster(replay.Width, replay.Height);
-  tb::GameOptions options = tb::GameOptions::FromEnvironment();
-  options.scale = args.wholeScale ? tb::ScaleMode::kWhole : tb::ScaleMode::kFit;
-  tb::SdlGame game(options);
-  if (!game.Open(raster.Width(), raster.Height(), raster.Caption())) {
-    std::cerr << "treadbrawl: " << game.Error() << std::endl;
-    return tb::cli::kExitFailed;
-  }
+  tb::SdlGame game(WindowOptions(args));
+  if (!OpenWindow(game, raster)) return tb::cli::kExitFailed;
   const std::string folder = tb::ExecutableFolder();
   tb::SdlSoundPlayer speaker(SoundsFor(args, folder));
   tb::MutableSound sound(speaker);
@@ -83,7 +94,7 @@ int ShowReplay(const tb::cli::GameArgs& args) {
                    player.GameClock(), player.Random(), folder);
   player.Start(form);
   tb::ReplayTarget target(form, player, sound);
-  int status = game.Run(target, raster, nullptr);
+  int status = game.Run(target, tb::RasterPicture(raster), nullptr);
   if (status != 0) std::cerr << "treadbrawl: " << game.Error() << std::endl;
   if (!target.Problem().empty()) {
     std::cerr << "treadbrawl: " << path << ": " << target.Problem() << std::endl;
@@ -145,11 +156,8 @@ int PlayOnline(const tb::cli::GameArgs& args, tb::SdlGame& game, tb::Raster& ras
     return 1;
   }
   tb::net::Session session(*transport, options, raster, sound);
-  // For tests: the host starts by itself once this many players are connected.
-  const char* startWith = std::getenv("TREADBRAWL_START_WITH");
-  const int autoStart = startWith != nullptr ? std::atoi(startWith) : 0;
-  tb::OnlineTarget target(session, keys, autoStart >= 1 && autoStart <= 4 ? autoStart : 0);
-  int status = game.Run(target, raster, &keys);
+  tb::OnlineTarget target(session, keys, tb::ReadDeveloperSwitches().startWith);
+  int status = game.Run(target, tb::RasterPicture(raster), &keys);
   transport->CloseAll(200);
   return status;
 }
@@ -157,15 +165,10 @@ int PlayOnline(const tb::cli::GameArgs& args, tb::SdlGame& game, tb::Raster& ras
 int Play(const tb::cli::GameArgs& args) {
   if (!args.replayPath.empty()) return ShowReplay(args);
   tb::Raster raster(kImageWidth, kImageHeight);
-  tb::GameOptions options = tb::GameOptions::FromEnvironment();
-  options.scale = args.wholeScale ? tb::ScaleMode::kWhole : tb::ScaleMode::kFit;
   // The window first: without a display nothing else is worth starting.
-  tb::SdlGame game(options);
-  if (!game.Open(raster.Width(), raster.Height(), raster.Caption())) {
-    std::cerr << "treadbrawl: " << game.Error() << std::endl;
-    return 1;
-  }
-  tb::SdlKeyState keys;
+  tb::SdlGame game(WindowOptions(args));
+  if (!OpenWindow(game, raster)) return 1;
+  tb::SdlKeyState keys(tb::PlayersPadKeys());
   const std::string folder = tb::ExecutableFolder();
   tb::SdlSoundPlayer sound(SoundsFor(args, folder));
   int status = 0;
@@ -206,7 +209,7 @@ int Play(const tb::cli::GameArgs& args) {
     return tb::cli::kExitFailed;
   }
   tb::MatchTarget target(form, rounds ? &*rounds : nullptr, recording ? &recorder : nullptr);
-  status = game.Run(target, raster, &keys);
+  status = game.Run(target, tb::RasterPicture(raster), &keys);
   if (status != 0 && !game.Error().empty())
     std::cerr << "treadbrawl: " << game.Error() << std::endl;
   if (recording && !recorder.Finish()) {

@@ -1,14 +1,11 @@
 #include "platform/SdlGame.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <thread>
 #include <utility>
 
-#include "pictures/Icon.h"
 #include "platform/ExeFolder.h"
 #include "platform/SdlKeys.h"
 #include "platform/WindowManager.h"
@@ -20,12 +17,8 @@ namespace {
 using std::chrono::microseconds;
 using std::chrono::steady_clock;
 
-// The raster's pixels: bytes R, G, B, unused.
-constexpr Uint32 kRasterFormat = SDL_PIXELFORMAT_XBGR8888;
-
-// Room for the title bar and borders, which the usable desktop area does not include.
-constexpr int kFrameWidth = 16;
-constexpr int kFrameHeight = 48;
+// The picture's pixels: bytes R, G, B, unused.
+constexpr Uint32 kPictureFormat = SDL_PIXELFORMAT_XBGR8888;
 
 // The game's shift argument: 1 shift, 2 control, 4 alt.
 int ShiftState(uint16_t mod) {
@@ -81,61 +74,6 @@ bool HeadlessDriverAllowed(const std::string& driver, const char* requested) {
   return requested != nullptr && SDL_strcasestr(requested, driver.c_str()) != nullptr;
 }
 
-long ParseTickLimit(const char* text) {
-  if (text == nullptr || *text == '\0') return 0;
-  char* end = nullptr;
-  errno = 0;
-  long n = std::strtol(text, &end, 10);
-  if (errno != 0 || *end != '\0' || n <= 0) return 0;
-  return n;
-}
-
-GameOptions GameOptions::FromEnvironment() {
-  GameOptions options;
-  options.maxTicks = ParseTickLimit(std::getenv("TREADBRAWL_MAX_TICKS"));
-  if (const char* log = std::getenv("TREADBRAWL_TICK_LOG")) options.tickLogPath = log;
-  return options;
-}
-
-ImagePlacement PlaceImage(int outputWidth, int outputHeight, int imageWidth, int imageHeight,
-                          ScaleMode mode) {
-  ImagePlacement p{1, 0, 0, imageWidth, imageHeight};
-  if (imageWidth <= 0 || imageHeight <= 0) return p;
-  p.scale = std::max(1, std::min(outputWidth / imageWidth, outputHeight / imageHeight));
-  p.width = imageWidth * p.scale;
-  p.height = imageHeight * p.scale;
-  if (mode == ScaleMode::kFit && outputWidth > 0 && outputHeight > 0) {
-    int64_t w = outputWidth, h = outputHeight;
-    // The side that limits the picture fills the output; the other keeps the aspect ratio.
-    if (w * imageHeight <= h * imageWidth)
-      h = (2 * w * imageHeight + imageWidth) / (2 * imageWidth);
-    else
-      w = (2 * h * imageWidth + imageHeight) / (2 * imageHeight);
-    bool wholeFits = outputWidth >= imageWidth && outputHeight >= imageHeight;
-    if (!wholeFits || 4 * static_cast<int64_t>(p.height) < 3 * h) {
-      p.width = static_cast<int>(w);
-      p.height = static_cast<int>(h);
-      p.scale = std::max(1, static_cast<int>(std::max((w + imageWidth - 1) / imageWidth,
-                                                      (h + imageHeight - 1) / imageHeight)));
-    }
-  }
-  p.x = (outputWidth - p.width) / 2;
-  p.y = (outputHeight - p.height) / 2;
-  return p;
-}
-
-WindowSize InitialWindowSize(int usableWidth, int usableHeight, int imageWidth, int imageHeight,
-                             ScaleMode mode) {
-  int w = usableWidth - kFrameWidth, h = usableHeight - kFrameHeight;
-  ImagePlacement whole = PlaceImage(w, h, imageWidth, imageHeight, ScaleMode::kWhole);
-  // A whole multiple is exact and the cheapest to show; it does when it is large enough.
-  if (mode == ScaleMode::kWhole || 2 * whole.height >= usableHeight)
-    return {whole.width, whole.height};
-  ImagePlacement fit = PlaceImage(w * 9 / 10, h * 9 / 10, imageWidth, imageHeight, mode);
-  if (fit.width < imageWidth || fit.height < imageHeight) return {imageWidth, imageHeight};
-  return {fit.width, fit.height};
-}
-
 void TickSchedule::Started(SteadyTime now, bool waited) {
   if (!waited || now - due_ > kTickPeriod)
     due_ = now + kTickPeriod;
@@ -156,7 +94,8 @@ SdlGame::~SdlGame() {
   if (subsystems_ != 0) SDL_QuitSubSystem(subsystems_);
 }
 
-bool SdlGame::Open(int imageWidth, int imageHeight, const std::string& caption) {
+bool SdlGame::Open(int imageWidth, int imageHeight, const std::string& caption,
+                   const WindowIcon& icon) {
   if (window_ != nullptr) return true;
   // Without a Wayland session, trying Wayland first only prints the library's complaint
   // ahead of our own message; take the other drivers in SDL's order.
@@ -204,7 +143,7 @@ bool SdlGame::Open(int imageWidth, int imageHeight, const std::string& caption) 
     return false;
   }
   SDL_SetWindowMinimumSize(window_, imageWidth, imageHeight);
-  SetIcon();
+  SetIcon(icon);
   caption_ = caption;
   renderer_ = SDL_CreateRenderer(window_, -1, 0);
   if (renderer_ != nullptr && SDL_getenv("SDL_RENDER_DRIVER") == nullptr &&
@@ -223,11 +162,15 @@ bool SdlGame::Open(int imageWidth, int imageHeight, const std::string& caption) 
   return true;
 }
 
-void SdlGame::SetIcon() {
-  // The desktop's picture of the game, at a size window managers commonly show.
-  IconImage icon = DrawIcon(64);
-  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
-      icon.rgba.data(), icon.size, icon.size, 32, icon.size * 4, SDL_PIXELFORMAT_RGBA32);
+void SdlGame::SetIcon(const WindowIcon& icon) {
+  constexpr int kLargest = 4096;  // far beyond any icon a desktop shows
+  if (icon.width <= 0 || icon.height <= 0 || icon.width > kLargest || icon.height > kLargest ||
+      icon.rgba.size() < static_cast<size_t>(icon.width) * static_cast<size_t>(icon.height) * 4)
+    return;  // a window without an icon still plays
+  // SDL only reads the pixels, and copies them before this returns.
+  SDL_Surface* surface =
+      SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint8_t*>(icon.rgba.data()), icon.width,
+                                         icon.height, 32, icon.width * 4, SDL_PIXELFORMAT_RGBA32);
   if (surface == nullptr) return;  // a window without an icon still plays
   SDL_SetWindowIcon(window_, surface);
   SDL_FreeSurface(surface);
@@ -299,17 +242,17 @@ void SdlGame::HandleEvent(const SDL_Event& event, TickTarget& game, SdlKeyState*
   }
 }
 
-bool SdlGame::Present(const Raster& image) {
+bool SdlGame::Present(const Picture& image) {
   if (image.Width() <= 0 || image.Height() <= 0) return true;
   if (texture_ == nullptr || textureWidth_ != image.Width() || textureHeight_ != image.Height()) {
     if (texture_ != nullptr) SDL_DestroyTexture(texture_);
     // The texture takes the window's own format where it is a plain 32-bit one, so that the
-    // copies to the window need no conversion; the raster's bytes (R, G, B, unused) are
+    // copies to the window need no conversion; the picture's bytes (R, G, B, unused) are
     // converted once as they go in. The unused byte is ignored, never read as transparency.
     textureFormat_ = SDL_GetWindowPixelFormat(window_);
     if (SDL_BYTESPERPIXEL(textureFormat_) != 4 || SDL_ISPIXELFORMAT_ALPHA(textureFormat_) ||
         SDL_ISPIXELFORMAT_INDEXED(textureFormat_))
-      textureFormat_ = kRasterFormat;
+      textureFormat_ = kPictureFormat;
     texture_ = SDL_CreateTexture(renderer_, textureFormat_, SDL_TEXTUREACCESS_STREAMING,
                                  image.Width(), image.Height());
     if (texture_ == nullptr) {
@@ -325,7 +268,7 @@ bool SdlGame::Present(const Raster& image) {
   void* pixels = nullptr;
   int pitch = 0;
   if (SDL_LockTexture(texture_, nullptr, &pixels, &pitch) == 0) {
-    SDL_ConvertPixels(image.Width(), image.Height(), kRasterFormat, image.Pixels(),
+    SDL_ConvertPixels(image.Width(), image.Height(), kPictureFormat, image.Pixels(),
                       image.Width() * 4, textureFormat_, pixels, pitch);
     SDL_UnlockTexture(texture_);
   }
@@ -365,7 +308,7 @@ bool SdlGame::SharpenInto(int scale) {
   return true;
 }
 
-int SdlGame::Run(TickTarget& game, const Raster& image, SdlKeyState* keys) {
+int SdlGame::Run(TickTarget& game, const Picture& image, SdlKeyState* keys) {
   ticksRun_ = 0;
   if (window_ == nullptr) {
     if (error_.empty()) error_ = "cannot open a window: not opened";

@@ -1,5 +1,5 @@
 #pragma once
-// The game's window and frame loop: a tick every 20 ms, the raster shown as large as the
+// The game's window and frame loop: a tick every 20 ms, the picture shown as large as the
 // window allows, Escape and the close button end it.
 #include <SDL.h>
 
@@ -8,53 +8,45 @@
 #include <string>
 #include <vector>
 
-#include "render/Raster.h"
+#include "platform/WindowPlacement.h"
 
 namespace tb {
 
 class SdlKeyState;
 
-// How the picture is enlarged: to the largest size that fits, or by whole multiples only.
-enum class ScaleMode { kFit, kWhole };
-
-// How the window behaves. The developer switches come from the environment:
-// TREADBRAWL_MAX_TICKS=N stops after N ticks, TREADBRAWL_TICK_LOG=path appends each tick's
-// start time in microseconds.
+// How the window behaves: developer switches, and how the picture is enlarged.
 struct GameOptions {
-  long maxTicks = 0;  // 0: until closed
-  std::string tickLogPath;
+  long maxTicks = 0;        // stop after this many ticks; 0: until closed
+  std::string tickLogPath;  // where each tick's start time in microseconds is appended
   ScaleMode scale = ScaleMode::kFit;
-  static GameOptions FromEnvironment();
 };
-// A positive whole number of ticks, or 0 for anything else.
-long ParseTickLimit(const char* text);
 
 // Whether a video driver that shows nothing may be used: only when SDL_VIDEODRIVER
 // (requested, may be null) names it.
 bool HeadlessDriverAllowed(const std::string& driver, const char* requested);
 
-// Where the image goes in an output of the given size, centred. The picture is first
-// enlarged by the whole multiple `scale` (sharp, nearest pixel); when width x height differs
-// from that, a smooth step brings it to its final size, so edges stay crisp without pixels of
-// uneven size. Whole mode takes the largest whole multiple that fits (at least 1). Fit mode
-// takes the largest size that fits, except that a whole multiple filling at least three
-// quarters of it is kept as it stands.
-struct ImagePlacement {
-  int scale, x, y, width, height;
-  bool Smooth(int imageWidth, int imageHeight) const {
-    return width != imageWidth * scale || height != imageHeight * scale;
-  }
+// What the window shows after each tick: pixels of four bytes, red, green, blue and one
+// unused, row after row without gaps, and the window's title.
+class Picture {
+ public:
+  virtual ~Picture() = default;
+  // Width() x Height() pixels, valid until the next tick.
+  virtual const void* Pixels() const = 0;
+  // The picture's width in pixels.
+  virtual int Width() const = 0;
+  // The picture's height in pixels.
+  virtual int Height() const = 0;
+  // The window's title.
+  virtual const std::string& Caption() const = 0;
 };
-ImagePlacement PlaceImage(int outputWidth, int outputHeight, int imageWidth, int imageHeight,
-                          ScaleMode mode);
-// The size of the window's client area at start on a desktop with this usable area, leaving
-// room for the window frame: the largest whole multiple that fits, or in fit mode, when that
-// is less than half the desktop's height, nine tenths of the largest fit. Never below 1x.
-struct WindowSize {
-  int width, height;
+
+// The window's icon: rows top down, four bytes a pixel (red, green, blue, alpha); empty for
+// none.
+struct WindowIcon {
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> rgba;
 };
-WindowSize InitialWindowSize(int usableWidth, int usableHeight, int imageWidth, int imageHeight,
-                             ScaleMode mode);
 
 // Tick pacing on a 20 ms grid. A late tick keeps the grid, so the next one comes early and
 // makes up the lost time, but never more than two ticks run back to back and never more than
@@ -94,25 +86,25 @@ class SdlGame {
   SdlGame& operator=(const SdlGame&) = delete;
 
   // Starts SDL video (and controllers, if they will start) and opens the window for an
-  // image of this size, with the game's icon. False, with Error() set, when there is no
-  // display.
-  bool Open(int imageWidth, int imageHeight, const std::string& caption);
+  // image of this size, with this icon. False, with Error() set, when there is no display.
+  bool Open(int imageWidth, int imageHeight, const std::string& caption,
+            const WindowIcon& icon = {});
   const std::string& Error() const { return error_; }
 
   // Ticks until the game closes, the window is closed or the tick limit is reached. Key-down
   // events go to the game, controller events to keys (may be null). Returns the exit status.
-  int Run(TickTarget& game, const Raster& image, SdlKeyState* keys);
+  int Run(TickTarget& game, const Picture& image, SdlKeyState* keys);
   long TicksRun() const { return ticksRun_; }
   SDL_Window* Window() const { return window_; }
   bool FullScreen() const;
 
  private:
   void HandleEvent(const SDL_Event& event, TickTarget& game, SdlKeyState* keys);
-  bool Present(const Raster& image);
+  bool Present(const Picture& image);
   // Draws the picture sharply at a whole multiple into sharp_; false when that cannot be done.
   bool SharpenInto(int scale);
   void ToggleFullScreen();
-  void SetIcon();
+  void SetIcon(const WindowIcon& icon);
   void FlushTickLog();
 
   GameOptions options_;

@@ -51,10 +51,6 @@ bool KeyboardMap::Holds(const uint8_t* state, int numKeys, bool numLockOn,
   return state != nullptr && sc >= 0 && sc < numKeys && state[sc] != 0;
 }
 
-const PlayerKeys& PlayerKeysForSlot(int slot) {
-  return kPlayerKeys[std::clamp(slot, 0, kPadSlots - 1)];
-}
-
 StickDirection StickDirectionOf(int16_t stickX, int16_t stickY) {
   int64_t x = stickX, y = stickY;
   const int64_t dead = kStickDeadZone;
@@ -64,15 +60,14 @@ StickDirection StickDirectionOf(int16_t stickX, int16_t stickY) {
   return y < 0 ? StickDirection::kForward : StickDirection::kBackward;
 }
 
-bool PadHoldsKey(int slot, const PadState& pad, uint8_t virtualKey) {
-  if (slot < 0 || slot >= kPadSlots || virtualKey == vk::kNone) return false;
-  const PlayerKeys& keys = PlayerKeysForSlot(slot);
+bool PadHoldsKey(const PadKeys& keys, const PadState& pad, uint8_t virtualKey) {
+  if (virtualKey == vk::kNone) return false;
   StickDirection stick = StickDirectionOf(pad.stickX, pad.stickY);
-  if (virtualKey == keys.Right) return pad.dpadRight || stick == StickDirection::kRight;
-  if (virtualKey == keys.Left) return pad.dpadLeft || stick == StickDirection::kLeft;
-  if (virtualKey == keys.Forward) return pad.dpadUp || stick == StickDirection::kForward;
-  if (virtualKey == keys.Backward) return pad.dpadDown || stick == StickDirection::kBackward;
-  if (virtualKey == keys.Fire) return pad.south;
+  if (virtualKey == keys.right) return pad.dpadRight || stick == StickDirection::kRight;
+  if (virtualKey == keys.left) return pad.dpadLeft || stick == StickDirection::kLeft;
+  if (virtualKey == keys.forward) return pad.dpadUp || stick == StickDirection::kForward;
+  if (virtualKey == keys.backward) return pad.dpadDown || stick == StickDirection::kBackward;
+  if (virtualKey == keys.fire) return pad.south;
   return false;
 }
 
@@ -160,7 +155,9 @@ bool SdlKeyState::IsKeyDown(uint8_t virtualKey) const {
   if (keyboard_.Holds(state, numKeys, numLock, virtualKey)) return true;
   for (const auto& entry : pads_) {
     int slot = slots_.SlotOf(entry.first);
-    if (slot >= 0 && PadHoldsKey(slot, ReadPad(entry.second), virtualKey)) return true;
+    if (slot >= 0 && slot < kPadSlots &&
+        PadHoldsKey(padKeys_[static_cast<size_t>(slot)], ReadPad(entry.second), virtualKey))
+      return true;
   }
   return false;
 }

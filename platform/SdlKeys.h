@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "shell/Controls.h"
 #include "shell/Platform.h"
 
 namespace tb {
@@ -44,9 +43,13 @@ class KeyboardMap {
   std::array<std::array<int16_t, 256>, 2> scancode_;  // [numLock][vk], -1 when none
 };
 
-// Controllers are handed the players' keys in the game's order: Green, Red, Blue, Yellow.
+// The keys a controller presses for the player it plays, by virtual-key code.
+struct PadKeys {
+  uint8_t right, left, forward, backward, fire;
+};
+// Controllers are handed the players in the order of this table, one slot each.
 constexpr int kPadSlots = 4;
-const PlayerKeys& PlayerKeysForSlot(int slot);
+using PadKeyTable = std::array<PadKeys, kPadSlots>;
 
 // What one controller is doing right now.
 struct PadState {
@@ -61,8 +64,8 @@ constexpr int kStickDeadZone = 32767 * 2 / 5;
 // forward and a little right drives forward rather than spinning on the spot.
 enum class StickDirection { kNone, kRight, kLeft, kForward, kBackward };
 StickDirection StickDirectionOf(int16_t stickX, int16_t stickY);
-// Whether a controller playing this slot holds the given virtual key.
-bool PadHoldsKey(int slot, const PadState& pad, uint8_t virtualKey);
+// Whether a controller pressing these keys holds the given virtual key.
+bool PadHoldsKey(const PadKeys& keys, const PadState& pad, uint8_t virtualKey);
 
 // Controller mappings for pads SDL does not know: gamecontrollerdb.txt beside the game, then
 // in the user's configuration folder ($XDG_CONFIG_HOME or ~/.config, then treadbrawl/).
@@ -90,8 +93,10 @@ class PadSlots {
 
 class SdlKeyState final : public KeyState {
  public:
-  // Pads that cannot be used are named once on `warnings`.
-  explicit SdlKeyState(std::ostream& warnings = std::cerr) : warnings_(warnings) {}
+  // Pads play the players of `padKeys` in the order they connect; pads that cannot be used
+  // are named once on `warnings`.
+  explicit SdlKeyState(const PadKeyTable& padKeys, std::ostream& warnings = std::cerr)
+      : padKeys_(padKeys), warnings_(warnings) {}
   ~SdlKeyState() override;
   SdlKeyState(const SdlKeyState&) = delete;
   SdlKeyState& operator=(const SdlKeyState&) = delete;
@@ -106,6 +111,7 @@ class SdlKeyState final : public KeyState {
   void NameUnmapped(int index);
 
   KeyboardMap keyboard_;
+  PadKeyTable padKeys_;
   PadSlots slots_;
   std::map<SDL_JoystickID, SDL_GameController*> pads_;
   std::ostream& warnings_;

@@ -12,6 +12,8 @@
 #include <fstream>
 #include <utility>
 
+#include "platform/WavFile.h"
+
 namespace tb {
 namespace {
 
@@ -80,70 +82,30 @@ std::vector<int16_t> MakeAlert(int rate, int channels) {
   return samples;
 }
 
-uint32_t Le(const uint8_t* b, int bytes) {
-  uint32_t v = 0;
-  for (int i = 0; i < bytes; ++i) v |= static_cast<uint32_t>(b[i]) << (8 * i);
-  return v;
+// The converter's name for a file's samples. It has no 24-bit format: those are widened to
+// 32 bits as they are read.
+SDL_AudioFormat SdlFormatOf(WavSamples samples) {
+  switch (samples) {
+    case WavSamples::kU8:
+      return AUDIO_U8;
+    case WavSamples::kS16:
+      return AUDIO_S16LSB;
+    case WavSamples::kS24:
+    case WavSamples::kS32:
+      return AUDIO_S32LSB;
+    case WavSamples::kF32:
+      return AUDIO_F32LSB;
+  }
+  return AUDIO_S16LSB;
 }
 
-// Where the samples of a plain PCM WAV file lie and what they are.
-struct WavLayout {
-  SDL_AudioFormat format = 0;  // as handed to the converter
-  int channels = 0;
-  int rate = 0;
-  int bytesPerSample = 0;  // in the file; 3 is widened to 4 before conversion
-  uint64_t dataOffset = 0;
-  uint64_t dataBytes = 0;
-};
-
-// Walks the chunks up to the samples. False for anything but integer or float PCM that the
-// converter takes; such files are left to SDL's own loader.
+// The layout of an open file, read through it.
 bool ReadLayout(std::FILE* file, uint64_t fileSize, WavLayout& layout) {
-  uint8_t head[40];
-  if (std::fread(head, 1, 12, file) != 12 || std::memcmp(head, "RIFF", 4) != 0 ||
-      std::memcmp(head + 8, "WAVE", 4) != 0)
-    return false;
-  uint32_t tag = 0, bits = 0, align = 0;
-  bool haveFormat = false;
-  uint64_t at = 12;
-  for (int chunk = 0; chunk < 64 && at + 8 <= fileSize; ++chunk) {
-    if (fseeko(file, static_cast<off_t>(at), SEEK_SET) != 0 || std::fread(head, 1, 8, file) != 8)
-      return false;
-    const uint64_t size = Le(head + 4, 4);
-    if (std::memcmp(head, "fmt ", 4) == 0 && size >= 16) {
-      const size_t want = static_cast<size_t>(std::min<uint64_t>(size, sizeof head));
-      if (std::fread(head, 1, want, file) != want) return false;
-      tag = Le(head, 2);
-      layout.channels = static_cast<int>(Le(head + 2, 2));
-      layout.rate = static_cast<int>(std::min<uint32_t>(Le(head + 4, 4), 1u << 20));
-      align = Le(head + 12, 2);
-      bits = Le(head + 14, 2);
-      if (tag == 0xFFFE && want >= 26) tag = Le(head + 24, 2);  // the sub-format's tag
-      haveFormat = true;
-    } else if (std::memcmp(head, "data", 4) == 0 && haveFormat) {
-      layout.dataOffset = at + 8;
-      // Files written as they were recorded may leave the size at 0 or too large: to the end.
-      const uint64_t rest = fileSize - layout.dataOffset;
-      layout.dataBytes = size == 0 || size > rest ? rest : size;
-      break;
-    }
-    at += 8 + size + (size & 1);
-  }
-  if (!haveFormat || layout.dataOffset == 0) return false;
-  if (layout.channels < 1 || layout.channels > 8 || layout.rate < 1000) return false;
-  if (tag == 1 && bits == 8) {
-    layout.format = AUDIO_U8;
-  } else if (tag == 1 && bits == 16) {
-    layout.format = AUDIO_S16LSB;
-  } else if (tag == 1 && (bits == 24 || bits == 32)) {
-    layout.format = AUDIO_S32LSB;
-  } else if (tag == 3 && bits == 32) {
-    layout.format = AUDIO_F32LSB;
-  } else {
-    return false;
-  }
-  layout.bytesPerSample = static_cast<int>(bits / 8);
-  return align == static_cast<uint32_t>(layout.channels * layout.bytesPerSample);
+  const WavReader read = [file](uint64_t offset, uint8_t* out, size_t size) {
+    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0 &&
+           std::fread(out, 1, size, file) == size;
+  };
+  return ReadWavLayout(read, fileSize, layout);
 }
 
 // Holds the device lock for a scope, so that nothing thrown leaves it held.
@@ -165,7 +127,8 @@ struct SdlSoundPlayer::Feed {
   std::FILE* file = nullptr;
   SDL_AudioStream* stream = nullptr;
   WavLayout layout;
-  uint64_t left = 0;  // bytes of samples not yet read
+  SDL_AudioFormat format = 0;  // the layout's samples, as handed to the converter
+  uint64_t left = 0;           // bytes of samples not yet read
   bool flushed = false;
   uint64_t promised = 0;  // samples the whole sound has once converted
   uint64_t emitted = 0;   // samples taken from the converter so far
@@ -377,8 +340,9 @@ bool SdlSoundPlayer::Load(const std::string& path, MixerSound& sound, std::uniqu
                                static_cast<uint64_t>(layout.rate) *
                                static_cast<uint64_t>(channels_) * sizeof(int16_t);
     if (layout.dataBytes + converted > options_.maxWholeBytes) {
+      candidate->format = SdlFormatOf(layout.samples);
       candidate->stream =
-          SDL_NewAudioStream(layout.format, static_cast<Uint8>(layout.channels), layout.rate,
+          SDL_NewAudioStream(candidate->format, static_cast<Uint8>(layout.channels), layout.rate,
                              AUDIO_S16SYS, static_cast<Uint8>(channels_), rate_);
       if (candidate->stream == nullptr ||
           fseeko(candidate->file, static_cast<off_t>(layout.dataOffset), SEEK_SET) != 0)
@@ -472,7 +436,7 @@ bool SdlSoundPlayer::Pump(Feed& feed) {
         const int width = feed.layout.bytesPerSample == 3 ? 4 : feed.layout.bytesPerSample;
         const std::vector<uint8_t> silence(
             static_cast<size_t>(feed.layout.rate / 20 * feed.layout.channels * width),
-            feed.layout.format == AUDIO_U8 ? 0x80 : 0);
+            feed.format == AUDIO_U8 ? 0x80 : 0);
         status = SDL_AudioStreamPut(feed.stream, silence.data(), static_cast<int>(silence.size()));
         if (status == 0) status = SDL_AudioStreamFlush(feed.stream);
         feed.flushed = true;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fuzz/FuzzChecks.h"
+#include "fuzz/WavFuzzChecks.h"
 
 namespace fs = std::filesystem;
 
@@ -14,7 +15,7 @@ namespace fs = std::filesystem;
 TEST(FuzzRegressions, KeptInputsPassTheirChecks) {
   const fs::path root = fs::path(TREADBRAWL_SOURCE_DIR) / "tests" / "fuzz_regressions";
   int files = 0;
-  for (const char* target : {"geometry", "script", "replay"}) {
+  for (const char* target : {"geometry", "script", "replay", "wav"}) {
     for (const auto& entry : fs::directory_iterator(root / target)) {
       std::ifstream in(entry.path(), std::ios::binary);
       std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
@@ -22,11 +23,13 @@ TEST(FuzzRegressions, KeptInputsPassTheirChecks) {
         tbfuzz::CheckGeometry(bytes.data(), bytes.size());
       } else if (std::string(target) == "replay") {
         tbfuzz::CheckSavedFiles(bytes.data(), bytes.size());
+      } else if (std::string(target) == "wav") {
+        tbfuzz::CheckWav(bytes.data(), bytes.size());
       } else {
         tbfuzz::CheckScript(bytes.data(), bytes.size());
       }
       ++files;
     }
   }
-  EXPECT_GE(files, 3);
+  EXPECT_GE(files, 4);
 }

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "WavFile.h"
+#include "WavBuilder.h"
 #include "shell/Controls.h"
 #include "shell/Platform.h"
 

@@ -6,6 +6,7 @@
 
 #include "SoundFaults.h"
 #include "app/GameTargets.h"
+#include "app/Wiring.h"
 #include "platform/SdlGame.h"
 #include "platform/SdlSound.h"
 #include "platform/SystemClock.h"
@@ -53,7 +54,7 @@ Outcome PlayGame(Fault fault) {
     MainFrm form(raster, keys, sound, clock, random, folder.string());
     form.Load();
     MatchTarget target(form);
-    EXPECT_EQ(game.Run(target, raster, nullptr), 0);
+    EXPECT_EQ(game.Run(target, RasterPicture(raster), nullptr), 0);
     out.ticks = game.TicksRun();
     out.plays = sound.plays;
     EXPECT_TRUE(sound.player.WaitIdle(std::chrono::seconds(20)));

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "app/GameTargets.h"
+#include "app/Wiring.h"
 #include "app/sim/RandomPlayers.h"
 #include "app/sim/SimPlatform.h"
 #include "files/Files.h"
@@ -88,21 +89,24 @@ TEST(ScancodeMapping, KeyboardStateIsReadThroughTheSameMapping) {
 TEST(PadMapping, DpadAndSouthButtonPressThatPlayersKeys) {
   const uint8_t fire[kPadSlots] = {0x45, 0x4F, 0x60, 0x69};
   const uint8_t forward[kPadSlots] = {0x57, 0x49, 0x26, 0x68};
-  for (int slot = 0; slot < kPadSlots; ++slot) {
-    const PlayerKeys& keys = PlayerKeysForSlot(slot);
-    EXPECT_EQ(keys.Fire, fire[slot]);
-    EXPECT_EQ(keys.Forward, forward[slot]);
+  const PadKeyTable table = PlayersPadKeys();
+  for (size_t slot = 0; slot < table.size(); ++slot) {
+    const PadKeys& keys = table[slot];
+    EXPECT_EQ(keys.fire, fire[slot]);
+    EXPECT_EQ(keys.forward, forward[slot]);
     PadState pad;
     pad.dpadUp = pad.dpadLeft = pad.south = true;
-    EXPECT_TRUE(PadHoldsKey(slot, pad, keys.Forward));
-    EXPECT_TRUE(PadHoldsKey(slot, pad, keys.Left));
-    EXPECT_TRUE(PadHoldsKey(slot, pad, keys.Fire));
-    EXPECT_FALSE(PadHoldsKey(slot, pad, keys.Backward));
-    EXPECT_FALSE(PadHoldsKey(slot, pad, keys.Right));
+    EXPECT_TRUE(PadHoldsKey(keys, pad, keys.forward));
+    EXPECT_TRUE(PadHoldsKey(keys, pad, keys.left));
+    EXPECT_TRUE(PadHoldsKey(keys, pad, keys.fire));
+    EXPECT_FALSE(PadHoldsKey(keys, pad, keys.backward));
+    EXPECT_FALSE(PadHoldsKey(keys, pad, keys.right));
     // Another player's keys stay up.
-    EXPECT_FALSE(PadHoldsKey(slot, pad, PlayerKeysForSlot((slot + 1) % kPadSlots).Fire));
+    EXPECT_FALSE(PadHoldsKey(keys, pad, table[(slot + 1) % table.size()].fire));
   }
-  EXPECT_FALSE(PadHoldsKey(-1, PadState{true, true, true, true, true, 0, 0}, 0x57));
+  // A key the game does not know is never held, whatever the table says.
+  EXPECT_FALSE(
+      PadHoldsKey(PadKeys{0, 0, 0, 0, 0}, PadState{true, true, true, true, true, 0, 0}, vk::kNone));
 }
 
 TEST(PadMapping, StickPressesTheOneDirectionOfItsStrongerAxis) {
@@ -117,16 +121,16 @@ TEST(PadMapping, StickPressesTheOneDirectionOfItsStrongerAxis) {
   EXPECT_EQ(StickDirectionOf(100, 32767), D::kBackward);
   EXPECT_EQ(StickDirectionOf(-20000, 20000), D::kBackward);  // on the diagonal: driving
 
-  const PlayerKeys& green = PlayerKeysForSlot(0);
+  const PadKeys green = PlayersPadKeys()[0];
   PadState pad;
   pad.stickX = 8000;  // forward and a little right: only forward is held
   pad.stickY = -25000;
-  EXPECT_TRUE(PadHoldsKey(0, pad, green.Forward));
-  EXPECT_FALSE(PadHoldsKey(0, pad, green.Right));
-  EXPECT_FALSE(PadHoldsKey(0, pad, green.Backward));
+  EXPECT_TRUE(PadHoldsKey(green, pad, green.forward));
+  EXPECT_FALSE(PadHoldsKey(green, pad, green.right));
+  EXPECT_FALSE(PadHoldsKey(green, pad, green.backward));
   pad.dpadRight = true;  // the d-pad still adds its own key
-  EXPECT_TRUE(PadHoldsKey(0, pad, green.Right));
-  EXPECT_FALSE(PadHoldsKey(0, pad, green.Fire));
+  EXPECT_TRUE(PadHoldsKey(green, pad, green.right));
+  EXPECT_FALSE(PadHoldsKey(green, pad, green.fire));
 }
 
 TEST(PadMapping, PadsTakePlayersInConnectionOrderAndReuseFreedSlots) {
@@ -143,71 +147,6 @@ TEST(PadMapping, PadsTakePlayersInConnectionOrderAndReuseFreedSlots) {
   EXPECT_EQ(slots.Connect(12), -1);  // a fifth waits...
   slots.Disconnect(3);
   EXPECT_EQ(slots.SlotOf(12), 1);  // ...and takes the first slot freed
-}
-
-TEST(ImageScale, WholeModeTakesTheLargestWholeMultipleCentred) {
-  const ScaleMode whole = ScaleMode::kWhole;
-  EXPECT_EQ(PlaceImage(582, 555, 582, 555, whole).scale, 1);
-  EXPECT_EQ(PlaceImage(1200, 1200, 582, 555, whole).scale, 2);
-  EXPECT_EQ(PlaceImage(1164, 1109, 582, 555, whole).scale, 1);
-  ImagePlacement big = PlaceImage(3000, 2000, 582, 555, whole);
-  EXPECT_EQ(big.scale, 3);
-  EXPECT_EQ(big.width, 1746);
-  EXPECT_EQ(big.height, 1665);
-  EXPECT_EQ(big.x, (3000 - 1746) / 2);
-  EXPECT_EQ(big.y, (2000 - 1665) / 2);
-  EXPECT_FALSE(big.Smooth(582, 555));
-  ImagePlacement tiny = PlaceImage(300, 200, 582, 555, whole);  // never below 1: centre shows
-  EXPECT_EQ(tiny.scale, 1);
-  EXPECT_LT(tiny.x, 0);
-  EXPECT_EQ(PlaceImage(1920, 1080, 582, 555, whole).height, 555);
-}
-
-TEST(ImageScale, FitModeFillsTheScreenSharply) {
-  const ScaleMode fit = ScaleMode::kFit;
-  // 1920 x 1080: 1.95x, drawn at 2x and smoothed down; full height, centred.
-  ImagePlacement hd = PlaceImage(1920, 1080, 582, 555, fit);
-  EXPECT_EQ(hd.height, 1080);
-  EXPECT_EQ(hd.width, 1133);  // 1080 * 582 / 555 = 1132.5...
-  EXPECT_EQ(hd.scale, 2);
-  EXPECT_EQ(hd.x, (1920 - 1133) / 2);
-  EXPECT_EQ(hd.y, 0);
-  EXPECT_TRUE(hd.Smooth(582, 555));
-  // 2560 x 1440 and 3840 x 2160: a whole multiple fills three quarters of the fit, so it stays.
-  ImagePlacement qhd = PlaceImage(2560, 1440, 582, 555, fit);
-  EXPECT_EQ(qhd.scale, 2);
-  EXPECT_EQ(qhd.height, 1110);
-  EXPECT_FALSE(qhd.Smooth(582, 555));
-  EXPECT_EQ(PlaceImage(3840, 2160, 582, 555, fit).height, 1665);
-  // A tall output is limited by its width.
-  ImagePlacement tall = PlaceImage(900, 2000, 582, 555, fit);
-  EXPECT_EQ(tall.width, 900);
-  EXPECT_EQ(tall.height, 858);  // 900 * 555 / 582 = 858.2
-  EXPECT_EQ(tall.scale, 2);
-  // Smaller than the picture: smoothed down from 1x, all of it showing.
-  ImagePlacement tiny = PlaceImage(291, 400, 582, 555, fit);
-  EXPECT_EQ(tiny.scale, 1);
-  EXPECT_EQ(tiny.width, 291);
-  EXPECT_GE(tiny.x, 0);
-  EXPECT_TRUE(tiny.Smooth(582, 555));
-  EXPECT_FALSE(PlaceImage(582, 555, 582, 555, fit).Smooth(582, 555));
-}
-
-TEST(ImageScale, FirstWindowIsLargeButLeavesRoomForTheFrame) {
-  const ScaleMode fit = ScaleMode::kFit, whole = ScaleMode::kWhole;
-  // At least half the desktop's height: a whole multiple where one is that large...
-  EXPECT_EQ(InitialWindowSize(1920, 1080, 582, 555, fit).height, 555);
-  EXPECT_EQ(InitialWindowSize(2560, 1400, 582, 555, fit).height, 1110);  // 2x
-  EXPECT_EQ(InitialWindowSize(3840, 2100, 582, 555, fit).height, 1665);  // 3x
-  EXPECT_EQ(InitialWindowSize(1366, 740, 582, 555, fit).height, 555);
-  // ...otherwise nine tenths of the largest fit, keeping the shape.
-  WindowSize tall = InitialWindowSize(1920, 1150, 582, 555, fit);
-  EXPECT_EQ(tall.height, (1150 - 48) * 9 / 10);
-  EXPECT_NEAR(tall.width * 555.0 / 582, tall.height, 1.0);
-  EXPECT_EQ(InitialWindowSize(1920, 1150, 582, 555, whole).height, 555);
-  EXPECT_EQ(InitialWindowSize(800, 600, 582, 555, fit).height, 555);  // never below 1x
-  EXPECT_EQ(InitialWindowSize(2560, 1400, 582, 555, whole).height, 1110);
-  EXPECT_EQ(InitialWindowSize(1164 + 4, 1110 + 4, 582, 555, whole).height, 555);  // no frame
 }
 
 TEST(TickPacing, LateTicksCatchUpOnThePeriodGrid) {
@@ -271,12 +210,35 @@ TEST(ExecutableFolder, IsTheFolderOfTheRunningProgram) {
   EXPECT_EQ(std::filesystem::canonical(ExecutableFolder()), exe.parent_path());
 }
 
-TEST(DeveloperSwitches, TickLimitIsAPositiveWholeNumber) {
-  EXPECT_EQ(ParseTickLimit("20"), 20);
-  EXPECT_EQ(ParseTickLimit(nullptr), 0);
-  EXPECT_EQ(ParseTickLimit(""), 0);
-  EXPECT_EQ(ParseTickLimit("-5"), 0);
-  EXPECT_EQ(ParseTickLimit("12x"), 0);
+TEST(DeveloperSwitches, CountsArePositiveWholeNumbers) {
+  EXPECT_EQ(ParsePositiveCount("20"), 20);
+  EXPECT_EQ(ParsePositiveCount(nullptr), 0);
+  EXPECT_EQ(ParsePositiveCount(""), 0);
+  EXPECT_EQ(ParsePositiveCount("0"), 0);
+  EXPECT_EQ(ParsePositiveCount("-5"), 0);
+  EXPECT_EQ(ParsePositiveCount("12x"), 0);
+  EXPECT_EQ(ParsePositiveCount("99999999999999999999"), 0);  // out of range
+}
+
+TEST(DeveloperSwitches, AllAreReadFromTheEnvironmentInOnePlace) {
+  // Each test runs in a process of its own: the variables set here go no further.
+  setenv("TREADBRAWL_MAX_TICKS", "30", 1);
+  setenv("TREADBRAWL_TICK_LOG", "/tmp/ticks.log", 1);
+  setenv("TREADBRAWL_START_WITH", "2", 1);
+  DeveloperSwitches on = ReadDeveloperSwitches();
+  EXPECT_EQ(on.window.maxTicks, 30);
+  EXPECT_EQ(on.window.tickLogPath, "/tmp/ticks.log");
+  EXPECT_EQ(on.window.scale, ScaleMode::kFit);
+  EXPECT_EQ(on.startWith, 2);
+  setenv("TREADBRAWL_START_WITH", "5", 1);  // more than the seats: never starts by itself
+  EXPECT_EQ(ReadDeveloperSwitches().startWith, 0);
+  unsetenv("TREADBRAWL_MAX_TICKS");
+  unsetenv("TREADBRAWL_TICK_LOG");
+  unsetenv("TREADBRAWL_START_WITH");
+  DeveloperSwitches off = ReadDeveloperSwitches();
+  EXPECT_EQ(off.window.maxTicks, 0);
+  EXPECT_TRUE(off.window.tickLogPath.empty());
+  EXPECT_EQ(off.startWith, 0);
 }
 
 TEST(DeveloperSwitches, HeadlessVideoOnlyWhenAskedFor) {
@@ -336,11 +298,12 @@ TEST(GameLoop, RunsToTheTickLimitShowingImageAndCaption) {
   Raster raster(582, 555);
   {
     SdlGame game(options);
-    ASSERT_TRUE(game.Open(raster.Width(), raster.Height(), raster.Caption())) << game.Error();
+    ASSERT_TRUE(game.Open(raster.Width(), raster.Height(), raster.Caption(), GameWindowIcon()))
+        << game.Error();
     EXPECT_STREQ(SDL_GetWindowTitle(game.Window()), "Form1");
     FakeGame fake(raster);
     steady_clock::time_point begin = steady_clock::now();
-    EXPECT_EQ(game.Run(fake, raster, nullptr), 0);
+    EXPECT_EQ(game.Run(fake, RasterPicture(raster), nullptr), 0);
     auto took = steady_clock::now() - begin;
     EXPECT_EQ(fake.ticks, 5);
     EXPECT_EQ(game.TicksRun(), 5);
@@ -414,7 +377,7 @@ TEST(GameLoop, FitModeFillsAWindowOfAnySizeSharply) {
   ASSERT_NE(game.Window(), nullptr);
   SDL_SetWindowSize(game.Window(), 1000, 900);  // 1.62x: limited by the height
   FramedPicture picture(raster);
-  ASSERT_EQ(game.Run(picture, raster, nullptr), 0);
+  ASSERT_EQ(game.Run(picture, RasterPicture(raster), nullptr), 0);
   int w = 0, h = 0;
   std::vector<uint32_t> pixels = WindowPixels(game.Window(), w, h);
   ASSERT_EQ(w, 1000);
@@ -452,10 +415,10 @@ TEST(GameLoop, AltEnterTwiceReturnsToTheSameWindow) {
   SDL_SetWindowPosition(game.Window(), 20, 30);
   FramedPicture picture(raster);
   PushKey(SDL_SCANCODE_RETURN, SDLK_RETURN, KMOD_LALT);
-  ASSERT_EQ(game.Run(picture, raster, nullptr), 0);
+  ASSERT_EQ(game.Run(picture, RasterPicture(raster), nullptr), 0);
   EXPECT_TRUE(game.FullScreen());
   PushKey(SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER, KMOD_RALT);
-  ASSERT_EQ(game.Run(picture, raster, nullptr), 0);
+  ASSERT_EQ(game.Run(picture, RasterPicture(raster), nullptr), 0);
   EXPECT_FALSE(game.FullScreen());
   int w = 0, h = 0, x = 0, y = 0;
   SDL_GetWindowSize(game.Window(), &w, &h);
@@ -476,7 +439,7 @@ TEST(GameLoop, EscapeWithShiftGoesToTheGameAltEnterDoesNot) {
   options.maxTicks = 50;
   SdlGame game(options);
   ASSERT_TRUE(game.Open(raster.Width(), raster.Height(), raster.Caption())) << game.Error();
-  SdlKeyState keys;
+  SdlKeyState keys(PlayersPadKeys());
   FakeGame fake(raster);
   SDL_Event bogusPad{};
   bogusPad.type = SDL_CONTROLLERDEVICEADDED;
@@ -485,7 +448,7 @@ TEST(GameLoop, EscapeWithShiftGoesToTheGameAltEnterDoesNot) {
   PushKey(SDL_SCANCODE_RETURN, SDLK_RETURN, KMOD_LALT);
   PushKey(SDL_SCANCODE_SPACE, SDLK_SPACE, KMOD_NONE);
   PushKey(SDL_SCANCODE_ESCAPE, SDLK_ESCAPE, KMOD_LSHIFT);
-  EXPECT_EQ(game.Run(fake, raster, &keys), 0);
+  EXPECT_EQ(game.Run(fake, RasterPicture(raster), &keys), 0);
   EXPECT_EQ(fake.ticks, 0);  // closed before the first frame
   EXPECT_EQ(fake.keys, (std::vector<uint16_t>{0x20, 27}));
   EXPECT_EQ(fake.shifts, (std::vector<int>{0, 1}));
@@ -497,12 +460,15 @@ TEST(GameLoop, EscapeWithShiftGoesToTheGameAltEnterDoesNot) {
 TEST(GameLoop, CloseButtonEndsTheLoop) {
   Raster raster(582, 555);
   SdlGame game;
-  ASSERT_TRUE(game.Open(raster.Width(), raster.Height(), raster.Caption())) << game.Error();
+  // An icon short of its pixels is left out; the window opens all the same.
+  const WindowIcon shortIcon{64, 64, std::vector<uint8_t>(64 * 63 * 4, 0xFF)};
+  ASSERT_TRUE(game.Open(raster.Width(), raster.Height(), raster.Caption(), shortIcon))
+      << game.Error();
   FakeGame fake(raster);
   SDL_Event quit{};
   quit.type = SDL_QUIT;
   SDL_PushEvent(&quit);
-  EXPECT_EQ(game.Run(fake, raster, nullptr), 0);
+  EXPECT_EQ(game.Run(fake, RasterPicture(raster), nullptr), 0);
   EXPECT_EQ(fake.ticks, 0);
 }
 
@@ -517,7 +483,7 @@ TEST(GameLoop, RealGameTicksThenEscapeClosesIt) {
   options.maxTicks = 10;
   SdlGame game(options);
   ASSERT_TRUE(game.Open(raster.Width(), raster.Height(), raster.Caption())) << game.Error();
-  SdlKeyState keys;
+  SdlKeyState keys(PlayersPadKeys());
   SilentSound sound;
   SystemClock clock;
   Pcg32 random(1234, true);
@@ -525,11 +491,11 @@ TEST(GameLoop, RealGameTicksThenEscapeClosesIt) {
                std::filesystem::path(TREADBRAWL_SOUNDS_DIR).parent_path().string());
   form.Load();
   MatchTarget target(form);
-  EXPECT_EQ(game.Run(target, raster, &keys), 0);
+  EXPECT_EQ(game.Run(target, RasterPicture(raster), &keys), 0);
   EXPECT_EQ(game.TicksRun(), 10);
   EXPECT_FALSE(form.Closed());
   PushKey(SDL_SCANCODE_ESCAPE, SDLK_ESCAPE, KMOD_NONE);
-  EXPECT_EQ(game.Run(target, raster, &keys), 0);
+  EXPECT_EQ(game.Run(target, RasterPicture(raster), &keys), 0);
   EXPECT_TRUE(form.Closed());
   EXPECT_EQ(game.TicksRun(), 0);
 }
@@ -583,7 +549,7 @@ TEST(GameLoop, AMatchRecordedThroughTheGameReplaysInTheSimulator) {
       << problem;
   MatchTarget recorded(form, nullptr, &recorder);
   ScriptedPlayers players(recorded, keys);
-  EXPECT_EQ(game.Run(players, raster, nullptr), 0);
+  EXPECT_EQ(game.Run(players, RasterPicture(raster), nullptr), 0);
   ASSERT_TRUE(recorder.Finish());
   EXPECT_EQ(game.TicksRun(), 160);
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Wiring.h"
 #include "platform/SdlGame.h"
 #include "platform/SdlKeys.h"
 #include "render/Raster.h"
@@ -66,7 +67,7 @@ class VirtualPads : public testing::Test {
   }
   int Run(SdlKeyState& keys, std::vector<ScriptedTicks::Step> steps) {
     ScriptedTicks script(keys, std::move(steps));
-    return game_.Run(script, raster_, &keys);
+    return game_.Run(script, RasterPicture(raster_), &keys);
   }
 
   Raster raster_{582, 555};
@@ -79,7 +80,7 @@ SDL_Joystick* PadAt(int index) {
 
 TEST_F(VirtualPads, StickDpadAndButtonDriveTheirPlayerUntilUnplugged) {
   std::ostringstream warnings;
-  SdlKeyState keys(warnings);
+  SdlKeyState keys(PlayersPadKeys(), warnings);
   int index = AttachPad("Test pad");
   ASSERT_GE(index, 0) << SDL_GetError();
   std::vector<bool> seen;
@@ -129,7 +130,7 @@ TEST_F(VirtualPads, StickDpadAndButtonDriveTheirPlayerUntilUnplugged) {
 
 TEST_F(VirtualPads, SecondPadIsRedAndAnUnmappedOneIsNamedOnce) {
   std::ostringstream warnings;
-  SdlKeyState keys(warnings);
+  SdlKeyState keys(PlayersPadKeys(), warnings);
   int green = AttachPad("First pad");
   int red = AttachPad("Second pad");
   AttachPad("Odd stick", true);
@@ -159,7 +160,7 @@ TEST_F(VirtualPads, SecondPadIsRedAndAnUnmappedOneIsNamedOnce) {
 
 TEST_F(VirtualPads, MappingFileMakesAnUnknownPadPlay) {
   std::ostringstream warnings;
-  SdlKeyState keys(warnings);
+  SdlKeyState keys(PlayersPadKeys(), warnings);
   int index = AttachPad("Homemade stick", true);
   ASSERT_GE(index, 0) << SDL_GetError();
   ASSERT_FALSE(SDL_IsGameController(index));

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "WavFile.h"
+#include "WavBuilder.h"
 #include "platform/SdlSound.h"
 #include "platform/SoundMixer.h"
 

@@ -11,9 +11,11 @@
 
 namespace tb::bots {
 
+// How well a driver plays.
 enum class Level { Easy, Normal, Hard };
 // "easy", "normal" or "hard"; false for anything else.
 bool ParseLevel(const std::string& text, Level& level);
+// The level's name, as ParseLevel takes it.
 const char* LevelName(Level level);
 
 // The steering key held on a tick: at most one, as the controls take at most one.
@@ -46,13 +48,16 @@ struct Tuning {
   double dangerMargin;  // pixels kept clear beyond the blast
   double cruiseSpeed;   // top speed away from danger: bumps hurt by their speed
 };
+// The fixed tuning of each level.
 const Tuning& TuningFor(Level level);
 
+// A computer driver: one seat, one level, its own generator.
 class Driver {
  public:
+  // A driver for the seat named by its colour, drawing from a generator of `seed`.
   Driver(std::string seat, Level level, uint64_t seed);
 
-  const std::string& Seat() const { return seat_; }
+  const std::string& Seat() const { return seat_; }  // the colour name
   Level GetLevel() const { return level_; }
 
   // This tick's keys for the vehicle `self`, which must be live in the view.
@@ -95,16 +100,25 @@ class Driver {
     int thingBounces = 0;  // off blocks, balls and vehicles
   };
 
+  // The thing's memory, made on first sight; it is seen again on this tick.
   Seen& Remember(const Thing& t);
+  // Whether the thing was first seen at least `after` ticks ago.
   bool Noticed(const Thing& t, int after);
+  // Forgets all it has seen and planned.
   void Forget();
-  // Where a grenade launched now along `heading` would burst, and whether it passes through
-  // `target` on its way.
+  // Where a grenade from `from` at `velocity` is after `ticks`, and what it came off: the
+  // walls, and the obstacles where they stand now.
   Landing Flight(const Vec& from, const Vec& velocity, int ticks, double width,
                  double height) const;
+  // Where a grenade will burst, as far ahead as the level looks (always for its own), and
+  // in how many ticks.
   Vec BurstPoint(const Thing& grenade, const View& view, bool own, int& ticks) const;
+  // Ticks until a fuse at `fuse` burns out, at least 1.
   int FuseTicks(int32_t fuse, float now) const;
+  // Turns towards `heading` until within `tolerance`, then drives; backwards if allowed and
+  // nearer.
   Choice SteerTo(double heading, bool mayReverse, double tolerance) const;
+  // Steers towards the point by a clear heading; nothing once within 15 pixels.
   Choice DriveTo(const Vec& point, double tolerance) const;
   // How far a point is from the nearest block, ball or other vehicle's outline (negative
   // inside), and the way out from it.
@@ -124,6 +138,8 @@ class Driver {
   double Impact(Steer steer, double& roomAfter) const;
   // The wanted keys, or the nearest choice that does not bump into anything.
   Steer Guard(Steer wanted, double tolerated);
+  // How far a launch along `heading` would burst from the nearest rival, less the tolerance
+  // (lower is better); huge for a flight that bounces or a burst too near itself.
   double ShotQuality(double heading, const View& view, const Thing& self,
                      const std::vector<const Thing*>& rivals) const;
 
@@ -138,9 +154,8 @@ class Driver {
   double width_ = 582, height_ = 555;
   double angle_ = 0;
   Motion motion_;
-  int vetoes_ = 0;
-  bool outward_ = false;  // heading out into the open from near a wall  // ticks in a row the guard
-                          // has overruled the wanted keys
+  int vetoes_ = 0;        // ticks in a row the guard has overruled the wanted keys
+  bool outward_ = false;  // heading out into the open from near a wall
   double topSpeed_ = 8;
   std::string spareId_;  // a vehicle the guard lets it run into: the rival it rams
   double turn_ = 0;      // change of heading seen over the last tick

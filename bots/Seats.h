@@ -24,23 +24,26 @@ bool ParseSeats(const std::string& text, std::vector<std::string>& seats, std::s
 // A driver's own seed, derived from the game's seed and its seat.
 uint64_t DriverSeed(uint64_t gameSeed, const std::string& seat);
 
+// The drivers, and the keys the controls read: the players' and theirs together.
 class Seats final : public KeyState {
  public:
+  // Over the players' keys; the drivers see the world through this surface and clock.
   Seats(const KeyState& human, const Surface& surface, Clock& clock)
       : human_(human), surface_(surface), clock_(clock) {}
 
   // Puts a driver in a seat; a seat named twice keeps its first driver.
   void Add(const std::string& seat, Level level, uint64_t gameSeed);
-  bool Empty() const { return drivers_.empty(); }
+  bool Empty() const { return drivers_.empty(); }  // no seat has a driver
   // Lets the drivers choose on every tick of this game.
   void Attach(MainFrm& form);
   // Chooses this tick's keys; what Attach hooks in.
   void Think(const MainFrm& form);
 
+  // Held by a player, or by a driver on this tick.
   bool IsKeyDown(uint8_t virtualKey) const override {
     return held_.test(virtualKey) || human_.IsKeyDown(virtualKey);
   }
-  const std::vector<Driver>& Drivers() const { return drivers_; }
+  const std::vector<Driver>& Drivers() const { return drivers_; }  // in the order added
   // The choice each driver made on the latest tick, in the order of Drivers().
   const std::vector<Choice>& Choices() const { return choices_; }
 

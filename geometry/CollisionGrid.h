@@ -26,13 +26,16 @@ class Thing;
 // same game; the choice is for tests and measurements.
 enum class BroadPhase { Auto, Always, Never };
 
+// The broad phase of one collection, which it listens to for the whole of its life.
 class CollisionGrid : private OrderedThings::Listener {
  public:
+  // Listens to the collection and files what it holds already.
   explicit CollisionGrid(OrderedThings& things);
-  ~CollisionGrid() override;
+  ~CollisionGrid() override;  // stops listening
   CollisionGrid(const CollisionGrid&) = delete;
   CollisionGrid& operator=(const CollisionGrid&) = delete;
 
+  // Whether queries use the grid: by crowding, always or never.
   void SetMode(BroadPhase mode) { mode_ = mode; }
   // Files every thing of the collection afresh, as a new grid would.
   void Rebuild();
@@ -41,10 +44,8 @@ class CollisionGrid : private OrderedThings::Listener {
   // skipped look must leave too.
   enum QuietTests : uint8_t { kCircleOnPolygon = 1, kPolygons = 2 };
 
-  // The largest radius of a round thing whose check-only looks may use TouchCandidates (a
-  // token's). Round things at least this large are found there in the one cell the looking
-  // thing's centre lies in: the box of each holds the centre of every smaller circle it
-  // touches. Cells keep the others (rectangles, smaller round things) apart.
+  // A token's radius: round things this large have boxes that hold the centre of every
+  // smaller circle they touch, so TouchCandidates looks for them in one cell only.
   static constexpr int32_t kSmallRadius = 8;
   // For a check-only look of a round thing with a radius of 0 to kSmallRadius, without a
   // Query, in walk order: the first round thing at least kSmallRadius large whose circle
@@ -62,9 +63,11 @@ class CollisionGrid : private OrderedThings::Listener {
     Bounds bounds;
     int32_t radius;
     bool rectangle;
+    // Whether a thing of these bounds and shape may be kept.
     bool Keeps(int32_t x, int32_t y, int32_t width, int32_t length, int32_t radius,
                bool rectangle) const;
   };
+  // The cells a bounds box spans, inclusive; big: it goes to the shared list instead.
   struct Box {
     int64_t cx0 = 0, cy0 = 0, cx1 = -1, cy1 = -1;
     bool big = false;
@@ -164,10 +167,12 @@ class CollisionGrid : private OrderedThings::Listener {
     uint8_t quietTests = 0;
   };
 
+  // The collection's news: a thing joined, left, or all left.
   void Added(Thing& t, uint64_t seq) override;
   void Removed(Thing& t, uint64_t seq) override;
   void Cleared() override;
 
+  // Whether queries go through the grid now, by the mode and the number of things.
   bool UseGrid() const;
   static Shape ShapeOf(const Thing& t);
   static Box BoxOf(const Shape& s);
@@ -176,6 +181,7 @@ class CollisionGrid : private OrderedThings::Listener {
   bool Check(uint32_t e);
   // Whether the entry's thing is still as filed.
   static bool Unchanged(const Entry& entry);
+  // Files again the thing that looked from a place it is not filed at, if any.
   void FileUnfiled();
   // Catches up with moves before a query: everything once per walk of the collection or
   // after queries the grid did not serve, and at every query the things that change without
@@ -185,23 +191,27 @@ class CollisionGrid : private OrderedThings::Listener {
   // files a thing that tried places elsewhere, and refiles self unless `checkOnly`, when
   // `moved` tells that self is elsewhere than filed. Returns self's entry, or -1.
   int64_t Arrive(const Thing& self, bool checkOnly, bool& moved);
+  // Checks every entry for moves, and watches those that moved without a query of their own.
   void Sweep();
   void File(uint32_t e);
   void Unfile(uint32_t e);
   // Makes the cells cover the box if that stays within bounds; false if it cannot.
   bool Cover(const Box& b, uint32_t filing);
+  // Whether the cells cover the box already.
   bool Covers(const Box& b) const;
   // Notes a change where the box lies, for the quiet looks there.
   void Touch(const Entry& e);
   size_t Bucket(int64_t cx, int64_t cy) const {
     return static_cast<size_t>((cx - ox_) + (cy - oy_) * nx_);
   }
+  // The thing's entry, or -1 if it is not in the grid.
   int64_t EntryOf(const Thing& t) const;
   // The things other than self that may touch it, after insertion number `after`, by
   // ascending insertion number.
   // With `reach`, only those it keeps.
   void Near(const Thing& self, const Box& box, uint64_t after, const Reach* reach,
             std::vector<Candidate>& out);
+  // The bounds test of a pair, on what the grid filed.
   static bool Meet(int32_t x, int32_t y, int32_t width, int32_t length, const Bounds& b);
   static Bounds BoundsOf(const Thing& t);
   void MarkQuiet(uint32_t e, uint64_t stamp, uint8_t tests);

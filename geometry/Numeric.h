@@ -7,6 +7,7 @@
 
 namespace tb {
 
+// The nearest 32-bit integer, halves to even.
 inline int32_t RoundToInt(double v) {
   if (!(v == v)) return 0;
   if (v >= 2147483647.0) return std::numeric_limits<int32_t>::max();
@@ -17,6 +18,7 @@ inline int32_t RoundToInt(double v) {
   return static_cast<int32_t>((v + kShift) - kShift);
 }
 
+// The same, held within 16 bits (pen widths, colour shades).
 inline int16_t RoundToInt16(double v) {
   int32_t r = RoundToInt(v);
   if (r > 32767) return 32767;
@@ -24,9 +26,11 @@ inline int16_t RoundToInt16(double v) {
   return static_cast<int16_t>(r);
 }
 
+// Short names for the widening and narrowing casts the game's arithmetic is full of.
 inline double D(float v) { return static_cast<double>(v); }
 inline float F(double v) { return static_cast<float>(v); }
 
+// Pi and two pi as the 32-bit floats the game computes with.
 constexpr float kPi = 3.1415927f;
 constexpr float kTwoPi = 6.2831855f;
 

@@ -21,10 +21,14 @@ namespace tb::match {
 // The window title with the score after it: the game's own title stays in front.
 class ScoredCaption final : public Surface {
  public:
+  // Passes every drawing call on to `inner`.
   explicit ScoredCaption(Surface& inner) : inner_(inner) {}
+  // Shows this score after the game's title; empty for none.
   void SetScore(const std::string& score);
+  // The title as the game set it, without the score.
   const std::string& GameCaption() const { return caption_; }
 
+  // The Surface interface, passed on; only the title gains the score.
   void Clear() override { inner_.Clear(); }
   void SetPenWidth(int16_t width) override { inner_.SetPenWidth(width); }
   void PlotPoint(float x, float y) override { inner_.PlotPoint(x, y); }
@@ -46,6 +50,7 @@ class ScoredCaption final : public Surface {
   std::string score_;
 };
 
+// The rules of a match of rounds, with its score.
 class Rounds final : public TickRules {
  public:
   static constexpr int64_t kRoundTicks = 5 * 60 * 50;  // five minutes at 50 ticks a second
@@ -64,7 +69,7 @@ class Rounds final : public TickRules {
   void Restore(const State& state) override;
   // The last round has been scored: the game should tick no more.
   bool Over() const { return over_; }
-  int Round() const { return round_; }
+  int Round() const { return round_; }  // the current round, from 1
   // Points of Green, Red, Blue and Yellow.
   const std::array<int, 4>& Scores() const { return scores_; }
   // "Green 2 · Red 1 · Blue 0 · Yellow 3", with the winner named once the match is over.

@@ -11,9 +11,11 @@ class MainFrm;
 // small state goes with every snapshot, so that going back puts it back too.
 class TickRules {
  public:
-  using State = std::array<int64_t, 8>;
+  using State = std::array<int64_t, 8>;  // all the rules keep, for snapshots
   virtual ~TickRules() = default;
+  // Plays one tick of the game under these rules.
   virtual void PlayTick(MainFrm& form) = 0;
+  // The rules' state, and back.
   virtual State Save() const = 0;
   virtual void Restore(const State& state) = 0;
 };

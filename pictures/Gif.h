@@ -13,6 +13,7 @@
 
 namespace tb::sim {
 
+// One clip of the ticks from `from` to `to`, both included, to be written to `path`.
 class GifClip {
  public:
   GifClip(int64_t from, int64_t to, std::string path)
@@ -23,7 +24,7 @@ class GifClip {
   // Takes the picture at the end of a tick within the clip; false with the problem when a
   // frame has more colours than one palette holds.
   bool AddFrame(const Raster& picture, std::string& problem);
-  int64_t Frames() const { return static_cast<int64_t>(frames_.size()); }
+  int64_t Frames() const { return static_cast<int64_t>(frames_.size()); }  // taken so far
   // Writes the file; false with the problem.
   bool Write(std::string& problem) const;
 
@@ -31,6 +32,7 @@ class GifClip {
   static constexpr int kDelay = 2;
   // One palette slot stays free for the transparent pixels.
   static constexpr int kMaxColours = 255;
+  // A frame's pixel that shows what the frame before showed.
   static constexpr uint16_t kUnchanged = 0xFFFF;
 
  private:

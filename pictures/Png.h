@@ -1,4 +1,5 @@
 #pragma once
+// PNG files: still pictures of the game, and the icon.
 #include <cstdint>
 #include <string>
 #include <vector>

@@ -9,18 +9,23 @@
 
 namespace tb {
 
+// A Surface drawn into memory: the real game's picture, and the simulator's.
 class Raster final : public Surface {
  public:
+  // A picture of this size in the background colour.
   Raster(int width, int height);
+  // A new size, all in the background colour.
   void Resize(int width, int height);
-  int Width() const { return width_; }
+  int Width() const { return width_; }  // in pixels
   int Height() const { return height_; }
   // Row-major, Width() pixels a row; each pixel is r + 256*g + 65536*b (bytes R, G, B, 0 in
   // memory on little-endian machines).
   const uint32_t* Pixels() const { return pixels_.data(); }
-  uint32_t PixelAt(int x, int y) const;
+  uint32_t PixelAt(int x, int y) const;  // 0 off the picture
+  // The latest title set.
   const std::string& Caption() const { return caption_; }
 
+  // The Surface interface.
   void Clear() override;
   void SetPenWidth(int16_t width) override;
   void PlotPoint(float x, float y) override;

@@ -16,8 +16,10 @@
 
 namespace tb {
 
+// The game window and the world it owns.
 class MainFrm {
  public:
+  // A window on the injected services; the sound files lie under `exeFolder`.
   MainFrm(Surface& surface, KeyState& keys, SoundPlayer& sound, Clock& clock, RandomSource& random,
           std::string exeFolder);
 
@@ -27,6 +29,7 @@ class MainFrm {
   void Timer1Tick();
   // Escape (27) closes the window whatever the shift state; other keys are polled instead.
   void KeyDown(uint16_t keyCode, int shift);
+  // Whether Escape has closed the window; it then ticks no more.
   bool Closed() const { return closed_; }
   // For hand-built worlds (simulator scenes, benchmarks): the first tick then builds no
   // arena and plays whatever things have been registered.
@@ -39,10 +42,12 @@ class MainFrm {
     beforeControls_ = std::move(hook);
   }
 
+  // Every live thing, keyed by ID, in the order they are moved and drawn.
   OrderedThings ThingCollection;
   // The broad phase of collision queries, derived from ThingCollection.
   CollisionGrid Grid{ThingCollection};
 
+  // Registers a new grenade, a new explosion, or any new thing (giving it the next ID).
   void NewGrenade(int32_t X, int32_t Y, int32_t XSpeed, int32_t YSpeed, int32_t ExplosionSize,
                   const std::string& Launcher);
   void NewExplosion(int32_t X, int32_t Y, int32_t ExplosionSize);
@@ -57,8 +62,8 @@ class MainFrm {
 
   // A player's vehicle by colour name, or null before set-up.
   Thing* Player(const std::string& colour) const;
-  int32_t IssuedIDs() const { return IDCount; }
-  bool Started() const { return GameStarted; }
+  int32_t IssuedIDs() const { return IDCount; }  // the number in the latest ID
+  bool Started() const { return GameStarted; }   // the arena has been built
 
   // The window title, kept here so that it belongs to the game's state.
   void SetCaption(const std::string& text);
@@ -69,14 +74,11 @@ class MainFrm {
   void TakeSnapshot(Snapshot& into) const;  // reusing the snapshot's storage
   void RestoreSnapshot(const Snapshot& snapshot);
 
-  // Free-place retries that arena set-up may spend on all its blocks and balls together:
-  // no ordinary window and seed comes near it (the most seen is some 30,000 for one block),
-  // and a window too small for the arena leaves the rest out instead of hanging.
+  // Free-place retries for all of set-up's blocks and balls together: far more than any
+  // ordinary window needs, yet a window too small for the arena leaves the rest out, not hangs.
   static constexpr int64_t kSetUpPlacementTries = 1000000;
-  // Free-place retries of a token dropped during play, bounded by the tick's time budget:
-  // once the arena is full every random event spends them all, at some 0.3 to 0.45 us each
-  // with drawing on, so that tick stays under 2 ms. A place still free is missed by all of
-  // them only if it is under 0.2 % of the arena (e^-4).
+  // Free-place retries of a token dropped in play: a full arena spends them all, so they are
+  // as many as keep that tick within its time budget.
   static constexpr int64_t kMaxPlacementTries = 2000;
 
  private:

@@ -6,6 +6,7 @@
 
 namespace tb {
 
+// The keyboard, polled.
 class KeyState {
  public:
   virtual ~KeyState() = default;
@@ -13,6 +14,7 @@ class KeyState {
   virtual bool IsKeyDown(uint8_t virtualKey) const = 0;
 };
 
+// Plays sound files.
 class SoundPlayer {
  public:
   virtual ~SoundPlayer() = default;
@@ -33,13 +35,14 @@ class MutableSound final : public SoundPlayer {
   void PlaySoundFile(const std::string& path) override {
     if (!muted_) inner_.PlaySoundFile(path);
   }
-  void SetMuted(bool muted) { muted_ = muted; }
+  void SetMuted(bool muted) { muted_ = muted; }  // drops plays while set
 
  private:
   SoundPlayer& inner_;
   bool muted_ = false;
 };
 
+// The time of day.
 class Clock {
  public:
   virtual ~Clock() = default;
@@ -47,6 +50,7 @@ class Clock {
   virtual float Now() = 0;
 };
 
+// The game's one random generator.
 class RandomSource {
  public:
   virtual ~RandomSource() = default;
@@ -56,7 +60,7 @@ class RandomSource {
   virtual float Draw() = 0;
   // The generator's whole state, so that a saved game draws on exactly as it would have.
   virtual uint64_t SaveState() const = 0;
-  virtual void RestoreState(uint64_t state) = 0;
+  virtual void RestoreState(uint64_t state) = 0;  // as SaveState gave it
 };
 
 }  // namespace tb

@@ -13,12 +13,14 @@
 
 namespace tb {
 
+// The window's things, in insertion order, keyed by ID.
 class OrderedThings {
  public:
   // Told of every thing that joins or leaves, with its insertion number.
   class Listener {
    public:
     virtual ~Listener() = default;
+    // A thing joined, a thing left, or every thing left at once.
     virtual void Added(Thing& t, uint64_t seq) = 0;
     virtual void Removed(Thing& t, uint64_t seq) = 0;
     virtual void Cleared() = 0;
@@ -26,13 +28,17 @@ class OrderedThings {
   // One listener at most (the collision grid); null for none.
   void SetListener(Listener* listener) { listener_ = listener; }
 
+  // Appends a thing under its key; a key already present keeps its thing.
   void Add(const std::string& key, std::shared_ptr<Thing> thing);
+  // Removes the thing under the key; false if there is none.
   bool Remove(const std::string& key);
+  // The thing under the key, or null.
   Thing* Find(const std::string& key) const;
   // Shared ownership, for holding a thing beyond its removal.
   std::shared_ptr<Thing> Share(const std::string& key) const;
   bool Contains(const std::string& key) const { return index_.count(key) != 0; }
-  size_t Count() const { return index_.size(); }
+  size_t Count() const { return index_.size(); }  // live things
+  // Removes every thing at once.
   void Clear();
 
   // Visits every live entry from first to last; entries appended during the walk are
@@ -62,7 +68,7 @@ class OrderedThings {
 
   // Insertion numbers give the walk order: a thing added later has a larger one.
   uint64_t NextSeq() const { return nextSeq_; }
-  uint64_t LastLiveSeq() const;
+  uint64_t LastLiveSeq() const;  // the last live thing's, or 0 when there is none
 
   // Marks a walk or query under way, for as long as it lives: things removed meanwhile stay
   // alive until the outermost one ends.

@@ -19,8 +19,10 @@ inline bool HasMagic(const std::string& bytes, const char (&magic)[8], const std
   return false;
 }
 
+// Builds a file's bytes in memory.
 class ByteWriter {
  public:
+  // Fixed-size numbers, little-endian; a float by its bit pattern.
   void U8(uint8_t v) { out_.push_back(static_cast<char>(v)); }
   void U32(uint32_t v) {
     for (int i = 0; i < 4; ++i) U8(static_cast<uint8_t>(v >> (8 * i)));
@@ -42,26 +44,31 @@ class ByteWriter {
     }
     U8(static_cast<uint8_t>(v));
   }
+  // A text: its length as a varint, then its bytes.
   void Text(const std::string& s) {
     Varint(s.size());
     out_ += s;
   }
-  void Raw(const std::string& s) { out_ += s; }
-  std::string& Bytes() { return out_; }
+  void Raw(const std::string& s) { out_ += s; }  // as it is, no length
+  std::string& Bytes() { return out_; }          // all written so far
 
  private:
   std::string out_;
 };
 
+// Reads what ByteWriter wrote, from bytes that may be cut short or corrupt.
 class ByteReader {
  public:
+  // Over bytes that must outlive the reader.
   ByteReader(const char* data, size_t size) : p_(data), left_(size) {}
   explicit ByteReader(const std::string& s) : ByteReader(s.data(), s.size()) {}
   // False once any read ran past the end; every later read gives zeros.
   bool Ok() const { return ok_; }
-  size_t Left() const { return left_; }
+  size_t Left() const { return left_; }  // bytes not yet read
+  // Bytes read so far, for a reader over `whole`.
   size_t Offset(const std::string& whole) const { return static_cast<size_t>(p_ - whole.data()); }
 
+  // The counterparts of ByteWriter's.
   uint8_t U8() {
     if (!Take(1)) return 0;
     return static_cast<uint8_t>(p_[-1]);

@@ -16,6 +16,7 @@ namespace tb {
 class RecordingKeys final : public KeyState {
  public:
   explicit RecordingKeys(KeyState& inner) : inner_(inner) {}
+  // The inner answer, noting the key when it is held.
   bool IsKeyDown(uint8_t virtualKey) const override;
   // The keys found held since the last call, in ascending order.
   std::vector<uint8_t> TakeHeld();
@@ -33,6 +34,7 @@ class RecordingClock final : public Clock {
     readings_.push_back(v);
     return v;
   }
+  // The readings made since the last call, in order.
   std::vector<float> TakeReadings();
 
  private:
@@ -43,9 +45,9 @@ class RecordingClock final : public Clock {
 // One tick as the game read it: what a replay holds of it.
 struct TickRecord {
   int64_t tick = -1;
-  std::vector<uint8_t> keys;  // the virtual keys found held, ascending
-  std::vector<float> readings;
-  bool hashed = false;  // a checkpoint tick: the world hash after it follows
+  std::vector<uint8_t> keys;    // the virtual keys found held, ascending
+  std::vector<float> readings;  // every clock reading, in order
+  bool hashed = false;          // a checkpoint tick: the world hash after it follows
   uint64_t hash = 0;
 };
 
@@ -61,6 +63,7 @@ void EndRecord(RecordingKeys& keys, RecordingClock& clock, const MainFrm& form, 
 // Records a game played on a RecordingKeys and a RecordingClock.
 class Recorder {
  public:
+  // Records through these decorators, on which the window is built.
   Recorder(RecordingKeys& keys, RecordingClock& clock) : keys_(keys), clock_(clock) {}
   // After the window has loaded: writes the header with the generator's state.
   bool Start(const std::string& path, const MainFrm& form, int32_t width, int32_t height,
@@ -68,6 +71,7 @@ class Recorder {
              int64_t roundTicks = 0);
   // After each tick.
   void EndTick(const MainFrm& form);
+  // Writes the end and closes the file; false if anything could not be written.
   bool Finish() { return writer_.Close(); }
 
  private:

@@ -14,10 +14,11 @@ inline constexpr uint32_t kReplayVersion = 2;
 // A world hash is written after every this many ticks, and the file flushed with it.
 inline constexpr int64_t kCheckpointTicks = 50;
 
+// A whole replay in memory.
 struct Replay {
-  std::string GameVersion;
-  uint64_t Seed = 0;  // the generator's state as loaded
-  int32_t Width = 0;
+  std::string GameVersion;  // of the game that recorded it
+  uint64_t Seed = 0;        // the generator's state as loaded
+  int32_t Width = 0;        // the drawing area
   int32_t Height = 0;
   std::vector<float> LoadReadings;  // clock readings made before the first tick
   int32_t Rounds = 0;               // rounds of the match; 0: none, the game never ends
@@ -31,6 +32,7 @@ struct Replay {
   bool Complete = false;                             // closed cleanly, not cut short by a crash
 
   int64_t Ticks() const { return static_cast<int64_t>(KeyStart.size()) - 1; }
+  // Appends the next tick's keys and readings.
   void AddTick(const std::vector<uint8_t>& keys, const std::vector<float>& readings);
 };
 

@@ -19,16 +19,17 @@ namespace tb {
 class ReplayPlayer {
  public:
   explicit ReplayPlayer(Replay replay);
+  // What the window is built on: the recorded keys, clock readings and generator.
   KeyState& Keys() { return keys_; }
   Clock& GameClock() { return clock_; }
   RandomSource& Random() { return random_; }
-  const Replay& Data() const { return replay_; }
+  const Replay& Data() const { return replay_; }  // the replay played
 
   // The rules the recording played under (its rounds), or none; before Start.
   void SetRules(TickRules* rules) { rules_ = rules; }
   // Loads the window as the recording did.
   void Start(MainFrm& form);
-  int64_t Tick() const { return tick_; }
+  int64_t Tick() const { return tick_; }  // ticks played so far
   bool AtEnd() const { return tick_ >= replay_.Ticks(); }
   // Plays the next tick. False, with a message naming the first tick known to differ, when
   // the game does not follow the recording.

@@ -10,11 +10,16 @@
 
 namespace tb::replay_records {
 
+// The first bytes of every replay file.
 inline constexpr char kMagic[8] = {'T', 'B', 'R', 'E', 'P', 'L', 'A', 'Y'};
+// The tag before each record: a tick with new keys or the same keys as the one before, a
+// checkpoint, the end.
 enum Record : uint8_t { kNewKeys = 1, kSameKeys = 2, kCheckpoint = 3, kEnd = 4 };
+// Limits on what a file read may hold: a longer version text or a larger side is refused.
 inline constexpr size_t kMaxVersionText = 256;
 inline constexpr int32_t kMaxSide = 4096;
 
+// A float's bit pattern, and back.
 inline uint32_t Bits(float v) {
   uint32_t b = 0;
   std::memcpy(&b, &v, sizeof b);
@@ -34,6 +39,7 @@ inline uint64_t Zigzag(uint32_t now, uint32_t before) {
   return d >= 0 ? static_cast<uint64_t>(d) * 2 : static_cast<uint64_t>(-d) * 2 - 1;
 }
 
+// The reading after `before`, undoing Zigzag; false for a difference out of range.
 inline bool Unzigzag(uint64_t z, uint32_t before, uint32_t& now) {
   int64_t d = (z & 1) ? -static_cast<int64_t>((z + 1) / 2) : static_cast<int64_t>(z / 2);
   if (z > (uint64_t{1} << 33)) return false;
@@ -43,6 +49,7 @@ inline bool Unzigzag(uint64_t z, uint32_t before, uint32_t& now) {
   return true;
 }
 
+// The magic, the format version and the replay's header fields.
 inline void WriteHeader(ByteWriter& w, const Replay& r) {
   w.Raw(std::string(kMagic, sizeof kMagic));
   w.U32(kReplayVersion);

@@ -27,6 +27,7 @@ class ReplayWriter {
   // What is kept in memory as a whole replay file ending after the last tick written; false
   // when it outgrew its limit.
   bool MemoryFile(std::string& bytes) const;
+  // The next tick's keys and clock readings.
   void Tick(const std::vector<uint8_t>& keys, const std::vector<float>& readings);
   // A tick as recorded, with its checkpoint when it has one.
   void Write(const TickRecord& record);
@@ -35,7 +36,7 @@ class ReplayWriter {
   // Writes the end and closes; false if anything could not be written.
   bool Close();
   bool IsOpen() const { return file_ != nullptr || inMemory_; }
-  int64_t Ticks() const { return ticks_; }
+  int64_t Ticks() const { return ticks_; }  // written so far
 
  private:
   // Starts a replay with its header, wherever it goes.

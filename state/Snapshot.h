@@ -11,6 +11,7 @@
 
 namespace tb {
 
+// The window's whole state, thing by thing.
 struct Snapshot {
   // Where a player's vehicle is: in the collection, or out of the world once destroyed.
   struct Player {
@@ -18,14 +19,14 @@ struct Snapshot {
     bool InWorld = true;
     uint32_t Index = 0;  // into Things when in the world, else into OutOfWorld
   };
-  std::vector<Thing> Things;  // the collection, in its order
-  std::vector<Thing> OutOfWorld;
-  std::vector<Player> Players;  // by colour name, in name order
-  int32_t IDCount = 0;
-  bool GameStarted = false;
-  uint64_t RandomState = 0;
-  Module1::ContactState Contact;
-  std::string Caption;
+  std::vector<Thing> Things;      // the collection, in its order
+  std::vector<Thing> OutOfWorld;  // destroyed vehicles the controls still command
+  std::vector<Player> Players;    // by colour name, in name order
+  int32_t IDCount = 0;            // IDs issued so far
+  bool GameStarted = false;       // the arena has been built
+  uint64_t RandomState = 0;       // the game's generator
+  Module1::ContactState Contact;  // the geometry module's shared contact state
+  std::string Caption;            // the window title
 };
 
 }  // namespace tb

@@ -11,12 +11,13 @@ class MainFrm;
 // 64-bit FNV-1a.
 class Fnv1a {
  public:
+  // Adds bytes; numbers go in little-endian.
   void Bytes(const void* data, size_t size);
   void U32(uint32_t v);
   void I32(int32_t v) { U32(static_cast<uint32_t>(v)); }
-  void Float(float v);              // by its bit pattern, so -0 and each NaN differ
-  void Text(const std::string& s);  // length first, so "ab"+"c" differs from "a"+"bc"
-  uint64_t Value() const { return h_; }
+  void Float(float v);                   // by its bit pattern, so -0 and each NaN differ
+  void Text(const std::string& s);       // length first, so "ab"+"c" differs from "a"+"bc"
+  uint64_t Value() const { return h_; }  // the hash so far
 
  private:
   uint64_t h_ = 14695981039346656037ULL;

@@ -9,6 +9,7 @@ namespace tb {
 
 class MainFrm;
 
+// The kinds a thing can be, by the numbers stored in ThingType.
 enum ThingKind : int32_t {
   Vehicle = 0,
   Block = 1,
@@ -19,6 +20,7 @@ enum ThingKind : int32_t {
   Explosion = 6,
 };
 
+// What a power-up token gives, by the numbers stored in PowerUpType.
 enum PowerUpKind : int32_t {
   SpeedBoost = 0,
   Invulnerability = 1,
@@ -30,8 +32,10 @@ enum PowerUpKind : int32_t {
 // Outline corners live at indices 1 to 4; index 0 is unused so corner k is entry k.
 using Corners = std::array<int32_t, 5>;
 
+// One object of the world; its kind decides which fields mean something.
 class Thing {
  public:
+  // A thing of the given window, with a new thing's defaults.
   explicit Thing(MainFrm& form) : Form(&form) {}
   // A thing of no window, as a snapshot holds it; Adopt gives it one.
   Thing() = default;
@@ -39,48 +43,62 @@ class Thing {
   void Adopt(MainFrm& form) { Form = &form; }
 
   // Public fields, read and written directly by the window and by other things.
-  int32_t Width = 0;
-  int32_t Length = 0;
-  int32_t Radius = 0;
-  float X = 0;
+  int32_t Width = 0;   // across the heading; a vehicle's body without its tracks
+  int32_t Length = 0;  // along the heading
+  int32_t Radius = 0;  // of a round thing; an explosion's grows
+  float X = 0;         // centre
   float Y = 0;
-  float Angle = 0;
-  int32_t Color = 0;
-  std::string ID;
-  bool Rectangle = false;
-  std::string Launcher;
-  int32_t Free = 0;
-  int32_t LastGoodX = 0;
+  float Angle = 0;         // heading in radians, clockwise on screen, never wrapped
+  int32_t Color = 0;       // red + 256 * green + 65536 * blue
+  std::string ID;          // key in the window's collection
+  bool Rectangle = false;  // outlined by four corners; else a circle of Radius
+  std::string Launcher;    // a grenade's: the ID of the vehicle that launched it
+  int32_t Free = 0;        // finished query walks that excused no own-grenade contact
+  int32_t LastGoodX = 0;   // a recent place where its query found it clear
   int32_t LastGoodY = 0;
-  float XSpeed = 0;
+  float XSpeed = 0;  // added to X at each motion step
   float YSpeed = 0;
-  int32_t ExplosionSize = 100;
+  int32_t ExplosionSize = 100;  // radius its explosion grows to
 
   int32_t PowerUpType() const { return StoredPowerUpType; }
+  // Stores the power-up kind and colours the thing after it.
   void PowerUpType(int32_t v);
+  // Width and length for the quick bounds test; a vehicle's box is wider than its outline.
   int32_t TrueWidth() const {
     if (ThingType() == Vehicle) return Width + 60;
     if (Rectangle) return Width;
     return 2 * Radius;
   }
   int32_t TrueLength() const { return Rectangle ? Length : 2 * Radius; }
+  // Copies of the outline corners.
   Corners PX() const { return PointsX; }
   Corners PY() const { return PointsY; }
   int32_t ThingType() const { return StoredThingType; }
+  // Stores the kind and applies its defaults (outline, colour, radius, fuse, friction).
   void ThingType(int32_t v);
 
+  // The steering commands: each changes the track speeds.
   void RotateRight();
   void RotateLeft();
   void MoveForward();
   void MoveBackward();
+  // At most once a second: a grenade ahead if any are left, else the horn.
   void LaunchGrenade();
+  // One motion step: drive, move, friction, outline, collision query, boost decay.
   void Move();
+  // Applies a power-up of the given kind to this vehicle.
   void GetPowerUp(const int32_t& TheType);
+  // Velocity of the thing's material at a point, x and y parts.
   float XPushAtPoint(const int32_t& PX, const int32_t& PY) const;
   float YPushAtPoint(const int32_t& PX, const int32_t& PY) const;
+  // The collision query against every other thing; JustResults: check only, push nothing.
+  // True when it found at least one general hit (pickups do not count).
   bool HitThings(const bool& JustResults);
+  // Takes a push at a crash point: moves, turns, bounces or is damaged.
   void GetHit(float CrashX, float CrashY, float XPush, float YPush);
+  // Recomputes the outline corners from the centre, size and heading.
   void FindPoints();
+  // Paints the thing on the window's surface.
   void Draw();
 
   // Read-only views of private state, for observers such as computer drivers.
@@ -96,9 +114,10 @@ class Thing {
 
   // Every field by name, for the simulator's state dump, the world hash and tests.
   // The visitor is called with (name, reference) for int32_t, float, bool, std::string and
-  // Corners members, in declaration order.
+  // Corners members, in a fixed order that snapshot files and the world hash depend on.
   template <class V>
   void VisitFields(V&& v);
+  // The same, read-only.
   template <class V>
   void VisitFields(V&& v) const {
     const_cast<Thing*>(this)->VisitFields([&v](const char* n, const auto& f) { v(n, f); });

@@ -72,9 +72,10 @@ constexpr int kMaxCaption = 64;
 constexpr int32_t kMaxCornerHits = 8;
 constexpr const char* kColours[] = {"Blue", "Green", "Red", "Yellow"};  // in name order
 
-std::string Number(double v) {
+// Whole numbers in full; floats to the nine digits that tell any two apart.
+std::string Number(double v, bool isFloat = false) {
   char text[32];
-  std::snprintf(text, sizeof text, "%.10g", v);
+  std::snprintf(text, sizeof text, isFloat ? "%.9g" : "%.10g", v);
   return text;
 }
 
@@ -88,9 +89,9 @@ std::string Shown(const std::string& s) {
 bool Within(double v, const FieldBound& b) { return v >= b.low && v <= b.high; }
 
 // "NAME = v is outside low to high".
-std::string Outside(const std::string& name, double v, const FieldBound& b) {
-  return name + " = " + Number(v) + " is outside " + Number(b.low) +
-         " to " + Number(b.high);
+std::string Outside(const std::string& name, double v, const FieldBound& b, bool isFloat = false) {
+  return name + " = " + Number(v, isFloat) + " is outside " + Number(b.low) + " to " +
+         Number(b.high);
 }
 
 // The number of an ID made as the game makes them ("ID" and a decimal from 1, no leading
@@ -113,9 +114,10 @@ std::string IDProblem(const char* name, const std::string& id, bool mayBeEmpty, 
          std::to_string(idCount) + (mayBeEmpty ? " nor empty" : "");
 }
 
-std::string ThingLabel(const char* list, size_t index, const Thing& t) {
+// "thing 12 (ID40) ", the ID only when it is one.
+std::string ThingLabel(const char* list, size_t index, const Thing& t, int32_t idCount) {
   std::string label = std::string(list) + " " + std::to_string(index + 1);
-  if (IDNumber(t.ID) > 0) label += " (" + t.ID + ")";
+  if (IDNumber(t.ID) > 0 && IDNumber(t.ID) <= idCount) label += " (" + t.ID + ")";
   return label + " ";
 }
 
@@ -147,8 +149,9 @@ std::string ThingFieldProblem(const Thing& thing, int32_t idCount) {
         problem = std::string("field ") + name + " has no known range";
       } else if constexpr (std::is_same_v<T, Corners>) {
         // Corner 0 is never used, so the game leaves it 0.
-        if (field[0] != 0) problem = std::string("field ") + name + "[0] = " +
-                                     std::to_string(field[0]) + " is not 0";
+        if (field[0] != 0)
+          problem =
+              std::string("field ") + name + "[0] = " + std::to_string(field[0]) + " is not 0";
         for (size_t k = 1; k < field.size() && problem.empty(); ++k) {
           if (!Within(field[k], *bound))
             problem = "field " + Outside(name + ("[" + std::to_string(k) + "]"), field[k], *bound);
@@ -156,7 +159,8 @@ std::string ThingFieldProblem(const Thing& thing, int32_t idCount) {
       } else {
         // NaN fails both comparisons and so is outside every range.
         if (!Within(static_cast<double>(field), *bound))
-          problem = "field " + Outside(name, static_cast<double>(field), *bound);
+          problem = "field " +
+                    Outside(name, static_cast<double>(field), *bound, std::is_same_v<T, float>);
       }
     }
   });
@@ -168,8 +172,8 @@ std::string SnapshotProblem(const Snapshot& s) {
   if (s.IDCount < 0 || s.IDCount == INT32_MAX)
     return "IDCount = " + std::to_string(s.IDCount) + " is outside 0 to 2147483646";
   std::set<std::string> ids;
-  for (const auto& [list, name] : {std::pair{&s.Things, "thing"},
-                                   std::pair{&s.OutOfWorld, "destroyed vehicle"}}) {
+  for (const auto& [list, name] :
+       {std::pair{&s.Things, "thing"}, std::pair{&s.OutOfWorld, "destroyed vehicle"}}) {
     for (size_t i = 0; i < list->size(); ++i) {
       const Thing& t = (*list)[i];
       std::string problem = ThingFieldProblem(t, s.IDCount);
@@ -177,7 +181,7 @@ std::string SnapshotProblem(const Snapshot& s) {
         problem = "field ThingType = " + std::to_string(t.ThingType()) + " is not a vehicle";
       // IDs name things: two things of one ID would make another game.
       if (problem.empty() && !ids.insert(t.ID).second) problem = "has the ID of another thing";
-      if (!problem.empty()) return ThingLabel(name, i, t) + problem;
+      if (!problem.empty()) return ThingLabel(name, i, t, s.IDCount) + problem;
     }
   }
   size_t nextColour = 0;
@@ -195,9 +199,9 @@ std::string SnapshotProblem(const Snapshot& s) {
   }
   const Module1::ContactState& c = s.Contact;
   const FieldBound point{"", -kMaxCorner, kMaxCorner};
-  for (const auto& [name, v] : {std::pair{"CrashPointX", c.CrashPointX},
-                                std::pair{"CrashPointY", c.CrashPointY},
-                                std::pair{"NearX", c.NearX}, std::pair{"NearY", c.NearY}}) {
+  for (const auto& [name, v] :
+       {std::pair{"CrashPointX", c.CrashPointX}, std::pair{"CrashPointY", c.CrashPointY},
+        std::pair{"NearX", c.NearX}, std::pair{"NearY", c.NearY}}) {
     if (!Within(v, point)) return "contact " + Outside(name, v, point);
   }
   if (c.CornerHits < 0 || c.CornerHits > kMaxCornerHits)

@@ -206,6 +206,15 @@ class MatchTarget final : public tb::TickTarget {
 };
 
 int Play(const tb::cli::GameArgs& args) {
+  // A damaged mapping file is the player's to mend: named now, before any window opens.
+  std::vector<std::string> mappings;
+  std::string mappingProblem;
+  if (!tb::ReadControllerMappings(
+          tb::ControllerMappingFiles(tb::ExecutableFolder(), tb::UserConfigFolder()), mappings,
+          mappingProblem)) {
+    std::cerr << "treadbrawl: " << mappingProblem << std::endl;
+    return tb::cli::kExitUsage;
+  }
   if (!args.replayPath.empty()) return ShowReplay(args);
   tb::Raster raster(kImageWidth, kImageHeight);
   tb::GameOptions options = tb::GameOptions::FromEnvironment();

@@ -163,6 +163,15 @@ int PlayOnline(const tb::cli::GameArgs& args, tb::SdlGame& game, tb::Raster& ras
 }
 
 int Play(const tb::cli::GameArgs& args) {
+  // A damaged mapping file is the player's to mend: named now, before any window opens.
+  std::vector<std::string> mappings;
+  std::string mappingProblem;
+  if (!tb::ReadControllerMappings(
+          tb::ControllerMappingFiles(tb::ExecutableFolder(), tb::UserConfigFolder()), mappings,
+          mappingProblem)) {
+    std::cerr << "treadbrawl: " << mappingProblem << std::endl;
+    return tb::cli::kExitUsage;
+  }
   if (!args.replayPath.empty()) return ShowReplay(args);
   tb::Raster raster(kImageWidth, kImageHeight);
   // The window first: without a display nothing else is worth starting.

@@ -82,6 +82,8 @@ bool ReadWholeFile(const std::string& path, size_t maxSize, std::string& bytes,
     }
   }
   close(fd);
+  // A pipe nobody writes to reads as empty at once; an empty file is a file, that is not.
+  if (problem.empty() && !S_ISREG(info.st_mode) && bytes.empty()) problem = "has nothing to read";
   if (problem.empty()) return true;
   bytes.clear();
   return false;

@@ -1,8 +1,11 @@
 #include "platform/SdlKeys.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
-#include <fstream>
+#include <filesystem>
+
+#include "files/Files.h"
 
 namespace tb {
 
@@ -86,13 +89,71 @@ std::string UserConfigFolder() {
   return "";
 }
 
-void LoadControllerMappings(const std::vector<std::string>& files, std::ostream& errors) {
-  for (const std::string& file : files) {
-    if (!std::ifstream(file)) continue;  // absent: nothing to add
-    if (SDL_GameControllerAddMappingsFromFile(file.c_str()) < 0)
-      errors << "treadbrawl: cannot read controller mappings from " << file << ": "
-             << SDL_GetError() << std::endl;
+namespace {
+
+// A line SDL's mapping format can hold: a GUID of 32 hex digits, a name, then "key:value"
+// fields, each ended by a comma except perhaps the last.
+bool IsMappingLine(const std::string& line) {
+  for (char c : line)
+    if (c < 0x20 || c >= 0x7F) return false;
+  std::vector<std::string> fields{""};
+  for (char c : line) {
+    if (c == ',')
+      fields.emplace_back();
+    else
+      fields.back() += c;
   }
+  if (fields.back().empty()) fields.pop_back();  // the usual trailing comma
+  if (fields.size() < 3 || fields[0].size() != 32 || fields[1].empty()) return false;
+  for (char c : fields[0])
+    if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+  for (size_t i = 2; i < fields.size(); ++i) {
+    const size_t colon = fields[i].find(':');
+    if (colon == 0 || colon == std::string::npos || colon + 1 == fields[i].size()) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ReadControllerMappings(const std::vector<std::string>& files,
+                            std::vector<std::string>& mappings, std::string& problem) {
+  mappings.clear();
+  for (const std::string& file : files) {
+    std::error_code absent;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(file, absent))) continue;
+    std::string text;
+    if (!ReadWholeFile(file, kMaxMappingBytes, text, problem)) {
+      problem = file + ": " + problem;
+      return false;
+    }
+    size_t number = 0;
+    for (size_t at = 0; at < text.size();) {
+      size_t end = text.find('\n', at);
+      if (end == std::string::npos) end = text.size();
+      std::string line = text.substr(at, end - at);
+      at = end + 1;
+      ++number;
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (line.empty() || line[0] == '#') continue;
+      if (!IsMappingLine(line)) {
+        problem = file + ": line " + std::to_string(number) + " is not a controller mapping";
+        return false;
+      }
+      mappings.push_back(std::move(line));
+    }
+  }
+  return true;
+}
+
+void LoadControllerMappings(const std::vector<std::string>& files, std::ostream& errors) {
+  std::vector<std::string> mappings;
+  std::string problem;
+  if (!ReadControllerMappings(files, mappings, problem)) {
+    errors << "treadbrawl: cannot read controller mappings from " << problem << std::endl;
+    return;
+  }
+  for (const std::string& mapping : mappings) SDL_GameControllerAddMapping(mapping.c_str());
 }
 
 PadSlots::PadSlots() { holder_.fill(-1); }

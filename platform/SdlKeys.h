@@ -73,7 +73,13 @@ std::vector<std::string> ControllerMappingFiles(const std::string& exeFolder,
                                                 const std::string& configFolder);
 // The user's configuration folder for the game, or "" when there is no home.
 std::string UserConfigFolder();
-// Adds the mappings of each file that exists; a file that cannot be read is named on `errors`.
+// A mapping file is text; the published database of every known pad is well under this.
+inline constexpr size_t kMaxMappingBytes = size_t{1} << 20;
+// The mapping lines of each file that exists, comments and blank lines left out; false with
+// "FILE: problem" for the first file that cannot be read or holds a line that is no mapping.
+bool ReadControllerMappings(const std::vector<std::string>& files,
+                            std::vector<std::string>& mappings, std::string& problem);
+// Adds the mappings of each file that exists; files that cannot be read are named on `errors`.
 void LoadControllerMappings(const std::vector<std::string>& files, std::ostream& errors);
 
 // Hands the four player slots to controllers in the order they connect. A controller that

@@ -7,8 +7,9 @@ packages=(cmake g++ clang make pkg-config libsdl2-dev libgtest-dev libbenchmark-
           nlohmann-json3-dev libebur128-dev libenet-dev libgif-dev dpkg-dev
           file)
 if [ "${1:-}" = "--test" ]; then
-  # Checking the manual page, the Debian package, the AppStream data and the desktop entry.
-  packages+=(man-db lintian appstream desktop-file-utils)
+  # Checking the manual page, the Debian package, the AppStream data and the desktop entry;
+  # time measures the memory of the damaged-file cases.
+  packages+=(man-db lintian appstream desktop-file-utils time)
 fi
 missing=()
 for p in "${packages[@]}"; do

@@ -2,16 +2,28 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "match/Rounds.h"
 #include "state/Bytes.h"
+#include "state/LoadedBounds.h"
 #include "state/ReplayRecords.h"
 #include "state/WorldHash.h"
 
 namespace tb {
 
 using namespace replay_records;
+
+namespace {
+// "= v is outside 0 to 67108864", for a reading no clock of the game gives.
+std::string ClockProblem(float v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.9g", static_cast<double>(v));
+  return std::string("= ") + text + " is outside 0 to " +
+         std::to_string(static_cast<int64_t>(kMaxClock));
+}
+}  // namespace
 
 void Replay::AddTick(const std::vector<uint8_t>& keys, const std::vector<float>& readings) {
   Keys.insert(Keys.end(), keys.begin(), keys.end());
@@ -87,6 +99,19 @@ bool ParseReplay(const std::string& bytes, Replay& out, std::string& problem) {
               " rounds)";
     return false;
   }
+  for (char c : r.GameVersion) {
+    if (c < 0x20 || c >= 0x7F) {
+      problem = "corrupted: the game version holds a byte that is not printable text";
+      return false;
+    }
+  }
+  for (size_t i = 0; i < r.LoadReadings.size(); ++i) {
+    if (!IsClockReading(r.LoadReadings[i])) {
+      problem = "corrupted: clock reading " + std::to_string(i + 1) + " before the first tick " +
+                ClockProblem(r.LoadReadings[i]);
+      return false;
+    }
+  }
   r.Rounds = static_cast<int32_t>(rounds);
   r.RoundTicks = static_cast<int64_t>(roundTicks);
 
@@ -119,6 +144,8 @@ bool ParseReplay(const std::string& bytes, Replay& out, std::string& problem) {
         uint32_t now = 0;
         if (!Unzigzag(in.Varint(), lastReading, now) && in.Ok())
           return fail("corrupted: a clock reading out of range");
+        if (!IsClockReading(FromBits(now)) && in.Ok())
+          return fail("corrupted: a clock reading " + ClockProblem(FromBits(now)));
         lastReading = now;
         readings.push_back(FromBits(now));
       }

@@ -1,10 +1,10 @@
 #include "state/SnapshotFile.h"
 
 #include <memory>
-#include <set>
 #include <type_traits>
 
 #include "state/Bytes.h"
+#include "state/LoadedBounds.h"
 #include "state/WorldHash.h"
 
 namespace tb {
@@ -174,11 +174,14 @@ bool ParseSnapshot(const std::string& bytes, Snapshot& s, std::string& problem) 
   } else {
     sound = false;
   }
-  // IDs name things: two things of one ID would make another game.
-  std::set<std::string> ids;
-  for (const Thing& t : out.Things) sound = sound && ids.insert(t.ID).second;
   if (!sound || in.Left() != 0) {
     problem = "corrupted: its contents do not make a game";
+    return false;
+  }
+  // Well formed is not enough: every value must be one the game can hold.
+  const std::string outside = SnapshotProblem(out);
+  if (!outside.empty()) {
+    problem = "corrupted: " + outside;
     return false;
   }
   s = std::move(out);

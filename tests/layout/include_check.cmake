@@ -14,7 +14,7 @@ set(rules
   "bots|${core},bots/|SDL,enet,X11"
   "pictures|${core},pictures/|SDL,enet,X11"
   "net|${core},state/,match/,bots/,files/,net/|SDL,enet,X11"
-  "platform|platform/,shell/Platform.h|enet")
+  "platform|platform/,shell/Platform.h,files/|enet")
 
 if(NOT SOURCE)
   message(FATAL_ERROR "give -DSOURCE=<project folder>")

@@ -17,6 +17,7 @@
 #include "state/LoadedBounds.h"
 #include "state/Replay.h"
 #include "state/SnapshotFile.h"
+#include "world/ThingAccess.h"
 
 namespace {
 
@@ -90,7 +91,6 @@ TEST(LoadedBounds, EverySnapshotOfALongGameIsWithinThem) {
 
 TEST(LoadedBounds, ValuesAtTheEdgesPassAndJustBeyondAreNamed) {
   using L = std::numeric_limits<float>;
-  using tbtest::Field;
   EXPECT_EQ(WithRoundThing([](tb::Thing& t) { t.Radius = 1 << 20; }), "");
   const std::string label = [] {
     tb::Snapshot s = GameAt(5);
@@ -112,13 +112,13 @@ TEST(LoadedBounds, ValuesAtTheEdgesPassAndJustBeyondAreNamed) {
             label + "field Color = 16777216 is outside 0 to 16777215");
   EXPECT_EQ(WithRoundThing([](tb::Thing& t) { t.ThingType(7); }),
             label + "field ThingType = 7 is outside 0 to 6");
-  EXPECT_EQ(WithRoundThing([](tb::Thing& t) { Field<tb::Corners>(t, "BodyY")[0] = 3; }),
+  EXPECT_EQ(WithRoundThing([](tb::Thing& t) { tb::ThingAccess::BodyY(t)[0] = 3; }),
             label + "field BodyY[0] = 3 is not 0");
-  EXPECT_EQ(WithRoundThing([](tb::Thing& t) { Field<tb::Corners>(t, "PointsX")[4] = -2097153; }),
+  EXPECT_EQ(WithRoundThing([](tb::Thing& t) { tb::ThingAccess::PointsX(t)[4] = -2097153; }),
             label + "field PointsX[4] = -2097153 is outside -2097152 to 2097152");
-  EXPECT_EQ(WithRoundThing([](tb::Thing& t) { Field<float>(t, "RightTreadOffset") = 8.001f; }),
+  EXPECT_EQ(WithRoundThing([](tb::Thing& t) { tb::ThingAccess::RightTreadOffset(t) = 8.001f; }),
             label + "field RightTreadOffset = 8.0010004 is outside 0 to 8");
-  EXPECT_EQ(WithRoundThing([](tb::Thing& t) { Field<int32_t>(t, "Damage") = INT32_MIN; }),
+  EXPECT_EQ(WithRoundThing([](tb::Thing& t) { tb::ThingAccess::Damage(t) = INT32_MIN; }),
             label + "field Damage = -2147483648 is outside 0 to 2147483647");
 }
 

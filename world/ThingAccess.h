@@ -35,6 +35,7 @@ struct ThingAccess {
   static int32_t& LastLaunchTime(Thing& t) { return t.LastLaunchTime; }
   static Corners& BodyX(Thing& t) { return t.BodyX; }
   static Corners& BodyY(Thing& t) { return t.BodyY; }
+  static Corners& PointsX(Thing& t) { return t.PointsX; }
 };
 
 }  // namespace tb

@@ -5,10 +5,11 @@ set -euo pipefail
 # Building, installing and packaging (cpack's dependency scan needs dpkg-dev and file).
 packages=(cmake g++ clang make pkg-config libsdl2-dev libgtest-dev libbenchmark-dev libpng-dev
           nlohmann-json3-dev libebur128-dev libenet-dev libgif-dev dpkg-dev
-          file)
+          file libsdl2-ttf-dev fonts-dejavu-core)
 if [ "${1:-}" = "--test" ]; then
-  # Checking the manual page, the Debian package, the AppStream data and the desktop entry.
-  packages+=(man-db lintian appstream desktop-file-utils)
+  # Checking the manual page, the Debian package, the AppStream data and the desktop entry;
+  # a virtual X server and xprop for the window's title.
+  packages+=(man-db lintian appstream desktop-file-utils xvfb x11-utils)
 fi
 missing=()
 for p in "${packages[@]}"; do

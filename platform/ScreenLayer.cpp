@@ -16,7 +16,7 @@ constexpr uint8_t kBacking = 170;  // opacity of the dark strip behind text over
 
 LayerLayout ArrangeLayer(int outW, int outH, const SDL_Rect& picture) {
   LayerLayout l;
-  l.fontPx = std::clamp(outH / 40, 12, 40);
+  l.fontPx = std::clamp(outH / 45, 13, 36);
   l.pad = std::max(4, l.fontPx / 2);
   const int leftW = picture.x;
   const int rightW = outW - (picture.x + picture.w);
@@ -73,9 +73,9 @@ void ScreenLayer::Forget() {
 }
 
 const ScreenLayer::Text* ScreenLayer::TextFor(SDL_Renderer* renderer, const LayerLine& line, int px,
-                                              int wrap) {
+                                              int wrap, bool opaque) {
   if (line.text.empty()) return nullptr;
-  Key key{line.text, line.rgb, px, wrap};
+  Key key{line.text, line.rgb, px, wrap, opaque};
   auto found = texts_.find(key);
   if (found != texts_.end()) {
     found->second.used = frame_;
@@ -87,16 +87,24 @@ const ScreenLayer::Text* ScreenLayer::TextFor(SDL_Renderer* renderer, const Laye
   if (font == nullptr) return nullptr;
   SDL_Color colour{static_cast<Uint8>(line.rgb >> 16), static_cast<Uint8>(line.rgb >> 8),
                    static_cast<Uint8>(line.rgb), 255};
-  SDL_Surface* surface = wrap > 0 ? TTF_RenderUTF8_Blended_Wrapped(font, line.text.c_str(), colour,
-                                                                   static_cast<Uint32>(wrap))
-                                  : TTF_RenderUTF8_Blended(font, line.text.c_str(), colour);
+  const SDL_Color black{0, 0, 0, 255};
+  const char* words = line.text.c_str();
+  int width = 0, height = 0;
+  // Wrapped only when too long, so that a short line's texture is no wider than its words.
+  const bool wraps = wrap > 0 && TTF_SizeUTF8(font, words, &width, &height) == 0 && width > wrap;
+  const auto w = static_cast<Uint32>(wrap);
+  SDL_Surface* surface = opaque
+                             ? (wraps ? TTF_RenderUTF8_Shaded_Wrapped(font, words, colour, black, w)
+                                      : TTF_RenderUTF8_Shaded(font, words, colour, black))
+                             : (wraps ? TTF_RenderUTF8_Blended_Wrapped(font, words, colour, w)
+                                      : TTF_RenderUTF8_Blended(font, words, colour));
   if (surface == nullptr) return nullptr;
   text.texture = SDL_CreateTextureFromSurface(renderer, surface);
   text.w = surface->w;
   text.h = surface->h;
   SDL_FreeSurface(surface);
   if (text.texture == nullptr) return nullptr;
-  SDL_SetTextureBlendMode(text.texture, SDL_BLENDMODE_BLEND);
+  SDL_SetTextureBlendMode(text.texture, opaque ? SDL_BLENDMODE_NONE : SDL_BLENDMODE_BLEND);
   ++made_;
   return &text;
 }
@@ -107,7 +115,7 @@ int ScreenLayer::Column(SDL_Renderer* renderer, const std::vector<LayerLine>& li
   const int gap = px / 4;
   for (const LayerLine& line : lines) {
     if (y >= box.y + box.h) break;
-    const Text* text = TextFor(renderer, line, px, std::max(px, box.w));
+    const Text* text = TextFor(renderer, line, px, std::max(px, box.w), !backed);
     if (text == nullptr) {
       y += px / 2;  // an empty line is a small gap
       continue;
@@ -120,7 +128,10 @@ int ScreenLayer::Column(SDL_Renderer* renderer, const std::vector<LayerLine>& li
       SDL_SetRenderDrawColor(renderer, 0, 0, 0, static_cast<Uint8>(kBacking * alpha / 255));
       SDL_RenderFillRect(renderer, &back);
     }
-    SDL_SetTextureAlphaMod(text->texture, alpha);
+    if (backed)
+      SDL_SetTextureAlphaMod(text->texture, alpha);
+    else  // on black, fading is darkening
+      SDL_SetTextureColorMod(text->texture, alpha, alpha, alpha);
     SDL_Rect source{0, 0, at.w, at.h};
     SDL_RenderCopy(renderer, text->texture, &source, &at);
     y += text->h + gap;

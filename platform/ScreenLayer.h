@@ -63,11 +63,14 @@ class ScreenLayer {
     int w = 0, h = 0;
     long used = 0;
   };
-  using Key = std::tuple<std::string, uint32_t, int, int>;
-  // The texture of a line at a size, wrapped at `wrap` pixels (0: never); null if none.
-  const Text* TextFor(SDL_Renderer* renderer, const LayerLine& line, int px, int wrap);
+  using Key = std::tuple<std::string, uint32_t, int, int, bool>;
+  // The texture of a line at a size, wrapped to `wrap` pixels when longer; null if none.
+  // An opaque one has the black of the bars behind its letters and is copied without
+  // blending, which costs a fraction of blending on a software renderer.
+  const Text* TextFor(SDL_Renderer* renderer, const LayerLine& line, int px, int wrap, bool opaque);
   TTF_Font* FontAt(int px);
-  // Draws lines from the top of `box`, left-aligned or centred; returns the y below them.
+  // Draws lines from the top of `box`, left-aligned or centred, faded to `alpha`; over the
+  // picture (`backed`) on a dark strip, else opaque on the black bars. Returns the y below.
   int Column(SDL_Renderer* renderer, const std::vector<LayerLine>& lines, const SDL_Rect& box,
              int y, int px, bool centred, uint8_t alpha, bool backed);
   uint8_t NoticeAlpha(const Notice& n) const;

@@ -112,6 +112,7 @@ TEST(WindowTitle, ReachesTheWindowManagerAsUtf8InTheCLocale) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.title);
     SetWindowCaption(window, c.title);
+    XSync(info.info.x11.display, False);  // the server has it before the other client asks
     std::string type;
     EXPECT_EQ(Property(reader, w, "_NET_WM_NAME", type), c.title);
     EXPECT_EQ(type, "UTF8_STRING");
@@ -121,6 +122,7 @@ TEST(WindowTitle, ReachesTheWindowManagerAsUtf8InTheCLocale) {
   }
   // And as a window manager would decode WM_NAME through Xlib.
   SetWindowCaption(window, cases[1].title);
+  XSync(info.info.x11.display, False);
   XTextProperty prop;
   ASSERT_NE(XGetWMName(reader, w, &prop), 0);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(prop.value), prop.nitems), cases[1].legacy);

@@ -53,12 +53,15 @@ bool Latin1Title(const std::string& utf8, std::string& out) {
 
 void SetWindowCaption(SDL_Window* window, const std::string& utf8) {
   if (window == nullptr) return;
-  // SDL keeps the title for its other window systems and for SDL_GetWindowTitle.
-  SDL_SetWindowTitle(window, utf8.c_str());
 #ifdef TREADBRAWL_HAVE_X11
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
-  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  // On X11 SDL's own title code is not called at all: outside a UTF-8 locale it fails part
+  // way and leaks what it converted.
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) {
+    SDL_SetWindowTitle(window, utf8.c_str());
+    return;
+  }
   Display* display = info.info.x11.display;
   const Window xwindow = info.info.x11.window;
   const Atom utf8String = XInternAtom(display, "UTF8_STRING", False);
@@ -75,6 +78,8 @@ void SetWindowCaption(SDL_Window* window, const std::string& utf8) {
     XChangeProperty(display, xwindow, name, legacyType, 8, PropModeReplace, bytes(legacy),
                     size(legacy));
   XFlush(display);
+#else
+  SDL_SetWindowTitle(window, utf8.c_str());
 #endif
 }
 

@@ -13,8 +13,8 @@ bool HasWindowManager(SDL_Window* window);
 
 // Sets the window's title from UTF-8 text, whatever the process locale. On X11 both
 // _NET_WM_NAME (UTF-8) and the older WM_NAME (Latin-1 when the text fits, else UTF-8) are
-// written directly: SDL converts through the C library's locale, which under "C" mangles
-// or drops any character beyond ASCII.
+// written directly, not through SDL: SDL converts through the C library's locale, which
+// under "C" mangles or drops any character beyond ASCII. Elsewhere SDL sets it.
 void SetWindowCaption(SDL_Window* window, const std::string& utf8);
 
 // WM_NAME's text for an X11 title: Latin-1 bytes when every character has one (true),

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "bots/Seats.h"
+#include "match/Rounds.h"
 #include "platform/SdlGame.h"
 #include "shell/MainFrm.h"
 #include "shell/Platform.h"
@@ -24,11 +26,17 @@ class MatchTarget final : public TickTarget {
   void KeyDown(uint16_t keyCode, int shift) override { form_.KeyDown(keyCode, shift); }
   // Whether the game has closed its window.
   bool Closed() const override { return form_.Closed(); }
+  // Tells the player on `layer` about the match's `rounds` and the computer's `drivers`
+  // (either may be null), and shows the keys of the seats people drive.
+  void ShowOn(ScreenLayer* layer, const match::Rounds* rounds, const bots::Seats* drivers);
 
  private:
   MainFrm& form_;
   TickRules* rules_;
   Recorder* recorder_;
+  ScreenLayer* layer_ = nullptr;
+  const match::Rounds* rounds_ = nullptr;
+  const bots::Seats* drivers_ = nullptr;
 };
 
 // Shows a replay at the game's pace: Space pauses, Right and Left seek, Escape quits.
@@ -45,6 +53,11 @@ class ReplayTarget final : public TickTarget {
   bool Closed() const override { return closed_ || !problem_.empty(); }
   // Where the game left the recording; empty while it follows it.
   const std::string& Problem() const { return problem_; }
+  // Tells the player on `layer` where the replay is and the score of its `rounds` (may be null).
+  void ShowOn(ScreenLayer* layer, const match::Rounds* rounds) {
+    layer_ = layer;
+    rounds_ = rounds;
+  }
 
   // Ticks skipped by Right and Left: five seconds.
   static constexpr int64_t kSkip = 5 * 50;
@@ -53,9 +66,12 @@ class ReplayTarget final : public TickTarget {
   MainFrm& form_;
   ReplayPlayer& player_;
   MutableSound& sound_;
+  void Show();
   bool paused_ = false;
   bool closed_ = false;
   std::string problem_;
+  ScreenLayer* layer_ = nullptr;
+  const match::Rounds* rounds_ = nullptr;
 };
 
 }  // namespace tb

@@ -1,4 +1,9 @@
 // Treadbrawl: the window, the keyboard and controllers, sound and the clock, wired to the game.
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +26,7 @@
 #include "match/Rounds.h"
 #include "net/enet/EnetTransport.h"
 #include "platform/ExeFolder.h"
+#include "platform/ScreenLayer.h"
 #include "platform/SdlGame.h"
 #include "platform/SdlKeys.h"
 #include "platform/SdlSound.h"
@@ -94,6 +100,9 @@ int ShowReplay(const tb::cli::GameArgs& args) {
                    player.GameClock(), player.Random(), folder);
   player.Start(form);
   tb::ReplayTarget target(form, player, sound);
+  tb::ScreenLayer layer;
+  if (layer.LoadFont(tb::kLayerFont, std::cerr)) game.SetLayer(&layer);
+  target.ShowOn(&layer, rounds ? &*rounds : nullptr);
   int status = game.Run(target, tb::RasterPicture(raster), nullptr);
   if (status != 0) std::cerr << "treadbrawl: " << game.Error() << std::endl;
   if (!target.Problem().empty()) {
@@ -117,9 +126,33 @@ bool CanWrite(const std::string& path, std::string& problem) {
   return true;
 }
 
+// This machine's address for friends to join: the first network interface that is up and not
+// the loopback, or a placeholder when there is none.
+std::string InviteAddress(uint16_t port) {
+  std::string address = "this machine's address";
+  ifaddrs* list = nullptr;
+  if (getifaddrs(&list) == 0) {
+    for (const ifaddrs* i = list; i != nullptr; i = i->ifa_next) {
+      if (i->ifa_addr == nullptr || i->ifa_addr->sa_family != AF_INET) continue;
+      if ((i->ifa_flags & IFF_UP) == 0 || (i->ifa_flags & IFF_LOOPBACK) != 0) continue;
+      char text[INET_ADDRSTRLEN] = {};
+      const auto* in = reinterpret_cast<const sockaddr_in*>(i->ifa_addr);
+      if (inet_ntop(AF_INET, &in->sin_addr, text, sizeof text) != nullptr) {
+        address = text;
+        break;
+      }
+    }
+    freeifaddrs(list);
+  }
+  return address + ":" + std::to_string(port);
+}
+
 // An online match over ENet: the host listens, a joiner connects; both then tick the match.
 int PlayOnline(const tb::cli::GameArgs& args, tb::SdlGame& game, tb::Raster& raster,
-               tb::SdlKeyState& keys, tb::SoundPlayer& sound) {
+               tb::SdlKeyState& keys, tb::SoundPlayer& sound, tb::ScreenLayer& layer) {
+  tb::OnlineScreen screen;
+  screen.layer = &layer;
+  screen.caption = &raster;
   std::string error;
   std::unique_ptr<tb::net::EnetTransport> transport;
   tb::net::SessionOptions options;
@@ -146,19 +179,27 @@ int PlayOnline(const tb::cli::GameArgs& args, tb::SdlGame& game, tb::Raster& ras
     transport = tb::net::EnetTransport::Listen("", port, error);
     options.seed = (static_cast<uint64_t>(std::random_device{}()) << 32) ^ std::random_device{}();
     options.clockStart = tb::SystemClock::LocalSecondsOfDay();
-    if (transport) std::cerr << "treadbrawl: hosting on UDP port " << transport->Port() << '\n';
+    if (transport) {
+      std::cerr << "treadbrawl: hosting on UDP port " << transport->Port() << '\n';
+      screen.info.invite = InviteAddress(transport->Port());
+    }
   } else {
     const uint16_t port = args.joinPort != 0 ? args.joinPort : tb::net::kDefaultPort;
     transport = tb::net::EnetTransport::Connect(args.join, port, error);
+    screen.info.joinAddress = args.join + ":" + std::to_string(port);
   }
+  screen.info.botSeats = options.botSeats;
+  screen.info.botLevel = options.botLevel;
   if (!transport) {
     std::cerr << "treadbrawl: " << error << std::endl;
     return 1;
   }
   tb::net::Session session(*transport, options, raster, sound);
-  tb::OnlineTarget target(session, keys, tb::ReadDeveloperSwitches().startWith);
+  tb::OnlineTarget target(session, keys, tb::ReadDeveloperSwitches().startWith,
+                          std::move(screen));
   int status = game.Run(target, tb::RasterPicture(raster), &keys);
   transport->CloseAll(200);
+  if (status == 0 && !target.JoinFailure().empty()) status = 1;
   return status;
 }
 
@@ -180,9 +221,12 @@ int Play(const tb::cli::GameArgs& args) {
   tb::SdlKeyState keys(tb::PlayersPadKeys());
   const std::string folder = tb::ExecutableFolder();
   tb::SdlSoundPlayer sound(SoundsFor(args, folder));
+  // Words for the player beside or over the picture; without the font the game plays on.
+  tb::ScreenLayer layer;
+  if (layer.LoadFont(tb::kLayerFont, std::cerr)) game.SetLayer(&layer);
   int status = 0;
   if (args.host || !args.join.empty()) {
-    status = PlayOnline(args, game, raster, keys, sound);
+    status = PlayOnline(args, game, raster, keys, sound, layer);
     if (status != 0 && !game.Error().empty())
       std::cerr << "treadbrawl: " << game.Error() << std::endl;
     return status;
@@ -218,6 +262,7 @@ int Play(const tb::cli::GameArgs& args) {
     return tb::cli::kExitFailed;
   }
   tb::MatchTarget target(form, rounds ? &*rounds : nullptr, recording ? &recorder : nullptr);
+  target.ShowOn(&layer, rounds ? &*rounds : nullptr, seats.Empty() ? nullptr : &seats);
   status = game.Run(target, tb::RasterPicture(raster), &keys);
   if (status != 0 && !game.Error().empty())
     std::cerr << "treadbrawl: " << game.Error() << std::endl;

@@ -84,6 +84,7 @@ void Rounds::AfterTick(MainFrm& form) {
     if (count != 1) winner = -1;
   }
   if (winner >= 0) ++scores_[winner];
+  roundWinner_ = winner;
   pauseLeft_ = kPauseTicks;
   caption_.SetScore(ScoreText());
 }
@@ -105,6 +106,7 @@ void Rounds::Restore(const State& s) {
   ticks_ = s[5];
   pauseLeft_ = s[6];
   over_ = s[7] != 0;
+  roundWinner_ = pauseLeft_ >= 0 ? -2 : -1;
   caption_.SetScore(ScoreText());
 }
 

@@ -70,6 +70,13 @@ class Rounds final : public TickRules {
   // The last round has been scored: the game should tick no more.
   bool Over() const { return over_; }
   int Round() const { return round_; }  // the current round, from 1
+  // The number of rounds in the match.
+  int Count() const { return count_; }
+  // Ticks until the next arena once the round is decided, -1 while it is played.
+  int64_t PauseLeft() const { return pauseLeft_; }
+  // Who won the round just decided (0 Green to 3 Yellow), -1 for nobody, -2 when not known
+  // (after going back to a snapshot). Only for showing: snapshots do not keep it.
+  int RoundWinner() const { return roundWinner_; }
   // Points of Green, Red, Blue and Yellow.
   const std::array<int, 4>& Scores() const { return scores_; }
   // "Green 2 · Red 1 · Blue 0 · Yellow 3", with the winner named once the match is over.
@@ -84,6 +91,7 @@ class Rounds final : public TickRules {
   int64_t ticks_ = 0;       // ticks of this round so far
   int64_t pauseLeft_ = -1;  // ticks until the next arena, once the round is decided
   bool over_ = false;
+  int roundWinner_ = -1;
 };
 
 }  // namespace tb::match

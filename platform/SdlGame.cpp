@@ -144,6 +144,7 @@ bool SdlGame::Open(int imageWidth, int imageHeight, const std::string& caption,
   }
   SDL_SetWindowMinimumSize(window_, imageWidth, imageHeight);
   SetIcon(icon);
+  SetWindowCaption(window_, caption);
   caption_ = caption;
   renderer_ = SDL_CreateRenderer(window_, -1, 0);
   if (renderer_ != nullptr && SDL_getenv("SDL_RENDER_DRIVER") == nullptr &&
@@ -286,6 +287,7 @@ bool SdlGame::Present(const Picture& image) {
   SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
   SDL_RenderClear(renderer_);
   SDL_RenderCopy(renderer_, shown, nullptr, &target);
+  if (layer_ != nullptr) layer_->Draw(renderer_, outputWidth, outputHeight, target, FullScreen());
   SDL_RenderPresent(renderer_);
   return true;
 }
@@ -337,7 +339,7 @@ int SdlGame::Run(TickTarget& game, const Picture& image, SdlKeyState* keys) {
       tickLog_.push_back(std::chrono::duration_cast<microseconds>(tickStart - start_).count());
     if (image.Caption() != caption_) {
       caption_ = image.Caption();
-      SDL_SetWindowTitle(window_, caption_.c_str());
+      SetWindowCaption(window_, caption_);
     }
     if (!Present(image)) {
       status = 1;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ScreenLayer.h"
 #include "platform/WindowPlacement.h"
 
 namespace tb {
@@ -97,6 +98,8 @@ class SdlGame {
   long TicksRun() const { return ticksRun_; }
   SDL_Window* Window() const { return window_; }
   bool FullScreen() const;
+  // Text drawn over each presented frame at the output's resolution (null: none).
+  void SetLayer(ScreenLayer* layer) { layer_ = layer; }
 
  private:
   void HandleEvent(const SDL_Event& event, TickTarget& game, SdlKeyState* keys);
@@ -121,6 +124,7 @@ class SdlGame {
   SDL_Rect windowed_{0, 0, 0, 0};  // where the window was before full screen
   bool covering_ = false;          // full screen made by hand, without a window manager
   std::string caption_;
+  ScreenLayer* layer_ = nullptr;
   bool quit_ = false;
   long ticksRun_ = 0;
   bool started_ = false;

@@ -5,11 +5,12 @@ set -euo pipefail
 # Building, installing and packaging (cpack's dependency scan needs dpkg-dev and file).
 packages=(cmake g++ clang make pkg-config libsdl2-dev libgtest-dev libbenchmark-dev libpng-dev
           nlohmann-json3-dev libebur128-dev libenet-dev libgif-dev dpkg-dev
-          file)
+          file libsdl2-ttf-dev fonts-dejavu-core)
 if [ "${1:-}" = "--test" ]; then
   # Checking the manual page, the Debian package, the AppStream data and the desktop entry;
-  # time measures the memory of the damaged-file cases.
-  packages+=(man-db lintian appstream desktop-file-utils time)
+  # time measures the memory of the damaged-file cases; a virtual X server and xprop for the
+  # window's title.
+  packages+=(man-db lintian appstream desktop-file-utils time xvfb x11-utils)
 fi
 missing=()
 for p in "${packages[@]}"; do

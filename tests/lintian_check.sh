@@ -15,7 +15,10 @@ for entry in './usr/games/treadbrawl -> ../lib/games/treadbrawl/treadbrawl' \
              './usr/share/doc/treadbrawl/changelog.Debian.gz'; do
   grep -qF -- " $entry" <<< "$contents" || { echo "not in the package: $entry" >&2; exit 1; }
 done
-dpkg-deb -f "$deb" Depends | grep -q 'libsdl2' || { echo "no dependency on SDL2" >&2; exit 1; }
+depends=$(dpkg-deb -f "$deb" Depends)
+for needed in libsdl2 libsdl2-ttf fonts-dejavu-core; do
+  grep -q "$needed" <<< "$depends" || { echo "no dependency on $needed: $depends" >&2; exit 1; }
+done
 
 echo "lintian $deb:"
 lintian --fail-on error,warning "$deb"

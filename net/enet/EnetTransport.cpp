@@ -245,11 +245,20 @@ void EnetTransport::Evict(ENetPeer* peer) {
     events_.push_back({LinkEvent::Disconnected, id, {}});
   }
   SlotOf(peer) = Slot{};
-  // One goodbye, unacknowledged, then the slot is free.
-  if (peer->state == ENET_PEER_STATE_CONNECTED) {
-    enet_peer_disconnect_now(peer, 0);
-  } else {
+  Drop(peer);
+}
+
+void EnetTransport::Drop(ENetPeer* peer) {
+  // A link that came up gets one goodbye, unacknowledged; a half-open handshake nothing, so
+  // that forged sources draw no packets. Either way the slot is free at once.
+  const bool handshake = peer->state == ENET_PEER_STATE_CONNECTING ||
+                         peer->state == ENET_PEER_STATE_ACKNOWLEDGING_CONNECT ||
+                         peer->state == ENET_PEER_STATE_CONNECTION_PENDING ||
+                         peer->state == ENET_PEER_STATE_CONNECTION_SUCCEEDED;
+  if (handshake) {
     enet_peer_reset(peer);
+  } else {
+    enet_peer_disconnect_now(peer, 0);
   }
 }
 
@@ -281,11 +290,7 @@ void EnetTransport::Abort(LinkId link) {
   peer->data = nullptr;
   peers_.erase(it);
   SlotOf(peer) = Slot{};
-  if (peer->state == ENET_PEER_STATE_CONNECTED) {
-    enet_peer_disconnect_now(peer, 0);
-  } else {
-    enet_peer_reset(peer);
-  }
+  Drop(peer);
 }
 
 void EnetTransport::Confirm(LinkId link) {

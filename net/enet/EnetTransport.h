@@ -69,6 +69,7 @@ class EnetTransport final : public Transport {
   // unconfirmed links when one machine holds too many or room runs short.
   void Sweep();
   void Evict(_ENetPeer* peer);
+  void Drop(_ENetPeer* peer);
   Slot& SlotOf(_ENetPeer* peer);
   LinkId LinkOf(_ENetPeer* peer);
   void Configure();

@@ -148,7 +148,7 @@ struct Player {
   std::unique_ptr<EnetTransport> net;
   std::unique_ptr<Wrapper> wrapper;
   std::unique_ptr<tbtest::NetPeer> peer;
-  bool honest = true;
+  bool wrapOnJoin = false;  // the case's wrapper goes round its transport when it joins
   Transport& Used() { return wrapper ? static_cast<Transport&>(*wrapper) : *net; }
 };
 
@@ -292,7 +292,7 @@ class Match {
         for (size_t i = 1; i < players_.size(); ++i) {
           players_[i].net = EnetTransport::Connect("127.0.0.1", Port(), error);
           if (!players_[i].net) return Check(false, error), false;
-          if (players_[i].wrapper) players_[i].wrapper = Rewrap(i);
+          if (players_[i].wrapOnJoin) players_[i].wrapper = wrap(*players_[i].net);
           make(i);
         }
         joined = true;
@@ -358,6 +358,7 @@ class Match {
   int64_t NowUs() const {
     return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start_).count();
   }
+  // Makes the wrapper of the joiners marked wrapOnJoin.
   std::function<std::unique_ptr<Wrapper>(Transport&)> wrap;
 
  private:
@@ -368,7 +369,6 @@ class Match {
     }
     return true;
   }
-  std::unique_ptr<Wrapper> Rewrap(size_t i) { return wrap(*players_[i].net); }
 
   std::vector<Player> players_;
   std::vector<SessionOptions> options_;
@@ -460,7 +460,7 @@ void Lying() {
     liar = w.get();
     return std::unique_ptr<Wrapper>(std::move(w));
   };
-  match.At(2).wrapper = std::make_unique<Wrapper>(*match.At(0).net);  // replaced on joining
+  match.At(2).wrapOnJoin = true;
   const bool ok = match.Play([](int64_t) {});
   if (ok) match.CheckGame();
   std::printf("liar: %lld forged messages\n", static_cast<long long>(liar ? liar->told : 0));
@@ -479,7 +479,6 @@ void Misdirecting() {
   Match match(2);
   const std::string in = address(inside.host, "127.0.0.1"),
                     out = address(outside.host, "127.0.0.2");
-  match.wrap = [&](Transport& inner) { return std::make_unique<Misdirector>(inner, in, out); };
   match.At(0).wrapper = std::make_unique<Misdirector>(*match.At(0).net, in, out);
   const bool ok = match.Play([&](int64_t) {
     inside.Service();

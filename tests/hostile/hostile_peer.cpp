@@ -71,7 +71,7 @@ class Wrapper : public Transport {
   void Abort(LinkId link) override { inner_.Abort(link); }
   void Confirm(LinkId link) override { inner_.Confirm(link); }
   std::string MachineOf(LinkId link) const override { return inner_.MachineOf(link); }
-  const Session* session = nullptr;  // the session it carries, once made
+  Session* session = nullptr;  // the session it carries, once made
 
  protected:
   Transport& inner_;
@@ -98,9 +98,17 @@ class Liar final : public Wrapper {
     in.acks = {kMaxTick, kMaxTick, kMaxTick, kMaxTick};  // forged acknowledgements
     KeyRun theirs{0, static_cast<uint32_t>(1 + frame_ % 300), {}};
     for (int i = 0; i < kMaxRun; ++i) theirs.keys.push_back(static_cast<uint8_t>(random_() & 0x1F));
-    KeyRun future{2, kMaxTick - kMaxRun, theirs.keys};
+    KeyRun future{2, kMaxTick - kMaxRun, theirs.keys};  // its own seat, far ahead
     in.runs = {theirs, future};
     Send(first_, Encode(in), Delivery::Unreliable);
+    // Its own seat (Blue) again for ticks long played and sent, with other keys. (Keys for
+    // ticks it has not sent yet would simply be its keys, and its own world would then differ
+    // from everyone's: the hashes stop the match, as they should.)
+    const int64_t played = session->Game() != nullptr ? session->Game()->Tick() : 0;
+    if (played > 200) {
+      in.runs = {KeyRun{2, static_cast<uint32_t>(played - 150), theirs.keys}};
+      Send(first_, Encode(in), Delivery::Unreliable);
+    }
     Message hash;
     hash.type = Type::Hash;
     hash.tick = static_cast<uint32_t>((frame_ / 5 + 1) * kHashEvery);
@@ -119,7 +127,7 @@ class Liar final : public Wrapper {
       host.text = "forged";
       Send(first_, Encode(host), frame_ % 3 ? Delivery::Unreliable : Delivery::Reliable);
     }
-    told += 13;
+    told += 14;
   }
   int64_t frame_ = 0;
   std::mt19937_64 random_{5};

@@ -13,10 +13,11 @@
 
 namespace tbfuzz {
 
-// Hands the session whatever events were queued; what it sends goes nowhere.
+// Hands the session whatever events were queued; what it sends goes nowhere but the last
+// message is kept, for the handshake.
 class QueuedTransport final : public tb::net::Transport {
  public:
-  void Send(tb::net::LinkId, const std::string&, tb::net::Delivery) override {}
+  void Send(tb::net::LinkId, const std::string& bytes, tb::net::Delivery) override { last = bytes; }
   bool Poll(tb::net::LinkEvent& e) override {
     if (queue.empty()) return false;
     e = std::move(queue.front());
@@ -27,7 +28,17 @@ class QueuedTransport final : public tb::net::Transport {
   void Receive(const std::string& bytes) {
     queue.push_back({tb::net::LinkEvent::Received, 1, bytes});
   }
+  // The last message sent, read back.
+  tb::net::Message LastSent() const {
+    tb::net::Message m;
+    RequireNetRead(tb::net::Decode(last, m) == tb::net::ReadResult::Ok);
+    return m;
+  }
+  static void RequireNetRead(bool ok) {
+    if (!ok) __builtin_trap();
+  }
   std::deque<tb::net::LinkEvent> queue;
+  std::string last;
 };
 
 class MuteSound final : public tb::SoundPlayer {
@@ -70,17 +81,33 @@ inline void CheckMessages(const uint8_t* data, size_t size) {
   SessionOptions hostOptions;
   hostOptions.host = true;
   Session host(hostNet, hostOptions, screen, sound);
+  // Both sides of the handshake, with the empty password.
+  PasswordKey key{};
+  RequireNet(DeriveKey("", key));
   Message hello;
   hello.type = Type::Hello;
+  hello.nonce = FreshNonce();
   hostNet.queue.push_back({LinkEvent::Connected, 1, {}});
   hostNet.Receive(Encode(hello));
+  host.Frame(0, keys);
+  Message answer;
+  answer.type = Type::Answer;
+  answer.proof = Prove(key, Prover::Joiner, hostNet.LastSent().nonce, hello.nonce);
+  hostNet.Receive(Encode(answer));
   host.Frame(0, keys);
   RequireNet(host.Start());
   Session joiner(joinerNet, SessionOptions{}, screen, sound);
   joinerNet.queue.push_back({LinkEvent::Connected, 1, {}});
+  joiner.Frame(0, keys);
+  const Nonce joinerNonce = joinerNet.LastSent().nonce;
+  Message challenge;
+  challenge.type = Type::Challenge;
+  challenge.nonce = FreshNonce();
+  joinerNet.Receive(Encode(challenge));
   Message welcome;
   welcome.type = Type::Welcome;
   welcome.seats = 0x02;
+  welcome.proof = Prove(key, Prover::Host, joinerNonce, challenge.nonce);
   Message start;
   start.type = Type::Start;
   start.seats = 0x03;

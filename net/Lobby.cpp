@@ -13,12 +13,36 @@ constexpr int kJoinOrder[kSeats] = {1, 2, 3, 0};
 
 }  // namespace
 
-void Session::HandleHello(Remote& r, const Message& m, ReadResult read) {
-  if (read == ReadResult::OtherVersion) return Refuse(r, "the host plays another version");
-  if (read != ReadResult::Ok || m.type != Type::Hello) return;
+void Session::HandleHello(Remote& r, const Message& m, ReadResult read, uint8_t version) {
+  if (read == ReadResult::OtherVersion) return Refuse(r, "the host plays another version", version);
+  if (read != ReadResult::Ok) return;
   if (phase_ != Phase::Waiting) return Refuse(r, "the match has already started");
-  if (m.text != options_.password) return Refuse(r, "wrong password");
-  uint8_t seats = m.seats;
+  if (m.type == Type::Hello && !r.challenged) {
+    r.hello = m;
+    r.challenge = FreshNonce();
+    r.challenged = true;
+    Message challenge;
+    challenge.type = Type::Challenge;
+    challenge.nonce = r.challenge;
+    SendTo(r, challenge, Delivery::Reliable);
+    return;
+  }
+  if (m.type != Type::Answer || !r.challenged || r.refuseAtUs >= 0) return;
+  // Past the limit nothing is checked: the same refusal comes, only later.
+  const std::string machine = transport_.MachineOf(r.link);
+  if (wrongTries_.Blocked(machine, nowUs_)) {
+    r.refuseAtUs = nowUs_ + WrongTries::kDelayUs;
+    return;
+  }
+  if (!SameProof(m.proof, Prove(key_, Prover::Joiner, r.challenge, r.hello.nonce))) {
+    wrongTries_.Wrong(machine, nowUs_);
+    return Refuse(r, "wrong password");
+  }
+  Seat(r);
+}
+
+void Session::Seat(Remote& r) {
+  uint8_t seats = r.hello.seats;
   if (seats == 0) {
     for (int s : kJoinOrder) {
       if (!Has(taken_, s)) {
@@ -33,22 +57,40 @@ void Session::HandleHello(Remote& r, const Message& m, ReadResult read) {
   r.seats = seats;
   r.welcomed = true;
   r.lastHeardUs = nowUs_;
+  transport_.Confirm(r.link);
   taken_ = static_cast<uint8_t>(taken_ | seats);
   Message welcome;
   welcome.type = Type::Welcome;
   welcome.seats = seats;
+  // The host proves it knows the password too, so that nobody can pose as it.
+  welcome.proof = Prove(key_, Prover::Host, r.hello.nonce, r.challenge);
   SendTo(r, welcome, Delivery::Reliable);
   notices_.push_back(SeatNames(seats) + " joined");
   BroadcastLobby();
 }
 
-void Session::Refuse(Remote& r, const std::string& reason) {
-  Message refuse;
-  refuse.type = Type::Refuse;
-  refuse.text = reason;
-  SendTo(r, refuse, Delivery::Reliable);
+void Session::HandleChallenge(Remote& r, const Message& m) {
+  if (r.answered) return;
+  r.answered = true;
+  r.hello = m;
+  Message answer;
+  answer.type = Type::Answer;
+  answer.proof = Prove(key_, Prover::Joiner, m.nonce, r.challenge);
+  SendTo(r, answer, Delivery::Reliable);
+}
+
+void Session::HandleWelcome(Remote& r, const Message& m) {
+  if (!r.answered || !SameProof(m.proof, Prove(key_, Prover::Host, r.challenge, r.hello.nonce)))
+    return End("the host does not know the password; not joined");
+  localSeats_ = m.seats;
+  taken_ = m.seats;
+  phase_ = Phase::Waiting;
+}
+
+void Session::Refuse(Remote& r, const std::string& reason, uint8_t version, bool tell) {
+  transport_.Send(r.link, EncodeRefuse(version, reason), Delivery::Reliable);
   transport_.Close(r.link);
-  notices_.push_back("refused a joiner: " + reason);
+  if (tell) notices_.push_back("refused a joiner: " + reason);
   RemoveRemote(r.link);
 }
 
@@ -106,6 +148,7 @@ void Session::ConnectPeers(const std::vector<PeerAddress>& peers) {
     r.direct = true;
     r.outgoing = true;
     r.lastHeardUs = nowUs_;
+    r.cameUs = nowUs_;
   }
   // Links from joiners that spoke before we knew the token.
   std::vector<LinkId> refused;
@@ -127,6 +170,7 @@ bool Session::AcceptPeer(Remote& r, const Message& hello) {
   r.seats = hello.seats;
   r.welcomed = true;
   r.lastHeardUs = nowUs_;
+  transport_.Confirm(r.link);
   return true;
 }
 

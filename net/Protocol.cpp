@@ -25,6 +25,9 @@ struct Writer {
     out.U64(bits);
   }
   void Text(const std::string& s) { out.Text(s); }
+  void Block(const std::array<uint8_t, kProofBytes>& b) {
+    for (uint8_t v : b) out.U8(v);
+  }
   template <class T, class Item>
   void List(const std::vector<T>& items, size_t, Item&& item) {
     out.U8(static_cast<uint8_t>(items.size()));
@@ -44,6 +47,9 @@ struct Reader {
     std::memcpy(&v, &bits, sizeof v);
   }
   void Text(std::string& s) { ok = in.Text(s, kMaxText) && ok; }
+  void Block(std::array<uint8_t, kProofBytes>& b) {
+    for (uint8_t& v : b) v = in.U8();
+  }
   template <class T, class Item>
   void List(std::vector<T>& items, size_t most, Item&& item) {
     uint8_t n = in.U8();
@@ -66,9 +72,18 @@ bool Fields(IO& io, M& m) {
   switch (m.type) {
     case Type::Hello:
       io.U8(m.seats);
-      io.Text(m.text);
+      io.Block(m.nonce);
+      return true;
+    case Type::Challenge:
+      io.Block(m.nonce);
+      return true;
+    case Type::Answer:
+      io.Block(m.proof);
       return true;
     case Type::Welcome:
+      io.U8(m.seats);
+      io.Block(m.proof);
+      return true;
     case Type::Lobby:
       io.U8(m.seats);
       return true;
@@ -145,6 +160,8 @@ bool InRange(const Message& m) {
       return SeatMask(m.seats);
     case Type::Refuse:
     case Type::Stop:
+    case Type::Challenge:
+    case Type::Answer:
       return true;
     case Type::Start: {
       bool ok = std::isfinite(m.clockStart) && m.clockStart >= 0 && m.clockStart < 86400 &&
@@ -175,6 +192,15 @@ std::string Encode(const Message& m) {
   w.out.U8(static_cast<uint8_t>(m.type));
   Fields(w, m);
   return std::move(w.out.Bytes());
+}
+
+std::string EncodeRefuse(uint8_t version, const std::string& reason) {
+  Message m;
+  m.type = Type::Refuse;
+  m.text = reason.substr(0, kMaxText);
+  std::string bytes = Encode(m);
+  if (version >= 2 && version < kProtocolVersion) bytes[2] = static_cast<char>(version);
+  return bytes;
 }
 
 ReadResult Decode(const std::string& bytes, Message& m) {

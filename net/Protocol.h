@@ -7,10 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "net/Password.h"
+
 namespace tb::net {
 
 // 2: the Start names the rounds of the match and their length.
-inline constexpr uint8_t kProtocolVersion = 2;
+// 3: the password is proved by challenge and answer instead of being sent.
+inline constexpr uint8_t kProtocolVersion = 3;
 inline constexpr int kSeats = 4;
 inline constexpr uint8_t kAllSeats = 0x0F;
 // Larger messages are refused unread; the biggest the game sends is far below.
@@ -26,8 +29,8 @@ inline constexpr uint32_t kHashEvery = 50;
 inline constexpr uint8_t kKeyBits = 0x1F;
 
 enum class Type : uint8_t {
-  Hello = 1,       // joiner to host: the seats wanted and the password
-  Welcome = 2,     // host to joiner: the seats given
+  Hello = 1,       // joiner to host: the seats wanted and a challenge for the host
+  Welcome = 2,     // host to joiner: the seats given, and its answer to the joiner's challenge
   Refuse = 3,      // host to joiner: why not; the link closes after it
   Lobby = 4,       // host to all: which seats are taken, for the waiting screen
   Start = 5,       // host to all: seed, clock start and the seats in play
@@ -36,6 +39,8 @@ enum class Type : uint8_t {
   Drop = 8,        // host to all: a seat's player left; no keys after the given tick
   Stop = 9,        // the match ends for everyone, with the reason
   PeerHello = 10,  // joiner to joiner: a direct link for the keys, with the match's token
+  Challenge = 11,  // host to joiner, after the Hello: a challenge for the joiner
+  Answer = 12,     // joiner to host: its answer to the host's challenge
 };
 
 // Where a joiner can be reached by the others, as the host sees it.
@@ -55,7 +60,7 @@ struct KeyRun {
 struct Message {
   Type type = Type::Hello;
   uint8_t seats = 0;      // Hello (0: the next free seat), Welcome, Lobby, Start, PeerHello
-  std::string text;       // Hello: password; Refuse, Stop: reason
+  std::string text;       // Refuse, Stop: reason
   uint64_t seed = 0;      // Start
   double clockStart = 0;  // Start: seconds since midnight
   uint32_t tick = 0;      // Inputs: sender's tick; Hash: the tick; Drop: last tick with keys
@@ -70,11 +75,16 @@ struct Message {
   uint8_t drops = 0;                    // Hash: how many seats the sender had seen dropped
   uint8_t rounds = 0;                   // Start: rounds of the match; 0: none
   uint32_t roundTicks = 0;              // Start: the longest a round lasts
+  Nonce nonce{};                        // Hello, Challenge: a fresh challenge
+  Proof proof{};                        // Welcome, Answer: the answer to the other's challenge
 };
 
 enum class ReadResult { Ok, OtherVersion, Malformed };
 
 std::string Encode(const Message& m);
+// A Refuse in the form of an older version when its layout is the same there (since 2), so
+// that a peer of that version can still read why.
+std::string EncodeRefuse(uint8_t version, const std::string& reason);
 // Checks everything; on anything but Ok the message must be ignored (OtherVersion lets a
 // host tell a joiner of another version why it is refused).
 ReadResult Decode(const std::string& bytes, Message& m);

@@ -243,9 +243,11 @@ void Session::CheckHashes() {
 }
 
 void Session::DropSilent() {
+  // Links not yet let in are strangers, closed in their own time without a word to anyone.
   std::vector<LinkId> silent;
   for (const Remote& r : remotes_)
-    if (!r.direct && nowUs_ - r.lastHeardUs > options_.silenceUs) silent.push_back(r.link);
+    if (r.welcomed && !r.direct && nowUs_ - r.lastHeardUs > options_.silenceUs)
+      silent.push_back(r.link);
   for (LinkId link : silent) {
     if (Remote* r = Find(link)) DropRemote(*r, "not heard from for 3 seconds");
     if (phase_ != Phase::Playing) break;

@@ -9,6 +9,11 @@ namespace tb::net {
 Session::Session(Transport& transport, SessionOptions options, Surface& screen, SoundPlayer& sound)
     : transport_(transport), options_(std::move(options)), screen_(screen), sound_(sound) {
   droppedAfter_.fill(-1);
+  if (!DeriveKey(options_.password, key_)) {
+    phase_ = Phase::Ended;
+    endReason_ = "not enough memory to prepare the password";
+    return;
+  }
   if (options_.host) {
     localSeats_ = options_.seats != 0 ? options_.seats : 1;
     taken_ = localSeats_;
@@ -85,6 +90,7 @@ void Session::Frame(int64_t nowUs, const KeyState& keys) {
   LinkEvent e;
   // Bounded, so a flood cannot hold the frame forever; the rest waits for the next frame.
   for (int n = 0; n < 1024 && phase_ != Phase::Ended && transport_.Poll(e); ++n) Handle(e);
+  if (phase_ != Phase::Ended) CloseStrangers();
   if (phase_ == Phase::Playing) DropSilent();
   if (phase_ == Phase::Playing) PlayFrame(keys);
   if (phase_ == Phase::Playing) RecordFinal(false);
@@ -114,6 +120,7 @@ void Session::Handle(const LinkEvent& e) {
       remotes_.push_back(Remote{});
       remotes_.back().link = e.link;
       remotes_.back().lastHeardUs = nowUs_;
+      remotes_.back().cameUs = nowUs_;
       if (!options_.host && !firstLink) {
         remotes_.back().direct = true;  // another joiner; it must give the token first
         return;
@@ -123,10 +130,11 @@ void Session::Handle(const LinkEvent& e) {
         host.seats = kAllSeats;
         host.welcomed = true;
         host.isHost = true;
+        host.challenge = FreshNonce();
         Message hello;
         hello.type = Type::Hello;
         hello.seats = options_.seats;
-        hello.text = options_.password;
+        hello.nonce = host.challenge;
         SendTo(host, hello, Delivery::Reliable);
       }
       return;
@@ -157,9 +165,11 @@ void Session::Handle(const LinkEvent& e) {
       Message m;
       ReadResult read = Decode(e.data, m);
       if (options_.host && !r->welcomed) {
-        HandleHello(*r, m, read);
+        HandleHello(*r, m, read, e.data.size() > 2 ? static_cast<uint8_t>(e.data[2]) : 0);
         return;
       }
+      if (read == ReadResult::OtherVersion && r->isHost && phase_ == Phase::Joining)
+        return End("the host plays another version of the game");
       if (r->direct && !r->welcomed) {
         if (read != ReadResult::Ok || m.type != Type::PeerHello) return;
         if (phase_ == Phase::Playing) {
@@ -180,15 +190,30 @@ void Session::Handle(const LinkEvent& e) {
   }
 }
 
+void Session::CloseStrangers() {
+  std::vector<LinkId> due;
+  for (const Remote& r : remotes_)
+    if (r.refuseAtUs >= 0 && nowUs_ >= r.refuseAtUs) due.push_back(r.link);
+  for (LinkId link : due)
+    if (Remote* r = Find(link)) Refuse(*r, "wrong password", kProtocolVersion, false);
+  std::vector<LinkId> late;
+  for (const Remote& r : remotes_)
+    if (!r.welcomed && nowUs_ - r.cameUs > options_.helloUs) late.push_back(r.link);
+  for (LinkId link : late) {
+    transport_.Abort(link);
+    RemoveRemote(link);
+    ++stats_.strangersClosed;
+  }
+}
+
 void Session::HandleMessage(Remote& r, const Message& m) {
   const bool fromHost = r.isHost;
   switch (m.type) {
+    case Type::Challenge:
+      if (fromHost && phase_ == Phase::Joining) HandleChallenge(r, m);
+      return;
     case Type::Welcome:
-      if (fromHost && phase_ == Phase::Joining && m.seats != 0) {
-        localSeats_ = m.seats;
-        taken_ = m.seats;
-        phase_ = Phase::Waiting;
-      }
+      if (fromHost && phase_ == Phase::Joining && m.seats != 0) HandleWelcome(r, m);
       return;
     case Type::Refuse:
       if (fromHost && phase_ == Phase::Joining) End("refused by the host: " + m.text);
@@ -217,6 +242,7 @@ void Session::HandleMessage(Remote& r, const Message& m) {
       return;
     case Type::Hello:
     case Type::PeerHello:
+    case Type::Answer:
       return;
   }
 }

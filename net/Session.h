@@ -31,6 +31,8 @@ struct SessionOptions {
   std::string exeFolder = ".";
   int64_t lastTick = 0;         // 0: the match goes on until closed
   int64_t silenceUs = 3000000;  // a peer not heard from this long is dropped
+  // A link that has not shown it belongs to the match this long after it came is closed.
+  int64_t helloUs = 5000000;
   int64_t microsPerTick = 20000;
   // The host's: computer drivers for the seats nobody took, and the rounds of the match.
   uint8_t botSeats = 0;
@@ -46,8 +48,9 @@ struct SessionOptions {
 enum class Phase { Joining, Waiting, Playing, Ended };
 
 struct SessionStats {
-  int64_t waitedFrames = 0;  // frames on which the next tick could not be played yet
-  int64_t driftFrames = 0;   // frames left out to fall back in step with the others
+  int64_t waitedFrames = 0;     // frames on which the next tick could not be played yet
+  int64_t driftFrames = 0;      // frames left out to fall back in step with the others
+  int64_t strangersClosed = 0;  // links closed for not showing in time that they belong
 };
 
 class Session {
@@ -86,11 +89,17 @@ class Session {
     LinkId link = 0;
     uint8_t seats = 0;  // the seats this link speaks for
     bool welcomed = false;
-    bool isHost = false;    // a joiner's link to its host
-    bool direct = false;    // a link between two joiners, for keys only
-    bool outgoing = false;  // a direct link this end opened
-    Message hello;          // a direct link's PeerHello that came before the Start
+    bool isHost = false;      // a joiner's link to its host
+    bool direct = false;      // a link between two joiners, for keys only
+    bool outgoing = false;    // a direct link this end opened
+    Message hello;            // a direct link's PeerHello that came before the Start; a
+                              // joiner's Hello on the host; the host's Challenge on a joiner
+    Nonce challenge{};        // ours to it, before it is welcomed
+    bool challenged = false;  // the host has sent its challenge
+    bool answered = false;    // the joiner has answered the host's challenge
+    int64_t refuseAtUs = -1;  // when a try past the limit of wrong passwords is refused
     int64_t lastHeardUs = 0;
+    int64_t cameUs = 0;  // when the link came up
     std::array<int64_t, kSeats> acks{};
     uint32_t echoMs = 0;
     double roundTripMs = -1;
@@ -104,13 +113,21 @@ class Session {
   void HandleDrop(const Message& m);
   // Drops the peers not heard from for too long.
   void DropSilent();
-  void HandleHello(Remote& r, const Message& m, ReadResult read);
+  // Closes the links that have not shown in time that they belong to the match.
+  void CloseStrangers();
+  void HandleHello(Remote& r, const Message& m, ReadResult read, uint8_t version);
+  // A joiner that has answered the challenge rightly takes its seats.
+  void Seat(Remote& r);
+  // The joiner's side of proving the password.
+  void HandleChallenge(Remote& r, const Message& m);
+  void HandleWelcome(Remote& r, const Message& m);
   bool AcceptPeer(Remote& r, const Message& hello);
   void ConnectPeers(const std::vector<PeerAddress>& peers);
   void CompareHash(int64_t tick, uint64_t mine, uint64_t theirs, uint8_t theirDrops, uint8_t seats);
   void HandleInputs(Remote& r, const Message& m);
   void HandleHash(Remote& r, const Message& m);
-  void Refuse(Remote& r, const std::string& reason);
+  void Refuse(Remote& r, const std::string& reason, uint8_t version = kProtocolVersion,
+              bool tell = true);
   void BroadcastLobby();
   // The match begins as a Start message says.
   void Begin(const Message& start);
@@ -157,6 +174,8 @@ class Session {
   std::unique_ptr<bots::Seats> drivers_;
   std::unique_ptr<match::Rounds> rounds_;
   MatchRecording recording_;
+  PasswordKey key_{};
+  WrongTries wrongTries_;
 };
 
 }  // namespace tb::net

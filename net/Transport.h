@@ -32,6 +32,12 @@ class Transport {
   // Opens a link to an address from AddressOf; Connected follows through Poll. 0 if it
   // cannot be tried.
   virtual LinkId Connect(const std::string& /*address*/) { return 0; }
+  // Ends a link at once, dropping what is queued on it: for links that never said who they are.
+  virtual void Abort(LinkId link) { Close(link); }
+  // The link has said who it is; until then it is the first to go when links run short.
+  virtual void Confirm(LinkId /*link*/) {}
+  // The machine at the other end, without the port: wrong passwords are counted by it.
+  virtual std::string MachineOf(LinkId link) const { return AddressOf(link); }
 };
 
 }  // namespace tb::net

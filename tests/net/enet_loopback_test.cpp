@@ -3,6 +3,8 @@
 
 #include <chrono>
 #include <memory>
+#include <set>
+#include <thread>
 #include <vector>
 
 #include "net/enet/EnetTransport.h"
@@ -95,6 +97,45 @@ TEST(EnetLoopback, WrongPasswordIsRefusedBeforeTheMatch) {
   }
   EXPECT_EQ(joiner.session->EndReason(), "refused by the host: wrong password");
   EXPECT_EQ(host.session->TakenSeats(), 0x01);
+}
+
+// Links that never say who they are: one machine keeps at most 8, its oldest going first,
+// and a confirmed link is never the one to go.
+TEST(EnetLoopback, OneMachineHoldsFewUnconfirmedLinks) {
+  std::string error;
+  auto host = EnetTransport::Listen("127.0.0.1", 0, error);
+  ASSERT_TRUE(host) << error;
+  std::vector<std::unique_ptr<EnetTransport>> strangers;
+  std::vector<LinkId> order;  // host-side links, in the order they came up
+  std::set<LinkId> gone;
+  const auto start = std::chrono::steady_clock::now();
+  auto pump = [&] {
+    LinkEvent e;
+    for (int n = 0; n < 1000 && host->Poll(e); ++n) {
+      if (e.kind == LinkEvent::Connected) order.push_back(e.link);
+      if (e.kind == LinkEvent::Disconnected) gone.insert(e.link);
+    }
+    for (auto& s : strangers)
+      for (int n = 0; n < 100 && s->Poll(e); ++n) {
+      }
+  };
+  for (int i = 0; i < 12; ++i) {
+    strangers.push_back(EnetTransport::Connect("127.0.0.1", host->Port(), error));
+    ASSERT_TRUE(strangers.back()) << error;
+    // Each link comes up before the next is dialled; bounded by count and two seconds.
+    for (int n = 0; n < 2000 && order.size() < static_cast<size_t>(i) + 1 &&
+                    std::chrono::steady_clock::now() - start < std::chrono::seconds(2);
+         ++n) {
+      pump();
+      std::this_thread::yield();
+    }
+    ASSERT_EQ(order.size(), static_cast<size_t>(i) + 1);
+    if (i == 0) host->Confirm(order[0]);
+  }
+  pump();
+  // The first was confirmed; of the eleven others the three oldest made room.
+  EXPECT_EQ(gone, (std::set<LinkId>{order[1], order[2], order[3]}));
+  EXPECT_EQ(host->Guarded().evicted, 3);
 }
 
 }  // namespace

@@ -41,12 +41,17 @@ Message Sample(Type type) {
   m.drops = 1;
   m.rounds = 3;
   m.roundTicks = 15000;
+  for (size_t i = 0; i < m.nonce.size(); ++i) {
+    m.nonce[i] = static_cast<uint8_t>(i * 7 + 1);
+    m.proof[i] = static_cast<uint8_t>(255 - i);
+  }
   return m;
 }
 
 TEST(NetMessages, EveryTypeRoundTripsAndEveryCutIsRefused) {
-  for (Type type : {Type::Hello, Type::Welcome, Type::Refuse, Type::Lobby, Type::Start,
-                    Type::Inputs, Type::Hash, Type::Drop, Type::Stop, Type::PeerHello}) {
+  for (Type type :
+       {Type::Hello, Type::Welcome, Type::Refuse, Type::Lobby, Type::Start, Type::Inputs,
+        Type::Hash, Type::Drop, Type::Stop, Type::PeerHello, Type::Challenge, Type::Answer}) {
     std::string bytes = Encode(Sample(type));
     Message back;
     ASSERT_EQ(Decode(bytes, back), ReadResult::Ok) << static_cast<int>(type);

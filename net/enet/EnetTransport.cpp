@@ -189,6 +189,7 @@ void EnetTransport::Sweep() {
     if (!slot.used) {
       slot.used = true;
       slot.since = now;
+      slot.order = ++slotsSeen_;
     }
     const bool handshake = peer->state != ENET_PEER_STATE_CONNECTED &&
                            peer->state != ENET_PEER_STATE_DISCONNECT_LATER &&
@@ -204,18 +205,20 @@ void EnetTransport::Sweep() {
     }
     if (!slot.closed && !slot.confirmed) ++perMachine[peer->address.host];
   }
-  // The oldest unconfirmed slot of a machine over its share, or of any when room runs short.
-  auto oldest = [this, now](uint32_t machine, bool any) -> ENetPeer* {
+  // The oldest unconfirmed slot of a machine over its share, or of any when room runs short;
+  // by the order slots came into use, since many come up within the same millisecond and a
+  // newcomer must never be taken for the oldest.
+  auto oldest = [this](uint32_t machine, bool any) -> ENetPeer* {
     ENetPeer* found = nullptr;
-    uint32_t age = 0;
+    uint64_t first = 0;
     for (size_t i = 0; i < host_->peerCount; ++i) {
       ENetPeer* peer = &host_->peers[i];
       const Slot& slot = slots_[i];
       if (peer->state == ENET_PEER_STATE_DISCONNECTED || slot.closed || slot.confirmed) continue;
       if (!any && peer->address.host != machine) continue;
-      if (found == nullptr || now - slot.since > age) {
+      if (found == nullptr || slot.order < first) {
         found = peer;
-        age = now - slot.since;
+        first = slot.order;
       }
     }
     return found;

@@ -59,6 +59,7 @@ class EnetTransport final : public Transport {
   struct Slot {
     bool used = false;
     uint32_t since = 0;  // when the slot was first seen in use
+    uint64_t order = 0;  // the how-manieth slot seen in use: ties in `since` are common
     bool closed = false;
     uint32_t closedAt = 0;
     bool confirmed = false;
@@ -79,6 +80,7 @@ class EnetTransport final : public Transport {
   std::deque<LinkEvent> events_;
   LinkId nextLink_ = 1;
   std::vector<Slot> slots_;
+  uint64_t slotsSeen_ = 0;
   Counts counts_;
   uint32_t handshakeMs_ = 5000;
 };

@@ -122,9 +122,10 @@ TEST(EnetLoopback, OneMachineHoldsFewUnconfirmedLinks) {
   for (int i = 0; i < 12; ++i) {
     strangers.push_back(EnetTransport::Connect("127.0.0.1", host->Port(), error));
     ASSERT_TRUE(strangers.back()) << error;
-    // Each link comes up before the next is dialled; bounded by count and two seconds.
-    for (int n = 0; n < 2000 && order.size() < static_cast<size_t>(i) + 1 &&
-                    std::chrono::steady_clock::now() - start < std::chrono::seconds(2);
+    // Each link comes up before the next is dialled; bounded by count and five seconds (the
+    // count alone can run out in a few milliseconds on an idle machine).
+    for (int n = 0; n < 10000000 && order.size() < static_cast<size_t>(i) + 1 &&
+                    std::chrono::steady_clock::now() - start < std::chrono::seconds(5);
          ++n) {
       pump();
       std::this_thread::yield();

@@ -200,6 +200,11 @@ async function main() {
   if (!(moved(blue, blueAfter) > 10)) fail(`Blue did not move: ${blue} to ${blueAfter}`);
   console.log(`ok   keys move the vehicles: Green ${green} to ${greenAfter}, ` +
               `Blue ${blue} to ${blueAfter}`);
+  // Green's grenade played a gun sound: the page fetched it from Sounds beside itself.
+  await waitFor('a sound fetched from Sounds/', async () => (await evaluate(
+      "performance.getEntriesByType('resource').map((e) => e.name)" +
+      ".filter((n) => /\\/Sounds\\/guns\\/gun[1-4]\\.wav$/.test(n)).length")) > 0, 5000);
+  console.log('ok   the grenade\'s sound was fetched from Sounds/guns/');
   if (options.screenshot) {
     await holdFor(15);  // the grenade on its way
     const shot = await send('Page.captureScreenshot', {format: 'png'});

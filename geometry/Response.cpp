@@ -1,5 +1,6 @@
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
 #include "geometry/Caption.h"
 #include "geometry/Module1.h"
@@ -11,14 +12,40 @@ namespace tb {
 
 using Module1::AngleTo;
 
-namespace {
-// Up to 15 significant digits, no trailing zeros, a point whatever the locale.
+std::string FormatStatisticByPrintf(double v) {
+  char buf[64];
+  const int n = std::snprintf(buf, sizeof buf, "%.15g", v);
+  if (n <= 0) return std::string();
+  // Whatever the locale puts between the units and the fraction (a comma, or several bytes)
+  // becomes the one point the title always shows.
+  std::string out;
+  bool inPoint = false;
+  for (int i = 0; i < n && i < static_cast<int>(sizeof buf) - 1; ++i) {
+    const char c = buf[i];
+    const bool plain = (c >= '0' && c <= '9') || c == '-' || c == '+' || c == 'e' || c == 'i' ||
+                       c == 'n' || c == 'f' || c == 'a';
+    if (plain) {
+      out += c;
+      inPoint = false;
+    } else if (!inPoint) {
+      out += '.';
+      inPoint = true;
+    }
+  }
+  return out;
+}
+
 std::string FormatStatistic(double v) {
+#if defined(__cpp_lib_to_chars)
   char buf[64];
   auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
   return std::string(buf, res.ptr);
+#else
+  return FormatStatisticByPrintf(v);
+#endif
 }
 
+namespace {
 float IntoHalfTurn(float a) {
   if (a > kPi) a = F(D(a) - D(kTwoPi));
   if (a < -kPi) a = F(D(a) + D(kTwoPi));

@@ -74,13 +74,6 @@ bool HeadlessDriverAllowed(const std::string& driver, const char* requested) {
   return requested != nullptr && SDL_strcasestr(requested, driver.c_str()) != nullptr;
 }
 
-void TickSchedule::Started(SteadyTime now, bool waited) {
-  if (!waited || now - due_ > kTickPeriod)
-    due_ = now + kTickPeriod;
-  else
-    due_ += kTickPeriod;
-}
-
 SdlGame::SdlGame(GameOptions options) : options_(std::move(options)) {}
 
 void ShutdownPlatform() { SDL_Quit(); }

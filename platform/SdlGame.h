@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/GameLoop.h"
 #include "platform/ScreenLayer.h"
+#include "platform/TickSchedule.h"
 #include "platform/WindowPlacement.h"
 
 namespace tb {
@@ -26,54 +28,12 @@ struct GameOptions {
 // (requested, may be null) names it.
 bool HeadlessDriverAllowed(const std::string& driver, const char* requested);
 
-// What the window shows after each tick: pixels of four bytes, red, green, blue and one
-// unused, row after row without gaps, and the window's title.
-class Picture {
- public:
-  virtual ~Picture() = default;
-  // Width() x Height() pixels, valid until the next tick.
-  virtual const void* Pixels() const = 0;
-  // The picture's width in pixels.
-  virtual int Width() const = 0;
-  // The picture's height in pixels.
-  virtual int Height() const = 0;
-  // The window's title.
-  virtual const std::string& Caption() const = 0;
-};
-
 // The window's icon: rows top down, four bytes a pixel (red, green, blue, alpha); empty for
 // none.
 struct WindowIcon {
   int width = 0;
   int height = 0;
   std::vector<uint8_t> rgba;
-};
-
-// Tick pacing on a 20 ms grid. A late tick keeps the grid, so the next one comes early and
-// makes up the lost time, but never more than two ticks run back to back and never more than
-// one period is made up: beyond that the grid starts again from the late tick.
-using SteadyTime = std::chrono::steady_clock::time_point;
-constexpr std::chrono::microseconds kTickPeriod{20000};
-class TickSchedule {
- public:
-  // The first tick is due at `start`.
-  explicit TickSchedule(SteadyTime start) : due_(start) {}
-  SteadyTime Due() const { return due_; }
-  // A tick starts at `now`; `waited` says whether it waited for its time, false when it
-  // follows the previous tick back to back. Sets the time the next tick is due.
-  void Started(SteadyTime now, bool waited);
-
- private:
-  SteadyTime due_;
-};
-
-// What the loop drives.
-class TickTarget {
- public:
-  virtual ~TickTarget() = default;
-  virtual void Tick() = 0;
-  virtual void KeyDown(uint16_t keyCode, int shift) = 0;
-  virtual bool Closed() const = 0;
 };
 
 // Shuts every SDL subsystem down at the end of the program.

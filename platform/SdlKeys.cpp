@@ -54,26 +54,6 @@ bool KeyboardMap::Holds(const uint8_t* state, int numKeys, bool numLockOn,
   return state != nullptr && sc >= 0 && sc < numKeys && state[sc] != 0;
 }
 
-StickDirection StickDirectionOf(int16_t stickX, int16_t stickY) {
-  int64_t x = stickX, y = stickY;
-  const int64_t dead = kStickDeadZone;
-  if (x * x + y * y <= dead * dead) return StickDirection::kNone;
-  if ((x < 0 ? -x : x) > (y < 0 ? -y : y))
-    return x > 0 ? StickDirection::kRight : StickDirection::kLeft;
-  return y < 0 ? StickDirection::kForward : StickDirection::kBackward;
-}
-
-bool PadHoldsKey(const PadKeys& keys, const PadState& pad, uint8_t virtualKey) {
-  if (virtualKey == vk::kNone) return false;
-  StickDirection stick = StickDirectionOf(pad.stickX, pad.stickY);
-  if (virtualKey == keys.right) return pad.dpadRight || stick == StickDirection::kRight;
-  if (virtualKey == keys.left) return pad.dpadLeft || stick == StickDirection::kLeft;
-  if (virtualKey == keys.forward) return pad.dpadUp || stick == StickDirection::kForward;
-  if (virtualKey == keys.backward) return pad.dpadDown || stick == StickDirection::kBackward;
-  if (virtualKey == keys.fire) return pad.south;
-  return false;
-}
-
 std::vector<std::string> ControllerMappingFiles(const std::string& exeFolder,
                                                 const std::string& configFolder) {
   std::vector<std::string> files{exeFolder + "/gamecontrollerdb.txt"};
@@ -154,39 +134,6 @@ void LoadControllerMappings(const std::vector<std::string>& files, std::ostream&
     return;
   }
   for (const std::string& mapping : mappings) SDL_GameControllerAddMapping(mapping.c_str());
-}
-
-PadSlots::PadSlots() { holder_.fill(-1); }
-
-int PadSlots::Connect(int32_t id) {
-  int known = SlotOf(id);
-  if (known >= 0 || std::find(waiting_.begin(), waiting_.end(), id) != waiting_.end()) return known;
-  for (int slot = 0; slot < kPadSlots; ++slot) {
-    if (holder_[slot] < 0) {
-      holder_[slot] = id;
-      return slot;
-    }
-  }
-  waiting_.push_back(id);
-  return -1;
-}
-
-void PadSlots::Disconnect(int32_t id) {
-  waiting_.erase(std::remove(waiting_.begin(), waiting_.end(), id), waiting_.end());
-  int slot = SlotOf(id);
-  if (slot < 0) return;
-  holder_[slot] = -1;
-  if (!waiting_.empty()) {
-    holder_[slot] = waiting_.front();
-    waiting_.erase(waiting_.begin());
-  }
-}
-
-int PadSlots::SlotOf(int32_t id) const {
-  if (id < 0) return -1;
-  for (int slot = 0; slot < kPadSlots; ++slot)
-    if (holder_[slot] == id) return slot;
-  return -1;
 }
 
 namespace {

@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
 # Installs what the build needs from Debian's packages, or says which line to run.
-# With --test, also the tools the tests check the package with.
+# With --web, also what builds the page; with --test, that and the tools the tests check the
+# package and the page with.
 set -euo pipefail
 # Building, installing and packaging (cpack's dependency scan needs dpkg-dev and file).
 packages=(cmake g++ clang make pkg-config libsdl2-dev libgtest-dev libbenchmark-dev libpng-dev
           nlohmann-json3-dev libebur128-dev libenet-dev libsodium-dev libgif-dev dpkg-dev
           file libsdl2-ttf-dev fonts-dejavu-core)
+# The game in a browser tab (--web): emscripten, and node with acorn for its optimiser.
+web=(emscripten nodejs node-acorn)
+if [ "${1:-}" = "--web" ]; then
+  packages+=("${web[@]}")
+fi
 if [ "${1:-}" = "--test" ]; then
   # Checking the manual page, the Debian package, the AppStream data and the desktop entry;
   # time measures the memory of the damaged-file cases; a virtual X server and xprop for the
-  # window's title.
-  packages+=(man-db lintian appstream desktop-file-utils time xvfb x11-utils)
+  # window's title; the page built and played in node and in headless Chromium.
+  packages+=(man-db lintian appstream desktop-file-utils time xvfb x11-utils "${web[@]}" chromium)
 fi
 missing=()
 for p in "${packages[@]}"; do

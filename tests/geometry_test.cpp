@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <string>
 
 #include "TestWorld.h"
 #include "geometry/Caption.h"
@@ -244,4 +247,28 @@ TEST(Caption, MeanSeparationText) {
   EXPECT_EQ(SeparationCaption(2147483647, 1), "2147483647");
   EXPECT_EQ(SeparationCaption(3, 2), "1.5");
   EXPECT_EQ(SeparationCaption(512, 2), "256");
+}
+
+// The snprintf text, used where the standard library has no floating-point to_chars, is
+// to_chars' own: for every mean the title can show and for doubles of every size.
+TEST(Caption, PrintfFallbackWritesWhatToCharsWrites) {
+  auto reference = [](double v) {
+    char buf[64];
+    auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
+    return std::string(buf, res.ptr);
+  };
+  for (int32_t count = 1; count <= 300; ++count)
+    for (int32_t total = 0; total <= 3000; total += 7)
+      ASSERT_EQ(FormatStatisticByPrintf(static_cast<double>(total) / count),
+                reference(static_cast<double>(total) / count))
+          << total << '/' << count;
+  tb::Pcg32 rng(77, true);
+  for (int i = 0; i < 200000; ++i) {
+    const uint64_t bits = (static_cast<uint64_t>(rng.Next()) << 32) | rng.Next();
+    double v;
+    std::memcpy(&v, &bits, sizeof v);
+    if (!std::isfinite(v)) continue;
+    ASSERT_EQ(FormatStatisticByPrintf(v), reference(v)) << bits;
+  }
+  EXPECT_EQ(FormatStatistic(10.0 / 3.0), FormatStatisticByPrintf(10.0 / 3.0));
 }

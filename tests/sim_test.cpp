@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -315,6 +316,32 @@ TEST(SimDump, FloatsRoundTripExactlyAndNonFiniteIsNull) {
     uint32_t backBits;
     std::memcpy(&backBits, &back, sizeof back);
     ASSERT_EQ(backBits, bits) << s;
+  }
+}
+
+// The snprintf text, used where the standard library has no floating-point to_chars, is
+// to_chars' own shortest text for every kind of float.
+TEST(SimDump, PrintfFallbackWritesWhatToCharsWrites) {
+  auto reference = [](float f) {
+    char buf[64];
+    auto res = std::to_chars(buf, buf + sizeof buf, f);
+    return std::string(buf, res.ptr);
+  };
+  for (float f : {0.0f, -0.0f, 1.0f, 0.1f, 1e20f, 1e-5f, 123456789.0f, 16777216.0f, 3.4e38f,
+                  1.4e-45f, 100.0f, 1234567.0f, 0.001f})
+    EXPECT_EQ(ShortestFloatByPrintf(f), reference(f)) << f;
+  tb::Pcg32 rng(9, true);
+  for (int i = 0; i < 200000; ++i) {
+    const uint32_t bits = rng.Next();
+    float f;
+    std::memcpy(&f, &bits, sizeof f);
+    if (!std::isfinite(f)) continue;
+    ASSERT_EQ(ShortestFloatByPrintf(f), reference(f)) << bits;
+  }
+  // Whole numbers and simple fractions, as positions and speeds often are.
+  for (int i = -20000; i <= 20000; ++i) {
+    const float f = static_cast<float>(i) / 8.0f;
+    ASSERT_EQ(ShortestFloatByPrintf(f), reference(f)) << f;
   }
 }
 

@@ -1,6 +1,7 @@
 // The simulator's command line: one table of options serves parsing and --help.
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 
 #include "app/cli/OptionTable.h"
 #include "app/sim/Script.h"
@@ -107,6 +108,23 @@ Apply TickFile(const char* name, std::vector<std::pair<int64_t, std::string>> Si
   };
 }
 
+// A decimal number as from_chars reads it: no sign '+', no spaces, no hexadecimal. Where the
+// standard library has no floating-point from_chars, strtod reads the same digits alike.
+bool ParseDecimal(const std::string& v, double& out) {
+#if defined(__cpp_lib_to_chars)
+  auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), out);
+  return !v.empty() && ec == std::errc() && end == v.data() + v.size();
+#else
+  if (v.empty() || v[0] == '+') return false;
+  for (char c : v)
+    if (!((c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '-' || c == '+'))
+      return false;
+  char* end = nullptr;
+  out = std::strtod(v.c_str(), &end);
+  return end == v.c_str() + v.size();
+#endif
+}
+
 // Every option of the simulator, in the order the usage text lists them.
 const std::vector<Row>& Rows() {
   static const std::vector<Row> rows = {
@@ -123,9 +141,7 @@ const std::vector<Row>& Rows() {
        "(default 36000); each tick adds 0.02",
        [](const std::string& v, SimOptions& o, std::string& e) {
          double s = 0;
-         auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), s);
-         if (v.empty() || ec != std::errc() || end != v.data() + v.size() || !std::isfinite(s) ||
-             s < 0 || s >= kDaySeconds) {
+         if (!ParseDecimal(v, s) || !std::isfinite(s) || s < 0 || s >= kDaySeconds) {
            e = "--clock-start: '" + v + "' is not a number of seconds from 0 to below 86400";
            return false;
          }

@@ -13,6 +13,10 @@ namespace tb::sim {
 // The shortest decimal that reads back as exactly this float, so 0.1f is written 0.1;
 // null for infinities and NaN, which JSON cannot hold.
 void AppendJsonFloat(std::string& out, float value);
+// That shortest text for a finite float (to_chars' own form: fixed or with an exponent,
+// whichever is shorter), made through snprintf for standard libraries without a
+// floating-point to_chars; always built, so that tests hold it to to_chars.
+std::string ShortestFloatByPrintf(float value);
 // A JSON string literal; bytes that are not UTF-8 become U+FFFD.
 void AppendJsonString(std::string& out, const std::string& text);
 

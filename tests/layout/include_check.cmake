@@ -14,7 +14,8 @@ set(rules
   "bots|${core},bots/|SDL,enet,X11"
   "pictures|${core},pictures/|SDL,enet,X11"
   "net|${core},state/,match/,bots/,files/,net/|SDL,enet,X11"
-  "platform|platform/,shell/Platform.h,files/|enet")
+  "platform|platform/,shell/Platform.h,files/|enet"
+  "web/platform|web/platform/,shell/Platform.h,platform/GameLoop.h,platform/TickSchedule.h,platform/WindowPlacement.h,platform/PadKeys.h|SDL,enet,X11")
 
 if(NOT SOURCE)
   message(FATAL_ERROR "give -DSOURCE=<project folder>")

@@ -136,6 +136,22 @@ WindowSize InitialWindowSize(int usableWidth, int usableHeight, int imageWidth, 
   return {fit.width, fit.height};
 }
 
+bool StickCrossed(int16_t before, int16_t now, bool horizontal, PadButton& out) {
+  // Half the travel out, a little less back, so that a stick resting near the edge does not
+  // press again and again.
+  constexpr int kOut = 16384, kBack = 12000;
+  const int b = before, n = now;
+  if (n >= kOut && b < kBack) {
+    out = horizontal ? PadButton::kRight : PadButton::kDown;
+    return true;
+  }
+  if (n <= -kOut && b > -kBack) {
+    out = horizontal ? PadButton::kLeft : PadButton::kUp;
+    return true;
+  }
+  return false;
+}
+
 void TickSchedule::Started(SteadyTime now, bool waited) {
   if (!waited || now - due_ > kTickPeriod)
     due_ = now + kTickPeriod;
@@ -294,7 +310,33 @@ void SdlGame::HandleEvent(const SDL_Event& event, TickTarget& game, SdlKeyState*
     case SDL_CONTROLLERDEVICEADDED:
     case SDL_CONTROLLERDEVICEREMOVED:
       if (keys != nullptr) keys->HandleEvent(event);
+      if (event.type == SDL_CONTROLLERDEVICEREMOVED) sticks_.erase(event.cdevice.which);
       break;
+    case SDL_TEXTINPUT:
+      game.TextInput(event.text.text);
+      break;
+    case SDL_CONTROLLERBUTTONDOWN: {
+      static const std::pair<int, PadButton> kButtons[] = {
+          {SDL_CONTROLLER_BUTTON_DPAD_UP, PadButton::kUp},
+          {SDL_CONTROLLER_BUTTON_DPAD_DOWN, PadButton::kDown},
+          {SDL_CONTROLLER_BUTTON_DPAD_LEFT, PadButton::kLeft},
+          {SDL_CONTROLLER_BUTTON_DPAD_RIGHT, PadButton::kRight},
+          {SDL_CONTROLLER_BUTTON_A, PadButton::kA},
+          {SDL_CONTROLLER_BUTTON_B, PadButton::kB}};
+      for (const auto& b : kButtons)
+        if (event.cbutton.button == b.first) game.PadPressed(b.second);
+      break;
+    }
+    case SDL_CONTROLLERAXISMOTION: {
+      const bool x = event.caxis.axis == SDL_CONTROLLER_AXIS_LEFTX;
+      if (!x && event.caxis.axis != SDL_CONTROLLER_AXIS_LEFTY) break;
+      auto& stick = sticks_[event.caxis.which];
+      int16_t& before = x ? stick.first : stick.second;
+      PadButton pushed;
+      if (StickCrossed(before, event.caxis.value, x, pushed)) game.PadPressed(pushed);
+      before = event.caxis.value;
+      break;
+    }
     default:
       break;
   }

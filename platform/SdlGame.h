@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,12 @@ class TickSchedule {
   SteadyTime due_;
 };
 
+// A controller's buttons as menus read them: d-pad or stick directions, A and B.
+enum class PadButton { kUp, kDown, kLeft, kRight, kA, kB };
+// The direction a stick has just been pushed into across its dead zone, if any: one press per
+// push, as a d-pad gives.
+bool StickCrossed(int16_t before, int16_t now, bool horizontal, PadButton& out);
+
 // What the loop drives.
 class TickTarget {
  public:
@@ -82,6 +89,10 @@ class TickTarget {
   virtual void Tick() = 0;
   virtual void KeyDown(uint16_t keyCode, int shift) = 0;
   virtual bool Closed() const = 0;
+  // Text typed, UTF-8; only menus want it.
+  virtual void TextInput(const std::string&) {}
+  // A controller button pressed; only menus want it, a match reads controllers as keys.
+  virtual void PadPressed(PadButton) {}
 };
 
 // Shuts every SDL subsystem down at the end of the program.
@@ -106,6 +117,14 @@ class SdlGame {
   long TicksRun() const { return ticksRun_; }
   SDL_Window* Window() const { return window_; }
   bool FullScreen() const;
+  // Goes full screen or back to the window.
+  void SetFullScreen(bool on) {
+    if (window_ != nullptr && on != FullScreen()) ToggleFullScreen();
+  }
+  // Whether the window's close button has been pressed: nothing more should run.
+  bool CloseRequested() const { return quit_; }
+  // How the picture is enlarged from now on.
+  void SetScale(ScaleMode mode) { options_.scale = mode; }
   // Text drawn over each presented frame at the output's resolution (null: none).
   void SetLayer(ScreenLayer* layer) { layer_ = layer; }
 
@@ -138,6 +157,7 @@ class SdlGame {
   bool started_ = false;
   SteadyTime start_{};
   std::vector<int64_t> tickLog_;
+  std::map<int32_t, std::pair<int16_t, int16_t>> sticks_;  // each controller's stick, x and y
 };
 
 }  // namespace tb

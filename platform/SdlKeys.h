@@ -18,7 +18,8 @@ namespace tb {
 
 namespace vk {
 constexpr uint8_t kNone = 0;
-constexpr uint8_t kReturn = 0x0D;  // Enter, either one: starts an online match
+constexpr uint8_t kBackspace = 0x08;  // rubs out typing on the start screen
+constexpr uint8_t kReturn = 0x0D;     // Enter, either one: starts an online match
 constexpr uint8_t kEscape = 0x1B;
 constexpr uint8_t kSpace = 0x20;  // pauses a replay
 constexpr uint8_t kLeft = 0x25;
@@ -97,6 +98,11 @@ class SdlKeyState final : public KeyState {
   SdlKeyState& operator=(const SdlKeyState&) = delete;
 
   bool IsKeyDown(uint8_t virtualKey) const override;
+  // The two halves of IsKeyDown: the keyboard alone, and the controllers alone.
+  bool KeyboardHolds(uint8_t virtualKey) const;
+  bool PadsHold(uint8_t virtualKey) const;
+  // The name of the controller playing a slot, "" when none does.
+  std::string PadName(int slot) const;
   // Takes controller and joystick plug and unplug events; everything else is ignored.
   void HandleEvent(const SDL_Event& event);
   int ConnectedPads() const { return static_cast<int>(pads_.size()); }

@@ -374,12 +374,9 @@ int main(int argc, char** argv) {
     std::cout << tb::cli::VersionText();
     return tb::cli::kExitOk;
   }
-  if (!args.keysPath.empty()) {
-    if (!tb::front::LoadKeysFile(args.keysPath, args.keys, error)) {
-      std::cerr << "treadbrawl: " << args.keysPath << ": " << error << std::endl;
-      return tb::cli::kExitUsage;
-    }
-    args.customKeys = args.keys != tb::cli::RulesKeys();
+  if (!tb::front::ResolveKeysFile(args, error)) {
+    std::cerr << "treadbrawl: " << args.keysPath << ": " << error << std::endl;
+    return tb::cli::kExitUsage;
   }
   int status = 1;
   try {

@@ -242,6 +242,13 @@ bool LoadKeysFile(const std::string& path, cli::KeyTable& keys, std::string& pro
   return true;
 }
 
+bool ResolveKeysFile(cli::GameArgs& args, std::string& problem) {
+  if (args.keysPath.empty()) return true;
+  if (!LoadKeysFile(args.keysPath, args.keys, problem)) return false;
+  args.customKeys = args.keys != cli::RulesKeys();
+  return true;
+}
+
 std::string SettingsPath() {
   const std::string folder = ConfigFolder();
   return folder.empty() ? std::string() : folder + "/settings.json";

@@ -58,6 +58,8 @@ bool LoadSettings(const std::string& path, Settings& out, std::string& problem);
 bool SaveSettings(const std::string& path, const Settings& settings, std::string& problem);
 // Reads a key file for --keys: a settings file, of which only the keys are taken.
 bool LoadKeysFile(const std::string& path, cli::KeyTable& keys, std::string& problem);
+// Reads the file that --keys named into the arguments' keys; false with the problem.
+bool ResolveKeysFile(cli::GameArgs& args, std::string& problem);
 // settings.json in the user's configuration folder, or "" without one.
 std::string SettingsPath();
 

@@ -302,7 +302,7 @@ void SdlGame::HandleEvent(const SDL_Event& event, TickTarget& game, SdlKeyState*
         if (event.key.repeat == 0) ToggleFullScreen();
         break;  // the window's key, not the game's
       }
-      uint8_t code = VirtualKeyForScancode(key.scancode, (key.mod & KMOD_NUM) != 0);
+      uint8_t code = AnyVirtualKeyForScancode(key.scancode, (key.mod & KMOD_NUM) != 0);
       if (code != vk::kNone) game.KeyDown(code, ShiftState(key.mod));
       break;
     }

@@ -12,6 +12,32 @@ uint8_t VirtualKeyForScancode(int scancode, bool numLockOn) {
   if (scancode >= SDL_SCANCODE_KP_1 && scancode <= SDL_SCANCODE_KP_9)
     return numLockOn ? static_cast<uint8_t>(vk::kNumPad0 + 1 + (scancode - SDL_SCANCODE_KP_1))
                      : vk::kNone;
+  switch (scancode) {
+    case SDL_SCANCODE_KP_0:
+      return numLockOn ? vk::kNumPad0 : vk::kNone;
+    case SDL_SCANCODE_LEFT:
+      return vk::kLeft;
+    case SDL_SCANCODE_UP:
+      return vk::kUp;
+    case SDL_SCANCODE_RIGHT:
+      return vk::kRight;
+    case SDL_SCANCODE_DOWN:
+      return vk::kDown;
+    case SDL_SCANCODE_ESCAPE:
+      return vk::kEscape;
+    case SDL_SCANCODE_RETURN:
+    case SDL_SCANCODE_KP_ENTER:
+      return vk::kReturn;
+    case SDL_SCANCODE_SPACE:
+      return vk::kSpace;
+    default:
+      return vk::kNone;
+  }
+}
+
+uint8_t AnyVirtualKeyForScancode(int scancode, bool numLockOn) {
+  const uint8_t game = VirtualKeyForScancode(scancode, numLockOn);
+  if (game != vk::kNone) return game;
   // Digits 1 to 9 then 0, as the top row runs.
   if (scancode >= SDL_SCANCODE_1 && scancode <= SDL_SCANCODE_9)
     return static_cast<uint8_t>('1' + (scancode - SDL_SCANCODE_1));
@@ -50,23 +76,6 @@ uint8_t VirtualKeyForScancode(int scancode, bool numLockOn) {
       return 0xDD;
     case SDL_SCANCODE_APOSTROPHE:
       return 0xDE;
-    case SDL_SCANCODE_KP_0:
-      return numLockOn ? vk::kNumPad0 : vk::kNone;
-    case SDL_SCANCODE_LEFT:
-      return vk::kLeft;
-    case SDL_SCANCODE_UP:
-      return vk::kUp;
-    case SDL_SCANCODE_RIGHT:
-      return vk::kRight;
-    case SDL_SCANCODE_DOWN:
-      return vk::kDown;
-    case SDL_SCANCODE_ESCAPE:
-      return vk::kEscape;
-    case SDL_SCANCODE_RETURN:
-    case SDL_SCANCODE_KP_ENTER:
-      return vk::kReturn;
-    case SDL_SCANCODE_SPACE:
-      return vk::kSpace;
     default:
       return vk::kNone;
   }
@@ -76,7 +85,7 @@ KeyboardMap::KeyboardMap() {
   for (int numLock = 0; numLock < 2; ++numLock) {
     scancode_[numLock].fill(-1);
     for (int sc = 0; sc < SDL_NUM_SCANCODES; ++sc) {
-      uint8_t key = VirtualKeyForScancode(sc, numLock != 0);
+      uint8_t key = AnyVirtualKeyForScancode(sc, numLock != 0);
       if (key != vk::kNone) scancode_[numLock][key] = static_cast<int16_t>(sc);
     }
   }

@@ -34,7 +34,11 @@ constexpr uint8_t kNumPad0 = 0x60;  // keypad digits run on to 9 = 0x69
 // Num Lock off the keypad is navigation, not digits, so it gives nothing.
 uint8_t VirtualKeyForScancode(int scancode, bool numLockOn);
 
-// The reverse lookup, built once from VirtualKeyForScancode so the two can never disagree.
+// The same, and beyond the game's own keys the others a player may be given instead: the
+// top row's digits, Shift and Ctrl, punctuation, and Backspace for typing.
+uint8_t AnyVirtualKeyForScancode(int scancode, bool numLockOn);
+
+// The reverse lookup, built once from AnyVirtualKeyForScancode so the two can never disagree.
 class KeyboardMap {
  public:
   KeyboardMap();

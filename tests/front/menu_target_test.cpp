@@ -149,3 +149,24 @@ TEST(GuardedTarget, AnyOtherKeyPlaysOn) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ExtraKeys, KeysOffTheGamesOwnCanBeGivenAndAreReadHeld) {
+  EXPECT_EQ(tb::AnyVirtualKeyForScancode(SDL_SCANCODE_1, false), '1');
+  EXPECT_EQ(tb::AnyVirtualKeyForScancode(SDL_SCANCODE_0, false), '0');
+  EXPECT_EQ(tb::AnyVirtualKeyForScancode(SDL_SCANCODE_RSHIFT, false), 0xA1);
+  EXPECT_EQ(tb::AnyVirtualKeyForScancode(SDL_SCANCODE_SLASH, false), 0xBF);
+  EXPECT_EQ(tb::AnyVirtualKeyForScancode(SDL_SCANCODE_BACKSPACE, false), 0x08);
+  // The game's own keys come out as before, the keypad still only with Num Lock.
+  EXPECT_EQ(tb::AnyVirtualKeyForScancode(SDL_SCANCODE_W, false), 'W');
+  EXPECT_EQ(tb::AnyVirtualKeyForScancode(SDL_SCANCODE_KP_8, false), 0);
+  EXPECT_EQ(tb::AnyVirtualKeyForScancode(SDL_SCANCODE_F1, false), 0);
+  tb::KeyboardMap map;
+  std::vector<uint8_t> state(SDL_NUM_SCANCODES, 0);
+  state[SDL_SCANCODE_RSHIFT] = 1;
+  EXPECT_TRUE(map.Holds(state.data(), SDL_NUM_SCANCODES, false, 0xA1));
+  EXPECT_FALSE(map.Holds(state.data(), SDL_NUM_SCANCODES, false, 0xA0));
+}
+
+}  // namespace

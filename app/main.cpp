@@ -312,7 +312,10 @@ int FrontDoor(const tb::cli::GameArgs& first) {
   services.replayFolder = replays;
   services.recordName = tb::front::RecordingName;
   bool told = false;  // a settings file that cannot be written is said once
-  services.save = [path, &told](const tb::front::Settings& s) {
+  services.save = [path, &told, &game](const tb::front::Settings& s) {
+    // The window's options show at once, not only from the next match on.
+    game.SetFullScreen(s.fullScreen);
+    game.SetScale(s.wholeScale ? tb::ScaleMode::kWhole : tb::ScaleMode::kFit);
     std::string why;
     if (!path.empty() && !tb::front::SaveSettings(path, s, why) && !told) {
       std::cerr << "treadbrawl: " << path << ": " << why << std::endl;

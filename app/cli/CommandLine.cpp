@@ -204,6 +204,14 @@ bool Parse(const std::vector<std::string>& argv, GameArgs& args, std::string& er
       return false;
     }
   }
+  if (args.menu) {
+    GameArgs rest = args;
+    rest.fullScreen = rest.wholeScale = rest.mixSounds = false;
+    if (!SameGame(rest, GameArgs{}) || !args.keysPath.empty()) {
+      error = "--menu chooses the match itself; it goes only with --full-screen and --scale";
+      return false;
+    }
+  }
   if (!args.recordPath.empty() && !args.replayPath.empty()) {
     error = "--record and --replay cannot go together";
     return false;

@@ -62,7 +62,8 @@ std::vector<ReplayEntry> ListReplays(const std::string& folder, size_t limit) {
     ReplayEntry e;
     e.path = f.path.string();
     // The file's own time, as the system clock tells it.
-    const auto system = std::chrono::time_point_cast<std::chrono::system_clock::duration>(
+    // Rounded to the second: the two clocks are read a moment apart.
+    const auto system = std::chrono::round<std::chrono::seconds>(
         f.time - fs::file_time_type::clock::now() + std::chrono::system_clock::now());
     e.when = LocalTime(std::chrono::system_clock::to_time_t(system), "%Y-%m-%d %H:%M");
     e.ticks = replay.Ticks();

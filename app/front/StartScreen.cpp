@@ -14,6 +14,8 @@ constexpr uint8_t kReturn = 0x0D, kEscape = 0x1B, kBackspace = 0x08;
 constexpr uint8_t kLeft = 0x25, kUp = 0x26, kRight = 0x27, kDown = 0x28;
 constexpr uint32_t kTitle = 0xFFFFFF, kDim = 0x9A9A9A, kPlain = 0xE8E8E8;
 constexpr size_t kMaxField = 64;
+// The most rows a page shows at once; longer pages scroll with the chosen row.
+constexpr int kMaxRows = 13;
 const char* const kActionNames[5] = {"turn right", "turn left", "forward", "backward", "fire"};
 const char* const kLevels[3] = {"easy", "normal", "hard"};
 
@@ -364,7 +366,7 @@ std::vector<StartScreen::Item> StartScreen::Items() {
       items.push_back({"Password:  " + s.joinPassword + "_", [](Move) {}, &s.joinPassword});
       for (int seat = 0; seat < 4; ++seat) {
         const bool here = (s.joinSeats >> seat) & 1;
-        items.push_back({std::string(Name(seat)) + ":  " + (here ? "played here" : "-"),
+        items.push_back({std::string(Name(seat)) + ":  " + (here ? "played here" : "not here"),
                          [this, seat](Move) {
                            settings_.joinSeats =
                                static_cast<uint8_t>(settings_.joinSeats ^ (1u << seat));
@@ -430,10 +432,10 @@ std::vector<StartScreen::Item> StartScreen::Items() {
         std::string pad = services_.padName ? services_.padName(seat) : "";
         line(std::string(Name(seat)) + (pad.empty() ? "" : "  (controller: " + pad + ")"),
              screen::SeatColour(seat));
-        line("forward " + screen::KeyName(k[2]) + ", back " + screen::KeyName(k[3]) + ", left " +
-                 screen::KeyName(k[1]) + ", right " + screen::KeyName(k[0]) + ", fire " +
+        line("forward " + screen::KeyName(k[2]) + ", back " + screen::KeyName(k[3]) + ", fire " +
                  screen::KeyName(k[4]),
              kPlain);
+        line("left " + screen::KeyName(k[1]) + ", right " + screen::KeyName(k[0]), kPlain);
       }
       line("Controllers take the colours in the order they are plugged in:");
       line("d-pad or stick drives, A fires");
@@ -484,8 +486,20 @@ MenuView StartScreen::View() const {
   MenuView view;
   view.title = titles[static_cast<int>(page_)];
   std::vector<Item> items = const_cast<StartScreen*>(this)->Items();
-  for (const Item& item : items) view.rows.push_back({item.text, bool(item.act), item.rgb});
-  view.selected = cursor_ >= 0 && cursor_ < static_cast<int>(items.size()) ? cursor_ : -1;
+  const int n = static_cast<int>(items.size());
+  const int chosen = cursor_ >= 0 && cursor_ < n ? cursor_ : -1;
+  // A long page shows the rows around the chosen one, so that it fits the window at 1x.
+  int first = 0, last = n;
+  if (n > kMaxRows) {
+    first = std::clamp(chosen - kMaxRows / 2, 0, n - kMaxRows);
+    last = first + kMaxRows;
+  }
+  if (first > 0) view.rows.push_back({"\u25B2", false, kDim});
+  for (int i = first; i < last; ++i) {
+    if (i == chosen) view.selected = static_cast<int>(view.rows.size());
+    view.rows.push_back({items[i].text, bool(items[i].act), items[i].rgb});
+  }
+  if (last < n) view.rows.push_back({"\u25BC", false, kDim});
   view.notice = notice_;
   if (capture_ >= 0)
     view.hint = "Press the new key; Escape keeps the old one";

@@ -115,10 +115,26 @@ TEST(StartScreenOptions, ControlsShowEachColoursKeysAndController) {
   std::string all;
   for (const auto& row : s.View().rows) all += row.text + "\n";
   EXPECT_NE(all.find("Red  (controller: Pad X)"), std::string::npos) << all;
-  EXPECT_NE(all.find("forward Keypad 8, back Keypad 5, left Keypad 4, right Keypad 6, fire "
-                     "Keypad 9"),
+  EXPECT_NE(all.find("forward Keypad 8, back Keypad 5, fire Keypad 9\nleft Keypad 4, right "
+                     "Keypad 6"),
             std::string::npos)
       << all;
+}
+
+TEST(StartScreenKeys, TheLongPageScrollsWithTheChosenRow) {
+  StartScreen s = Fresh();
+  Repeat(s, kDown, 5);
+  Press(s, {kEnter});
+  tb::front::MenuView v = s.View();
+  EXPECT_LE(v.rows.size(), 14u);
+  EXPECT_EQ(v.rows.back().text, "\u25BC");  // more below
+  Press(s, {kUp});                          // round to Back at the end
+  v = s.View();
+  EXPECT_EQ(Selected(s), "Back");
+  EXPECT_EQ(v.rows.front().text, "\u25B2");  // more above
+  EXPECT_LE(v.rows.size(), 14u);
+  Press(s, {kUp});  // over the note, which cannot be chosen
+  EXPECT_EQ(Selected(s), "Yellow fire:  Keypad 9");
 }
 
 TEST(StartScreenOptions, SwitchesCarryIntoEveryStartAndAreSaved) {
@@ -315,6 +331,40 @@ TEST(StartScreenKeys, AControllerCannotGiveAKeyButCanTakeTheWaitBack) {
   s.Pad(PadInput::kBack);
   EXPECT_FALSE(s.Capturing());
   EXPECT_EQ(s.CurrentPage(), Page::kKeys);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CommandLineForTheStartScreen, MenuGoesOnlyWithTheWindowsOptions) {
+  tb::cli::GameArgs args;
+  std::string error;
+  EXPECT_TRUE(tb::cli::Parse({"--menu", "--full-screen", "--scale", "whole"}, args, error));
+  EXPECT_TRUE(args.menu && args.fullScreen && args.wholeScale);
+  for (const char* other : {"--rounds", "--bots", "--replay", "--keys"}) {
+    args = {};
+    EXPECT_FALSE(tb::cli::Parse({"--menu", other, "2"}, args, error)) << other;
+    EXPECT_EQ(error.find('\n'), std::string::npos);
+  }
+}
+
+TEST(CommandLineForTheStartScreen, NewOptionsAreChecked) {
+  tb::cli::GameArgs args;
+  std::string error;
+  EXPECT_FALSE(tb::cli::Parse({"--level", "Red:hard"}, args, error));  // Red has no driver
+  args = {};
+  EXPECT_FALSE(tb::cli::Parse({"--bot", "Red", "--level", "Red:best"}, args, error));
+  args = {};
+  EXPECT_FALSE(tb::cli::Parse({"--bot", "Red", "--level", "Purple:hard"}, args, error));
+  args = {};
+  EXPECT_FALSE(tb::cli::Parse({"--empty", "Teal"}, args, error));
+  args = {};
+  ASSERT_TRUE(
+      tb::cli::Parse({"--bot", "Red", "--level", "Red:easy", "--empty", "Blue"}, args, error))
+      << error;
+  EXPECT_EQ(args.seatLevels.at("Red"), "easy");
+  EXPECT_EQ(args.emptySeats, std::vector<std::string>{"Blue"});
 }
 
 }  // namespace

@@ -234,8 +234,10 @@ int PlayHere(const tb::cli::GameArgs& args, tb::SdlGame& game, tb::Raster& raste
   tb::Pcg32 random;
   KeyboardHalf keyboard(keys);
   PadsHalf pads(keys);
+  // For screenshots and tests: rounds this many ticks long at most.
+  const long roundTicks = tb::ParseTickLimit(std::getenv("TREADBRAWL_ROUND_TICKS"));
   tb::front::LocalMatch match(args, raster, keys, keyboard, &pads, clock, random, sound,
-                              tb::ExecutableFolder());
+                              tb::ExecutableFolder(), roundTicks);
   std::string problem;
   if (!match.Start(problem)) {
     std::cerr << "treadbrawl: " << args.recordPath << ": " << problem << std::endl;

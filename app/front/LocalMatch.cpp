@@ -41,7 +41,7 @@ bool PlainKeys(const cli::GameArgs& args) { return !args.customKeys && args.empt
 
 LocalMatch::LocalMatch(const cli::GameArgs& args, Raster& raster, KeyState& players,
                        const KeyState& keyboard, const KeyState* pads, Clock& clock, Pcg32& random,
-                       SoundPlayer& sound, const std::string& exeFolder)
+                       SoundPlayer& sound, const std::string& exeFolder, int64_t roundTicks)
     : args_(args),
       raster_(raster),
       scored_(raster),
@@ -53,6 +53,7 @@ LocalMatch::LocalMatch(const cli::GameArgs& args, Raster& raster, KeyState& play
       recordedKeys_(keySource_),
       recordedClock_(clock),
       recording_(!args.recordPath.empty()),
+      roundTicks_(roundTicks > 0 ? roundTicks : match::Rounds::kRoundTicks),
       random_(random),
       form_(args.rounds > 0 ? static_cast<Surface&>(scored_) : raster,
             recording_ ? static_cast<KeyState&>(recordedKeys_) : keySource_, sound,
@@ -78,10 +79,10 @@ bool LocalMatch::Start(std::string& problem) {
     seats_.Add(seat, own, random_.SeedValue());
   }
   if (!seats_.Empty()) seats_.Attach(form_);
-  if (args_.rounds > 0) rounds_.emplace(args_.rounds, scored_);
+  if (args_.rounds > 0) rounds_.emplace(args_.rounds, scored_, roundTicks_);
   if (recording_ && !recorder_.Start(args_.recordPath, form_, raster_.Width(), raster_.Height(),
                                      cli::GameVersion(), problem, args_.rounds,
-                                     args_.rounds > 0 ? match::Rounds::kRoundTicks : 0))
+                                     args_.rounds > 0 ? roundTicks_ : 0))
     return false;
   return true;
 }

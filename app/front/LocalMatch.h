@@ -43,11 +43,11 @@ class LocalMatch {
  public:
   // `players` is what the players hold, keyboard and controllers together, read as it is
   // with the game's own keys; `keyboard` and `pads` (null: none) are its two halves, read
-  // through the table of keys otherwise. The rest are the game's services. Nothing runs
-  // before Start.
+  // through the table of keys otherwise. The rest are the game's services; a round lasts at
+  // most `roundTicks`. Nothing runs before Start.
   LocalMatch(const cli::GameArgs& args, Raster& raster, KeyState& players, const KeyState& keyboard,
              const KeyState* pads, Clock& clock, Pcg32& random, SoundPlayer& sound,
-             const std::string& exeFolder);
+             const std::string& exeFolder, int64_t roundTicks = match::Rounds::kRoundTicks);
   // Loads the window, seats the drivers and starts the recording; false with the problem
   // when the replay cannot be written.
   bool Start(std::string& problem);
@@ -75,6 +75,7 @@ class LocalMatch {
   RecordingKeys recordedKeys_;
   RecordingClock recordedClock_;
   const bool recording_;
+  const int64_t roundTicks_;
   Pcg32& random_;
   MainFrm form_;
   std::optional<match::Rounds> rounds_;

@@ -170,3 +170,44 @@ TEST(ExtraKeys, KeysOffTheGamesOwnCanBeGivenAndAreReadHeld) {
 }
 
 }  // namespace
+
+#include "app/GameTargets.h"
+#include "app/front/LocalMatch.h"
+
+namespace {
+
+struct StillKeys : tb::KeyState {
+  bool IsKeyDown(uint8_t) const override { return false; }
+};
+struct StepClock : tb::Clock {
+  float now = 1000.0f;
+  float Now() override { return now += 0.02f; }
+};
+
+TEST(GuardedTarget, AMatchOfRoundsEndsAfterItsWinnerHasStoodAWhile) {
+  tb::cli::GameArgs args;
+  args.rounds = 1;
+  tb::Raster raster(582, 555);
+  StillKeys keys;
+  StepClock clock;
+  tb::Pcg32 random(7, true);
+  tb::SilentSound sound;
+  tb::front::LocalMatch match(args, raster, keys, keys, nullptr, clock, random, sound, ".", 20);
+  std::string problem;
+  ASSERT_TRUE(match.Start(problem)) << problem;
+  tb::MatchTarget target(match.Form(), match.Rounds(), match.Recording());
+  tb::front::GuardedTarget guard(target, match.Rounds(), nullptr);
+  int ticks = 0;
+  while (!guard.Closed() && ticks < 2000) {
+    guard.Tick();
+    ++ticks;
+  }
+  ASSERT_TRUE(guard.Closed());
+  EXPECT_TRUE(guard.MatchOver());
+  EXPECT_TRUE(match.Rounds()->Over());
+  // The round's 20 ticks, its pause, then the winner's own three seconds.
+  EXPECT_GE(ticks, 20 + tb::front::GuardedTarget::kOverTicks);
+  EXPECT_NE(match.Rounds()->ScoreText().find("draw"), std::string::npos);
+}
+
+}  // namespace

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build needs from Debian's packages, or says which line to run.
-# With --test, also the tools the tests check the package with.
+# With --test, also the tools the tests check the package with; with --docs, those that take
+# the screenshots.
 set -euo pipefail
 # Building, installing and packaging (cpack's dependency scan needs dpkg-dev and file).
 packages=(cmake g++ clang make pkg-config libsdl2-dev libgtest-dev libbenchmark-dev libpng-dev
@@ -10,6 +11,11 @@ if [ "${1:-}" = "--test" ]; then
   # Checking the manual page, the Debian package, the AppStream data and the desktop entry;
   # a virtual X server and xprop for the window's title.
   packages+=(man-db lintian appstream desktop-file-utils xvfb x11-utils)
+fi
+if [ "${1:-}" = "--docs" ]; then
+  # The start screen's screenshots (scripts/menu-screenshots.sh): keys typed into a virtual
+  # X server and its window grabbed.
+  packages+=(xvfb xdotool imagemagick)
 fi
 missing=()
 for p in "${packages[@]}"; do

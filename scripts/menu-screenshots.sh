@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes one screenshot of each page of the start screen under a virtual X server, into docs/.
-# Needs xvfb, xdotool and imagemagick. Usage: scripts/menu-screenshots.sh BUILD_DIR
+# Needs xvfb, xdotool and imagemagick (scripts/deps.sh --docs). Usage:
+# scripts/menu-screenshots.sh BUILD_DIR
 set -euo pipefail
 build=${1:-build}
 game=$build/bin/treadbrawl

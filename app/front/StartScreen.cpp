@@ -457,11 +457,11 @@ std::vector<StartScreen::Item> StartScreen::Items() {
                              (capture_ == slot ? "press a key" : screen::KeyName(s.keys[seat][a]));
           items.push_back({text, accept([this, slot] {
                              capture_ = slot;
-                             notice_ = "Press the new key (Escape keeps the old one)";
+                             notice_.clear();
                            }),
                            nullptr, false, screen::SeatColour(seat)});
         }
-      line("These keys hold for matches started here; plain treadbrawl keeps its own");
+      line("For matches started here only");
       items.push_back({"Back", accept([this] { Open(Page::kMain); })});
       break;
     }

@@ -33,7 +33,7 @@ bool WholeNumber(const std::string& text, int min, int max, int& out) {
 
 }  // namespace
 
-KeyTable RulesKeys() {
+KeyTable StandardKeys() {
   KeyTable t{};
   for (int s = 0; s < 4; ++s)
     t[s] = {kPlayerKeys[s].Right, kPlayerKeys[s].Left, kPlayerKeys[s].Forward,

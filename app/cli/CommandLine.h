@@ -14,7 +14,7 @@ namespace tb::cli {
 // Each colour's five keys (right, left, forward, backward, fire) by virtual-key code.
 using KeyTable = std::array<std::array<uint8_t, 5>, 4>;
 // The game's own keys, as plain `treadbrawl` reads them.
-KeyTable RulesKeys();
+KeyTable StandardKeys();
 
 // What the command line asked for. Without options the game plays exactly as it always has.
 struct GameArgs {
@@ -43,7 +43,7 @@ struct GameArgs {
   std::vector<std::string> emptySeats;            // seats nobody drives, their keys ignored
   std::string keysPath;                           // --keys FILE, read into `keys` by the game
   bool customKeys = false;                        // `keys` replaces the game's own keys
-  KeyTable keys = RulesKeys();
+  KeyTable keys = StandardKeys();
 };
 
 // Whether two sets of arguments start the same game.

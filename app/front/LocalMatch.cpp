@@ -13,9 +13,9 @@ PlayerKeyMap::PlayerKeyMap(const KeyState& keyboard, const KeyState* pads,
 bool PlayerKeyMap::IsKeyDown(uint8_t virtualKey) const {
   for (int s = 0; s < 4; ++s) {
     const PlayerKeys& k = kPlayerKeys[s];
-    const uint8_t rules[5] = {k.Right, k.Left, k.Forward, k.Backward, k.Fire};
+    const uint8_t codes[5] = {k.Right, k.Left, k.Forward, k.Backward, k.Fire};
     for (int a = 0; a < 5; ++a) {
-      if (rules[a] != virtualKey) continue;
+      if (codes[a] != virtualKey) continue;
       if ((empty_ >> s) & 1) return false;
       return keyboard_.IsKeyDown(table_[s][a]) ||
              (pads_ != nullptr && pads_->IsKeyDown(virtualKey));

@@ -17,15 +17,15 @@
 
 namespace tb::front {
 
-// The players' keys as the game asks for them (the rules' codes), answered from a table of
-// other keys on the keyboard, with controllers still pressing the rules' codes. Seats left
+// The players' keys as the game asks for them (the game's own codes), answered from a table of
+// other keys on the keyboard, with controllers still pressing those codes. Seats left
 // empty answer nothing.
 class PlayerKeyMap final : public KeyState {
  public:
   // `pads` may be null: no controllers.
   PlayerKeyMap(const KeyState& keyboard, const KeyState* pads, const cli::KeyTable& table,
                uint8_t emptySeats);
-  // Whether the rules' key `virtualKey` counts as held now.
+  // Whether the game's own key `virtualKey` counts as held now.
   bool IsKeyDown(uint8_t virtualKey) const override;
 
  private:
@@ -54,6 +54,7 @@ class LocalMatch {
   // Ends the recording; false when the replay could not be written whole.
   bool Finish();
 
+  // The game window of the match.
   MainFrm& Form() { return form_; }
   // The match's rounds, null without.
   match::Rounds* Rounds() { return rounds_ ? &*rounds_ : nullptr; }

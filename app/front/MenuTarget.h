@@ -47,8 +47,11 @@ class GuardedTarget final : public TickTarget {
   // Wraps `inner`; `rounds` may be null; `layer` (may be null) shows the question.
   GuardedTarget(TickTarget& inner, const match::Rounds* rounds, ScreenLayer* layer)
       : inner_(inner), rounds_(rounds), layer_(layer) {}
+  // A tick of the match, unless it waits for an answer or stands at its end.
   void Tick() override;
+  // Escape asks, a second leaves, another key answers "play on"; the rest go to the match.
   void KeyDown(uint16_t keyCode, int shift) override;
+  // Left, ended, or closed by the match itself.
   bool Closed() const override { return inner_.Closed() || leave_ || shownOver_ >= kOverTicks; }
   // Whether the player is being asked whether to leave.
   bool Asking() const { return asking_; }

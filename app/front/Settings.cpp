@@ -159,7 +159,7 @@ bool UsableKey(uint8_t k) {
 }
 
 cli::KeyTable LaptopKeys() {
-  cli::KeyTable keys = cli::RulesKeys();
+  cli::KeyTable keys = cli::StandardKeys();
   keys[2][4] = 0xA1;                    // Blue fires with Right Shift
   keys[3] = {'H', 'F', 'T', 'G', 'Y'};  // Yellow: T forward, G back, F and H turn
   return keys;
@@ -236,7 +236,7 @@ bool LoadKeysFile(const std::string& path, cli::KeyTable& keys, std::string& pro
   if (!ReadWholeFile(path, kMaxSettingsBytes, bytes, problem)) return false;
   json j;
   if (!ReadJson(bytes, j, problem)) return false;
-  cli::KeyTable read = cli::RulesKeys();
+  cli::KeyTable read = cli::StandardKeys();
   if (!ReadKeys(j, read, problem)) return false;
   keys = read;
   return true;
@@ -245,7 +245,7 @@ bool LoadKeysFile(const std::string& path, cli::KeyTable& keys, std::string& pro
 bool ResolveKeysFile(cli::GameArgs& args, std::string& problem) {
   if (args.keysPath.empty()) return true;
   if (!LoadKeysFile(args.keysPath, args.keys, problem)) return false;
-  args.customKeys = args.keys != cli::RulesKeys();
+  args.customKeys = args.keys != cli::StandardKeys();
   return true;
 }
 

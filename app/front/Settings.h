@@ -14,6 +14,7 @@ enum class SeatKind { kHuman, kEasy, kNormal, kHard, kEmpty };
 // Who drives a colour in a match hosted here.
 enum class HostSeat { kHere, kFriend, kComputer };
 
+// Everything the start screen remembers.
 struct Settings {
   std::array<SeatKind, 4> seats{SeatKind::kHuman, SeatKind::kHuman, SeatKind::kHuman,
                                 SeatKind::kHuman};
@@ -34,7 +35,7 @@ struct Settings {
   bool fullScreen = false;
   bool wholeScale = false;
   bool mixSounds = false;
-  cli::KeyTable keys = cli::RulesKeys();
+  cli::KeyTable keys = cli::StandardKeys();
 };
 
 // Whether a key can be given to a player: one the keyboard reports and the menus leave free.

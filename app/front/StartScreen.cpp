@@ -232,7 +232,7 @@ cli::GameArgs StartScreen::PlayArgs(const Settings& s, const std::string& record
   }
   args.rounds = s.rounds;
   args.recordPath = recordPath;
-  if (s.keys != cli::RulesKeys()) {
+  if (s.keys != cli::StandardKeys()) {
     args.customKeys = true;
     args.keys = s.keys;
   }
@@ -442,12 +442,12 @@ std::vector<StartScreen::Item> StartScreen::Items() {
       items.push_back({"Back", accept([this] { Open(Page::kOptions); })});
       break;
     case Page::kKeys: {
-      const bool rules = s.keys == cli::RulesKeys(), laptop = s.keys == LaptopKeys();
-      items.push_back({std::string("Layout:  ") + (rules    ? "the game's own"
+      const bool standard = s.keys == cli::StandardKeys(), laptop = s.keys == LaptopKeys();
+      items.push_back({std::string("Layout:  ") + (standard ? "the game's own"
                                                    : laptop ? "laptop, no keypad"
                                                             : "your own"),
-                       [this, rules](Move) {
-                         settings_.keys = rules ? LaptopKeys() : cli::RulesKeys();
+                       [this, standard](Move) {
+                         settings_.keys = standard ? LaptopKeys() : cli::StandardKeys();
                          Changed();
                        }});
       for (int seat = 0; seat < 4; ++seat)

@@ -57,8 +57,10 @@ struct StartScreenServices {
 
 class StartScreen {
  public:
+  // The pages, the first one first.
   enum class Page { kMain, kPlay, kHost, kJoin, kReplays, kOptions, kControls, kKeys, kAfter };
 
+  // Opens on the first page with the remembered `settings`.
   StartScreen(Settings settings, StartScreenServices services);
 
   // A key pressed, by virtual-key code.
@@ -77,8 +79,11 @@ class StartScreen {
 
   // The choice made since the last call, then kNone until the next.
   Outcome TakeOutcome();
+  // What to draw now.
   MenuView View() const;
+  // The page shown.
   Page CurrentPage() const { return page_; }
+  // The choices as they stand.
   const Settings& Current() const { return settings_; }
   // Whether a key is being waited for, on the keys page.
   bool Capturing() const { return capture_ >= 0; }

@@ -97,8 +97,8 @@ TEST(SameGame, EachChoiceOfPlayHereMatchesItsCommandLine) {
     ASSERT_EQ(o.kind, Outcome::kStart);
     const tb::cli::GameArgs cli = Cli(c.argv);
     EXPECT_TRUE(tb::cli::SameGame(o.args, cli));
-    const auto fromScreen = FirstTicks(o.args, tb::cli::RulesKeys());
-    const auto fromCli = FirstTicks(cli, tb::cli::RulesKeys());
+    const auto fromScreen = FirstTicks(o.args, tb::cli::StandardKeys());
+    const auto fromCli = FirstTicks(cli, tb::cli::StandardKeys());
     EXPECT_EQ(fromScreen, fromCli);
     lastHashes.insert(fromScreen.back());
   }
@@ -126,9 +126,9 @@ TEST(SameGame, ChangedKeysMatchAKeysFileAndDriveAsTheGamesOwnDo) {
   const auto fromScreen = FirstTicks(o.args, laptop);
   EXPECT_EQ(fromScreen, FirstTicks(cli, laptop));
   // T, F, G, H and Y play Yellow exactly as the keypad does in the plain game.
-  EXPECT_EQ(fromScreen, FirstTicks(Cli({}), tb::cli::RulesKeys()));
+  EXPECT_EQ(fromScreen, FirstTicks(Cli({}), tb::cli::StandardKeys()));
   // And the keypad no longer does anything with the laptop layout.
-  EXPECT_NE(FirstTicks(o.args, tb::cli::RulesKeys()), fromScreen);
+  EXPECT_NE(FirstTicks(o.args, tb::cli::StandardKeys()), fromScreen);
 }
 
 TEST(SameGame, RecordingEveryMatchWritesWhatTheCommandLineWrites) {
@@ -142,7 +142,7 @@ TEST(SameGame, RecordingEveryMatchWritesWhatTheCommandLineWrites) {
   const tb::cli::GameArgs cli =
       Cli({"--bot", "Red", "--level", "Red:easy", "--rounds", "1", "--record", dir + "/cli.tbr"});
   EXPECT_EQ(o.args.recordPath, dir + "/screen.tbr");
-  EXPECT_EQ(FirstTicks(o.args, tb::cli::RulesKeys()), FirstTicks(cli, tb::cli::RulesKeys()));
+  EXPECT_EQ(FirstTicks(o.args, tb::cli::StandardKeys()), FirstTicks(cli, tb::cli::StandardKeys()));
   auto read = [](const std::string& p) {
     std::ifstream in(p, std::ios::binary);
     std::stringstream all;

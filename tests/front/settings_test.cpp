@@ -143,7 +143,7 @@ TEST(KeysFile, TakesOnlyTheKeysAndChecksThem) {
   args = fronttest::Cli({"--keys", dir + "/twice.json"});
   EXPECT_FALSE(tb::front::ResolveKeysFile(args, problem));
   EXPECT_FALSE(args.customKeys);
-  EXPECT_EQ(args.keys, tb::cli::RulesKeys());
+  EXPECT_EQ(args.keys, tb::cli::StandardKeys());
 
   args = fronttest::Cli({"--keys", dir + "/none.json"});
   EXPECT_FALSE(tb::front::ResolveKeysFile(args, problem));
@@ -155,8 +155,8 @@ TEST(KeysFile, TheLaptopLayoutGivesEveryoneTheirOwnKeysOffTheKeypad) {
   for (const auto& seat : keys)
     for (uint8_t k : seat) EXPECT_FALSE(k >= 0x60 && k <= 0x69) << int(k);
   // Green and Red keep the keys they have on any keyboard.
-  EXPECT_EQ(keys[0], tb::cli::RulesKeys()[0]);
-  EXPECT_EQ(keys[1], tb::cli::RulesKeys()[1]);
+  EXPECT_EQ(keys[0], tb::cli::StandardKeys()[0]);
+  EXPECT_EQ(keys[1], tb::cli::StandardKeys()[1]);
 }
 
 }  // namespace

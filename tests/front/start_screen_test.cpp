@@ -319,7 +319,7 @@ TEST(StartScreenKeys, TheLaptopLayoutAndBack) {
   EXPECT_EQ(s.Current().keys, tb::front::LaptopKeys());
   Press(s, {kEnter});
   EXPECT_EQ(Selected(s), "Layout:  the game's own");
-  EXPECT_EQ(s.Current().keys, tb::cli::RulesKeys());
+  EXPECT_EQ(s.Current().keys, tb::cli::StandardKeys());
 }
 
 TEST(StartScreenKeys, AControllerCannotGiveAKeyButCanTakeTheWaitBack) {

@@ -10,7 +10,8 @@ work=$(mktemp -d)
 display=:$((50 + RANDOM % 40))
 Xvfb "$display" -screen 0 1280x1024x24 > /dev/null 2>&1 &
 xvfb=$!
-trap 'kill "$game_pid" 2>/dev/null || true; kill "$xvfb"; rm -rf "$work"' EXIT
+game_pid=""
+trap '[ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null; kill "$xvfb"; rm -rf "$work"' EXIT
 export DISPLAY=$display XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state
 export SDL_AUDIODRIVER=dummy
 sleep 1

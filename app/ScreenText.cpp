@@ -39,6 +39,28 @@ std::string KeyName(uint8_t vk) {
       return "Space";
     case vk::kReturn:
       return "Enter";
+    case vk::kEscape:
+      return "Escape";
+    case vk::kBackspace:
+      return "Backspace";
+    case 0xA0:
+      return "Left Shift";
+    case 0xA1:
+      return "Right Shift";
+    case 0xA2:
+      return "Left Ctrl";
+    case 0xA3:
+      return "Right Ctrl";
+    default:
+      break;
+  }
+  // The punctuation keys by what they print on a US keyboard.
+  static const std::pair<uint8_t, const char*> kMarks[] = {
+      {0xBA, ";"}, {0xBB, "="}, {0xBC, ","},  {0xBD, "-"}, {0xBE, "."}, {0xBF, "/"},
+      {0xC0, "`"}, {0xDB, "["}, {0xDC, "\\"}, {0xDD, "]"}, {0xDE, "'"}};
+  for (const auto& m : kMarks)
+    if (m.first == vk) return m.second;
+  switch (vk) {
     default:
       return "key " + std::to_string(vk);
   }

@@ -21,6 +21,11 @@
 #include "app/OnlineGame.h"
 #include "app/Wiring.h"
 #include "app/cli/CommandLine.h"
+#include "app/front/LocalMatch.h"
+#include "app/front/MenuTarget.h"
+#include "app/front/ReplayList.h"
+#include "app/front/Settings.h"
+#include "app/front/StartScreen.h"
 #include "bots/Seats.h"
 #include "files/Files.h"
 #include "match/Rounds.h"
@@ -68,7 +73,8 @@ bool OpenWindow(tb::SdlGame& game, const tb::Raster& raster) {
   return false;
 }
 
-int ShowReplay(const tb::cli::GameArgs& args) {
+// Shows a replay, in `open` when given (the start screen's window), else in a window of its own.
+int ShowReplay(const tb::cli::GameArgs& args, tb::SdlGame* open = nullptr) {
   const std::string& path = args.replayPath;
   std::string bytes, problem;
   tb::Replay replay;
@@ -82,8 +88,13 @@ int ShowReplay(const tb::cli::GameArgs& args) {
     std::cerr << "treadbrawl: " << path << ": the recording stops short (the game did not close"
               << " cleanly); showing its " << replay.Ticks() << " ticks" << std::endl;
   tb::Raster raster(replay.Width, replay.Height);
-  tb::SdlGame game(WindowOptions(args));
-  if (!OpenWindow(game, raster)) return tb::cli::kExitFailed;
+  std::optional<tb::SdlGame> own;
+  if (open == nullptr) {
+    own.emplace(WindowOptions(args));
+    if (!OpenWindow(*own, raster)) return tb::cli::kExitFailed;
+    if (args.fullScreen) own->SetFullScreen(true);
+  }
+  tb::SdlGame& game = open != nullptr ? *open : *own;
   const std::string folder = tb::ExecutableFolder();
   tb::SdlSoundPlayer speaker(SoundsFor(args, folder));
   tb::MutableSound sound(speaker);
@@ -104,6 +115,7 @@ int ShowReplay(const tb::cli::GameArgs& args) {
   if (layer.LoadFont(tb::kLayerFont, std::cerr)) game.SetLayer(&layer);
   target.ShowOn(&layer, rounds ? &*rounds : nullptr);
   int status = game.Run(target, tb::RasterPicture(raster), nullptr);
+  game.SetLayer(nullptr);
   if (status != 0) std::cerr << "treadbrawl: " << game.Error() << std::endl;
   if (!target.Problem().empty()) {
     std::cerr << "treadbrawl: " << path << ": " << target.Problem() << std::endl;
@@ -203,21 +215,78 @@ int PlayOnline(const tb::cli::GameArgs& args, tb::SdlGame& game, tb::Raster& ras
   return status;
 }
 
-int Play(const tb::cli::GameArgs& args) {
-  // A damaged mapping file is the player's to mend: named now, before any window opens.
-  std::vector<std::string> mappings;
-  std::string mappingProblem;
-  if (!tb::ReadControllerMappings(
-          tb::ControllerMappingFiles(tb::ExecutableFolder(), tb::UserConfigFolder()), mappings,
-          mappingProblem)) {
-    std::cerr << "treadbrawl: " << mappingProblem << std::endl;
-    return tb::cli::kExitUsage;
+// The keyboard alone and the controllers alone, for a match read through a table of keys.
+class KeyboardHalf final : public tb::KeyState {
+ public:
+  explicit KeyboardHalf(const tb::SdlKeyState& keys) : keys_(keys) {}
+  bool IsKeyDown(uint8_t virtualKey) const override { return keys_.KeyboardHolds(virtualKey); }
+
+ private:
+  const tb::SdlKeyState& keys_;
+};
+class PadsHalf final : public tb::KeyState {
+ public:
+  explicit PadsHalf(const tb::SdlKeyState& keys) : keys_(keys) {}
+  bool IsKeyDown(uint8_t virtualKey) const override { return keys_.PadsHold(virtualKey); }
+
+ private:
+  const tb::SdlKeyState& keys_;
+};
+
+// A match at this machine in an open window. From the start screen (`guarded`) Escape asks
+// before leaving, and `result` gets the winner of a match of rounds that came to its end.
+int PlayHere(const tb::cli::GameArgs& args, tb::SdlGame& game, tb::Raster& raster,
+             tb::SdlKeyState& keys, tb::SoundPlayer& sound, tb::ScreenLayer& layer, bool guarded,
+             std::string* result) {
+  tb::SystemClock clock;
+  tb::Pcg32 random;
+  KeyboardHalf keyboard(keys);
+  PadsHalf pads(keys);
+  // For screenshots and tests: rounds this many ticks long at most.
+  const long roundTicks = tb::ParsePositiveCount(std::getenv("TREADBRAWL_ROUND_TICKS"));
+  tb::front::LocalMatch match(args, raster, keys, keyboard, &pads, clock, random, sound,
+                              tb::ExecutableFolder(), roundTicks);
+  std::string problem;
+  if (!match.Start(problem)) {
+    std::cerr << "treadbrawl: " << args.recordPath << ": " << problem << std::endl;
+    return tb::cli::kExitFailed;
   }
+  tb::MatchTarget target(match.Form(), match.Rounds(), match.Recording());
+  target.ShowOn(&layer, match.Rounds(), match.Drivers());
+  tb::front::GuardedTarget guard(target, match.Rounds(), &layer);
+  int status = game.Run(guarded ? static_cast<tb::TickTarget&>(guard) : target,
+                        tb::RasterPicture(raster), &keys);
+  if (status != 0 && !game.Error().empty())
+    std::cerr << "treadbrawl: " << game.Error() << std::endl;
+  if (!match.Finish()) {
+    std::cerr << "treadbrawl: " << args.recordPath << ": the replay could not be written whole"
+              << std::endl;
+    status = tb::cli::kExitFailed;
+  }
+  if (result != nullptr && guard.MatchOver()) *result = match.Rounds()->ScoreText();
+  return status;
+}
+
+// A damaged mapping file is the player's to mend: named, before any window opens.
+bool MappingsReadable() {
+  std::vector<std::string> mappings;
+  std::string problem;
+  if (tb::ReadControllerMappings(
+          tb::ControllerMappingFiles(tb::ExecutableFolder(), tb::UserConfigFolder()), mappings,
+          problem))
+    return true;
+  std::cerr << "treadbrawl: " << problem << std::endl;
+  return false;
+}
+
+int Play(const tb::cli::GameArgs& args) {
+  if (!MappingsReadable()) return tb::cli::kExitUsage;
   if (!args.replayPath.empty()) return ShowReplay(args);
   tb::Raster raster(kImageWidth, kImageHeight);
   // The window first: without a display nothing else is worth starting.
   tb::SdlGame game(WindowOptions(args));
   if (!OpenWindow(game, raster)) return 1;
+  if (args.fullScreen) game.SetFullScreen(true);
   tb::SdlKeyState keys(tb::PlayersPadKeys());
   const std::string folder = tb::ExecutableFolder();
   tb::SdlSoundPlayer sound(SoundsFor(args, folder));
@@ -231,47 +300,81 @@ int Play(const tb::cli::GameArgs& args) {
       std::cerr << "treadbrawl: " << game.Error() << std::endl;
     return status;
   }
-  tb::SystemClock clock;
-  tb::Pcg32 random;
-  // Without options the game sees the raster and the keyboard themselves.
-  tb::match::ScoredCaption scored(raster);
-  tb::bots::Seats seats(keys, raster, clock);
-  tb::Surface& surface = args.rounds > 0 ? static_cast<tb::Surface&>(scored) : raster;
-  tb::KeyState& keySource =
-      args.botSeats.empty() ? static_cast<tb::KeyState&>(keys) : static_cast<tb::KeyState&>(seats);
-  // Recording reads the same keys (the drivers' too) and clock through decorators that note
-  // what the game saw, so a replay needs no drivers.
-  tb::RecordingKeys recordedKeys(keySource);
-  tb::RecordingClock recordedClock(clock);
-  const bool recording = !args.recordPath.empty();
-  tb::MainFrm form(surface, recording ? static_cast<tb::KeyState&>(recordedKeys) : keySource, sound,
-                   recording ? static_cast<tb::Clock&>(recordedClock) : clock, random, folder);
-  form.Load();
-  tb::bots::Level level = tb::bots::Level::Normal;
-  tb::bots::ParseLevel(args.botLevel, level);
-  for (const std::string& seat : args.botSeats) seats.Add(seat, level, random.SeedValue());
-  if (!seats.Empty()) seats.Attach(form);
-  std::optional<tb::match::Rounds> rounds;
-  if (args.rounds > 0) rounds.emplace(args.rounds, scored);
-  tb::Recorder recorder(recordedKeys, recordedClock);
+  return PlayHere(args, game, raster, keys, sound, layer, false, nullptr);
+}
+
+// The start screen: every match, replay and online game chosen there starts through the same
+// set-up as its command line, in the same window, and comes back here when it ends.
+int FrontDoor(const tb::cli::GameArgs& first) {
+  if (!MappingsReadable()) return tb::cli::kExitUsage;
+  tb::Raster raster(kImageWidth, kImageHeight);
+  tb::GameOptions options = tb::ReadDeveloperSwitches().window;
+  tb::front::Settings settings;
+  const std::string path = tb::front::SettingsPath();
   std::string problem;
-  if (recording && !recorder.Start(args.recordPath, form, raster.Width(), raster.Height(),
-                                   tb::cli::GameVersion(), problem, args.rounds,
-                                   args.rounds > 0 ? tb::match::Rounds::kRoundTicks : 0)) {
-    std::cerr << "treadbrawl: " << args.recordPath << ": " << problem << std::endl;
-    return tb::cli::kExitFailed;
-  }
-  tb::MatchTarget target(form, rounds ? &*rounds : nullptr, recording ? &recorder : nullptr);
-  target.ShowOn(&layer, rounds ? &*rounds : nullptr, seats.Empty() ? nullptr : &seats);
-  status = game.Run(target, tb::RasterPicture(raster), &keys);
-  if (status != 0 && !game.Error().empty())
-    std::cerr << "treadbrawl: " << game.Error() << std::endl;
-  if (recording && !recorder.Finish()) {
-    std::cerr << "treadbrawl: " << args.recordPath << ": the replay could not be written whole"
+  if (!path.empty() && !tb::front::LoadSettings(path, settings, problem))
+    std::cerr << "treadbrawl: " << path << ": " << problem << "; starting from the defaults"
               << std::endl;
-    status = tb::cli::kExitFailed;
+  options.scale =
+      settings.wholeScale || first.wholeScale ? tb::ScaleMode::kWhole : tb::ScaleMode::kFit;
+  tb::SdlGame game(options);
+  if (!OpenWindow(game, raster)) return 1;
+  game.SetFullScreen(settings.fullScreen || first.fullScreen);
+  tb::SdlKeyState keys(tb::PlayersPadKeys());
+  tb::ScreenLayer layer;
+  if (layer.LoadFont(tb::kLayerFont, std::cerr)) game.SetLayer(&layer);
+  tb::front::StartScreenServices services;
+  const std::string replays = tb::ReplayFolder();
+  services.replays = tb::front::ListReplays(replays);
+  services.replayFolder = replays;
+  services.recordName = tb::front::RecordingName;
+  bool told = false;  // a settings file that cannot be written is said once
+  services.save = [path, &told, &game](const tb::front::Settings& s) {
+    // The window's options show at once, not only from the next match on.
+    game.SetFullScreen(s.fullScreen);
+    game.SetScale(s.wholeScale ? tb::ScaleMode::kWhole : tb::ScaleMode::kFit);
+    std::string why;
+    if (!path.empty() && !tb::front::SaveSettings(path, s, why) && !told) {
+      std::cerr << "treadbrawl: " << path << ": " << why << std::endl;
+      told = true;
+    }
+  };
+  services.padName = [&keys](int seat) { return keys.PadName(seat); };
+  tb::front::StartScreen screen(settings, std::move(services));
+  const std::string folder = tb::ExecutableFolder();
+  for (;;) {
+    tb::front::MenuTarget menu(screen, &layer);
+    int status = game.Run(menu, tb::RasterPicture(raster), &keys);
+    if (status != 0 || game.CloseRequested() || !menu.Closed()) return status;
+    const tb::front::Outcome& chosen = menu.Chosen();
+    if (chosen.kind == tb::front::Outcome::kQuit) return tb::cli::kExitOk;
+    const tb::cli::GameArgs& args = chosen.args;
+    game.SetFullScreen(args.fullScreen);
+    game.SetScale(args.wholeScale ? tb::ScaleMode::kWhole : tb::ScaleMode::kFit);
+    layer.Content().Clear();
+    std::string result;
+    if (!args.replayPath.empty()) {
+      ShowReplay(args, &game);
+      game.SetLayer(&layer);
+    } else {
+      tb::SdlSoundPlayer sound(SoundsFor(args, folder));
+      tb::Raster picture(kImageWidth, kImageHeight);
+      if (args.host || !args.join.empty())
+        PlayOnline(args, game, picture, keys, sound, layer);
+      else
+        PlayHere(args, game, picture, keys, sound, layer, true, &result);
+      raster = picture;  // the last of the arena stays behind the page after it
+    }
+    if (game.CloseRequested()) return tb::cli::kExitOk;
+    layer.Content().Clear();
+    screen.SetReplays(tb::front::ListReplays(replays));
+    if (!result.empty()) {
+      screen.ShowAfterMatch(result);
+    } else {
+      raster.Clear();
+      screen.ShowMain();
+    }
   }
-  return status;
 }
 
 }  // namespace
@@ -291,9 +394,13 @@ int main(int argc, char** argv) {
     std::cout << tb::cli::VersionText();
     return tb::cli::kExitOk;
   }
+  if (!tb::front::ResolveKeysFile(args, error)) {
+    std::cerr << "treadbrawl: " << args.keysPath << ": " << error << std::endl;
+    return tb::cli::kExitUsage;
+  }
   int status = 1;
   try {
-    status = Play(args);
+    status = args.menu ? FrontDoor(args) : Play(args);
   } catch (const std::exception& e) {
     std::cerr << "treadbrawl: " << e.what() << std::endl;
     status = 1;

@@ -20,13 +20,23 @@ class Picture {
   virtual const std::string& Caption() const = 0;
 };
 
+// A controller's buttons as menus read them: d-pad or stick directions, A and B.
+enum class PadButton { kUp, kDown, kLeft, kRight, kA, kB };
+
 // What the loop drives.
 class TickTarget {
  public:
   virtual ~TickTarget() = default;
+  // One tick of the game, every 20 ms.
   virtual void Tick() = 0;
+  // A key pressed, with the shift state (1 shift, 2 control, 4 alt).
   virtual void KeyDown(uint16_t keyCode, int shift) = 0;
+  // Whether the target is done and the loop should end.
   virtual bool Closed() const = 0;
+  // Text typed, UTF-8; only menus want it.
+  virtual void TextInput(const std::string&) {}
+  // A controller button pressed; only menus want it, a match reads controllers as keys.
+  virtual void PadPressed(PadButton) {}
 };
 
 }  // namespace tb

@@ -18,8 +18,11 @@ struct LayerContent {
   std::vector<LayerLine> banner;  // what matters now: a decided round, a pause, a failure
   std::vector<LayerLine> lobby;   // who is in before an online match starts
   std::vector<LayerLine> help;    // each player's colour and keys, shown in full screen
-  bool Empty() const { return status.empty() && banner.empty() && lobby.empty() && help.empty(); }
-  void Clear() { status.clear(), banner.clear(), lobby.clear(), help.clear(); }
+  std::vector<LayerLine> menu;    // a page of the start screen, centred over everything
+  bool Empty() const {
+    return status.empty() && banner.empty() && lobby.empty() && help.empty() && menu.empty();
+  }
+  void Clear() { status.clear(), banner.clear(), lobby.clear(), help.clear(), menu.clear(); }
 };
 
 }  // namespace tb

@@ -57,4 +57,20 @@ int PadSlots::SlotOf(int32_t id) const {
   return -1;
 }
 
+bool StickCrossed(int16_t before, int16_t now, bool horizontal, PadButton& out) {
+  // Half the travel out, a little less back, so that a stick resting near the edge does not
+  // press again and again.
+  constexpr int kOut = 16384, kBack = 12000;
+  const int b = before, n = now;
+  if (n >= kOut && b < kBack) {
+    out = horizontal ? PadButton::kRight : PadButton::kDown;
+    return true;
+  }
+  if (n <= -kOut && b > -kBack) {
+    out = horizontal ? PadButton::kLeft : PadButton::kUp;
+    return true;
+  }
+  return false;
+}
+
 }  // namespace tb

@@ -5,10 +5,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/GameLoop.h"
+
 namespace tb {
 
 namespace vk {
 constexpr uint8_t kNone = 0;
+constexpr uint8_t kBackspace = 0x08;  // rubs out typing on the start screen
 constexpr uint8_t kReturn = 0x0D;  // Enter, either one: starts an online match
 constexpr uint8_t kEscape = 0x1B;
 constexpr uint8_t kSpace = 0x20;  // pauses a replay
@@ -19,6 +22,10 @@ constexpr uint8_t kDown = 0x28;
 constexpr uint8_t kA = 0x41;        // letters run on to Z = 0x5A
 constexpr uint8_t kNumPad0 = 0x60;  // keypad digits run on to 9 = 0x69
 }  // namespace vk
+
+// The direction a stick has just been pushed into across its dead zone, if any: one press per
+// push, as a d-pad gives.
+bool StickCrossed(int16_t before, int16_t now, bool horizontal, PadButton& out);
 
 // The keys a controller presses for the player it plays, by virtual-key code.
 struct PadKeys {

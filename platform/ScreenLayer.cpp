@@ -161,7 +161,15 @@ void ScreenLayer::Draw(SDL_Renderer* renderer, int outW, int outH, const SDL_Rec
   }
   const LayerLayout l = ArrangeLayer(outW, outH, picture);
   const int px = l.fontPx;
-  if (l.bars) {
+  if (!content_.menu.empty()) {
+    // A page of the start screen: one column down the middle of the picture, sized to it so
+    // that the longest page fits at 1x and grows with full screen.
+    const int mpx = std::max(12, picture.h / 34);
+    const SDL_Rect box{picture.x + picture.w / 20, picture.y + picture.h / 20, picture.w * 18 / 20,
+                       picture.h * 18 / 20};
+    // On dark strips, so that it reads over the arena left behind by a match too.
+    Column(renderer, content_.menu, box, box.y, mpx, true, 255, true);
+  } else if (l.bars) {
     int y = Column(renderer, content_.status, l.left, l.left.y, px, false, 255, false);
     if (!content_.status.empty()) y += px;
     y = Column(renderer, content_.banner, l.left, y, px, false, 255, false);

@@ -222,7 +222,7 @@ void SdlGame::HandleEvent(const SDL_Event& event, TickTarget& game, SdlKeyState*
         if (event.key.repeat == 0) ToggleFullScreen();
         break;  // the window's key, not the game's
       }
-      uint8_t code = VirtualKeyForScancode(key.scancode, (key.mod & KMOD_NUM) != 0);
+      uint8_t code = AnyVirtualKeyForScancode(key.scancode, (key.mod & KMOD_NUM) != 0);
       if (code != vk::kNone) game.KeyDown(code, ShiftState(key.mod));
       break;
     }
@@ -230,7 +230,33 @@ void SdlGame::HandleEvent(const SDL_Event& event, TickTarget& game, SdlKeyState*
     case SDL_CONTROLLERDEVICEADDED:
     case SDL_CONTROLLERDEVICEREMOVED:
       if (keys != nullptr) keys->HandleEvent(event);
+      if (event.type == SDL_CONTROLLERDEVICEREMOVED) sticks_.erase(event.cdevice.which);
       break;
+    case SDL_TEXTINPUT:
+      game.TextInput(event.text.text);
+      break;
+    case SDL_CONTROLLERBUTTONDOWN: {
+      static const std::pair<int, PadButton> kButtons[] = {
+          {SDL_CONTROLLER_BUTTON_DPAD_UP, PadButton::kUp},
+          {SDL_CONTROLLER_BUTTON_DPAD_DOWN, PadButton::kDown},
+          {SDL_CONTROLLER_BUTTON_DPAD_LEFT, PadButton::kLeft},
+          {SDL_CONTROLLER_BUTTON_DPAD_RIGHT, PadButton::kRight},
+          {SDL_CONTROLLER_BUTTON_A, PadButton::kA},
+          {SDL_CONTROLLER_BUTTON_B, PadButton::kB}};
+      for (const auto& b : kButtons)
+        if (event.cbutton.button == b.first) game.PadPressed(b.second);
+      break;
+    }
+    case SDL_CONTROLLERAXISMOTION: {
+      const bool x = event.caxis.axis == SDL_CONTROLLER_AXIS_LEFTX;
+      if (!x && event.caxis.axis != SDL_CONTROLLER_AXIS_LEFTY) break;
+      auto& stick = sticks_[event.caxis.which];
+      int16_t& before = x ? stick.first : stick.second;
+      PadButton pushed;
+      if (StickCrossed(before, event.caxis.value, x, pushed)) game.PadPressed(pushed);
+      before = event.caxis.value;
+      break;
+    }
     default:
       break;
   }

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,14 @@ class SdlGame {
   long TicksRun() const { return ticksRun_; }
   SDL_Window* Window() const { return window_; }
   bool FullScreen() const;
+  // Goes full screen or back to the window.
+  void SetFullScreen(bool on) {
+    if (window_ != nullptr && on != FullScreen()) ToggleFullScreen();
+  }
+  // Whether the window's close button has been pressed: nothing more should run.
+  bool CloseRequested() const { return quit_; }
+  // How the picture is enlarged from now on.
+  void SetScale(ScaleMode mode) { options_.scale = mode; }
   // Text drawn over each presented frame at the output's resolution (null: none).
   void SetLayer(ScreenLayer* layer) { layer_ = layer; }
 
@@ -90,6 +99,7 @@ class SdlGame {
   bool started_ = false;
   SteadyTime start_{};
   std::vector<int64_t> tickLog_;
+  std::map<int32_t, std::pair<int16_t, int16_t>> sticks_;  // each controller's stick, x and y
 };
 
 }  // namespace tb

@@ -38,11 +38,57 @@ uint8_t VirtualKeyForScancode(int scancode, bool numLockOn) {
   }
 }
 
+uint8_t AnyVirtualKeyForScancode(int scancode, bool numLockOn) {
+  const uint8_t game = VirtualKeyForScancode(scancode, numLockOn);
+  if (game != vk::kNone) return game;
+  // Digits 1 to 9 then 0, as the top row runs.
+  if (scancode >= SDL_SCANCODE_1 && scancode <= SDL_SCANCODE_9)
+    return static_cast<uint8_t>('1' + (scancode - SDL_SCANCODE_1));
+  switch (scancode) {
+    case SDL_SCANCODE_0:
+      return '0';
+    case SDL_SCANCODE_BACKSPACE:
+      return vk::kBackspace;
+    case SDL_SCANCODE_LSHIFT:
+      return 0xA0;
+    case SDL_SCANCODE_RSHIFT:
+      return 0xA1;
+    case SDL_SCANCODE_LCTRL:
+      return 0xA2;
+    case SDL_SCANCODE_RCTRL:
+      return 0xA3;
+    case SDL_SCANCODE_SEMICOLON:
+      return 0xBA;
+    case SDL_SCANCODE_EQUALS:
+      return 0xBB;
+    case SDL_SCANCODE_COMMA:
+      return 0xBC;
+    case SDL_SCANCODE_MINUS:
+      return 0xBD;
+    case SDL_SCANCODE_PERIOD:
+      return 0xBE;
+    case SDL_SCANCODE_SLASH:
+      return 0xBF;
+    case SDL_SCANCODE_GRAVE:
+      return 0xC0;
+    case SDL_SCANCODE_LEFTBRACKET:
+      return 0xDB;
+    case SDL_SCANCODE_BACKSLASH:
+      return 0xDC;
+    case SDL_SCANCODE_RIGHTBRACKET:
+      return 0xDD;
+    case SDL_SCANCODE_APOSTROPHE:
+      return 0xDE;
+    default:
+      return vk::kNone;
+  }
+}
+
 KeyboardMap::KeyboardMap() {
   for (int numLock = 0; numLock < 2; ++numLock) {
     scancode_[numLock].fill(-1);
     for (int sc = 0; sc < SDL_NUM_SCANCODES; ++sc) {
-      uint8_t key = VirtualKeyForScancode(sc, numLock != 0);
+      uint8_t key = AnyVirtualKeyForScancode(sc, numLock != 0);
       if (key != vk::kNone) scancode_[numLock][key] = static_cast<int16_t>(sc);
     }
   }
@@ -157,10 +203,17 @@ SdlKeyState::~SdlKeyState() {
 }
 
 bool SdlKeyState::IsKeyDown(uint8_t virtualKey) const {
+  return KeyboardHolds(virtualKey) || PadsHold(virtualKey);
+}
+
+bool SdlKeyState::KeyboardHolds(uint8_t virtualKey) const {
   int numKeys = 0;
   const uint8_t* state = SDL_GetKeyboardState(&numKeys);
   bool numLock = (SDL_GetModState() & KMOD_NUM) != 0;
-  if (keyboard_.Holds(state, numKeys, numLock, virtualKey)) return true;
+  return keyboard_.Holds(state, numKeys, numLock, virtualKey);
+}
+
+bool SdlKeyState::PadsHold(uint8_t virtualKey) const {
   for (const auto& entry : pads_) {
     int slot = slots_.SlotOf(entry.first);
     if (slot >= 0 && slot < kPadSlots &&
@@ -168,6 +221,15 @@ bool SdlKeyState::IsKeyDown(uint8_t virtualKey) const {
       return true;
   }
   return false;
+}
+
+std::string SdlKeyState::PadName(int slot) const {
+  for (const auto& entry : pads_)
+    if (slots_.SlotOf(entry.first) == slot) {
+      const char* name = SDL_GameControllerName(entry.second);
+      return name != nullptr ? name : "controller";
+    }
+  return "";
 }
 
 void SdlKeyState::HandleEvent(const SDL_Event& event) {

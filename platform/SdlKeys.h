@@ -20,7 +20,11 @@ namespace tb {
 // Num Lock off the keypad is navigation, not digits, so it gives nothing.
 uint8_t VirtualKeyForScancode(int scancode, bool numLockOn);
 
-// The reverse lookup, built once from VirtualKeyForScancode so the two can never disagree.
+// The same, and beyond the game's own keys the others a player may be given instead: the
+// top row's digits, Shift and Ctrl, punctuation, and Backspace for typing.
+uint8_t AnyVirtualKeyForScancode(int scancode, bool numLockOn);
+
+// The reverse lookup, built once from AnyVirtualKeyForScancode so the two can never disagree.
 class KeyboardMap {
  public:
   KeyboardMap();
@@ -57,6 +61,11 @@ class SdlKeyState final : public KeyState {
   SdlKeyState& operator=(const SdlKeyState&) = delete;
 
   bool IsKeyDown(uint8_t virtualKey) const override;
+  // The two halves of IsKeyDown: the keyboard alone, and the controllers alone.
+  bool KeyboardHolds(uint8_t virtualKey) const;
+  bool PadsHold(uint8_t virtualKey) const;
+  // The name of the controller playing a slot, "" when none does.
+  std::string PadName(int slot) const;
   // Takes controller and joystick plug and unplug events; everything else is ignored.
   void HandleEvent(const SDL_Event& event);
   int ConnectedPads() const { return static_cast<int>(pads_.size()); }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build needs from Debian's packages, or says which line to run.
 # With --web, also what builds the page; with --test, that and the tools the tests check the
-# package and the page with.
+# package and the page with; with --docs, those that take the screenshots.
 set -euo pipefail
 # Building, installing and packaging (cpack's dependency scan needs dpkg-dev and file).
 packages=(cmake g++ clang make pkg-config libsdl2-dev libgtest-dev libbenchmark-dev libpng-dev
@@ -17,6 +17,11 @@ if [ "${1:-}" = "--test" ]; then
   # time measures the memory of the damaged-file cases; a virtual X server and xprop for the
   # window's title; the page built and played in node and in headless Chromium.
   packages+=(man-db lintian appstream desktop-file-utils time xvfb x11-utils "${web[@]}" chromium)
+fi
+if [ "${1:-}" = "--docs" ]; then
+  # The start screen's screenshots (scripts/menu-screenshots.sh): keys typed into a virtual
+  # X server and its window grabbed.
+  packages+=(xvfb xdotool imagemagick)
 fi
 missing=()
 for p in "${packages[@]}"; do

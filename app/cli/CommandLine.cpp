@@ -1,11 +1,14 @@
 #include "app/cli/CommandLine.h"
 
+#include <algorithm>
 #include <sstream>
+#include <tuple>
 
 #include "bots/Driver.h"
 #include "bots/Seats.h"
 #include "net/Address.h"
 #include "net/Session.h"
+#include "shell/Controls.h"
 
 #ifndef TREADBRAWL_VERSION
 #define TREADBRAWL_VERSION "unknown"
@@ -29,6 +32,23 @@ bool WholeNumber(const std::string& text, int min, int max, int& out) {
 }
 
 }  // namespace
+
+KeyTable StandardKeys() {
+  KeyTable t{};
+  for (int s = 0; s < 4; ++s)
+    t[s] = {kPlayerKeys[s].Right, kPlayerKeys[s].Left, kPlayerKeys[s].Forward,
+            kPlayerKeys[s].Backward, kPlayerKeys[s].Fire};
+  return t;
+}
+
+bool SameGame(const GameArgs& a, const GameArgs& b) {
+  auto tie = [](const GameArgs& g) {
+    return std::tie(g.mixSounds, g.wholeScale, g.host, g.hostPort, g.join, g.joinPort, g.seats,
+                    g.password, g.botSeats, g.botLevel, g.rounds, g.recordPath, g.replayPath,
+                    g.fullScreen, g.seatLevels, g.emptySeats, g.customKeys, g.keys);
+  };
+  return tie(a) == tie(b);
+}
 
 const std::vector<OptionRow>& Options() {
   static const std::vector<OptionRow> rows = {
@@ -115,6 +135,39 @@ const std::vector<OptionRow>& Options() {
          if (v.empty()) e = "--replay needs a file name";
          return !v.empty();
        }},
+      {"--menu", "", "open the start screen: choose a match, keys and options there",
+       [](const std::string&, GameArgs& a, std::string&) {
+         a.menu = true;
+         return true;
+       }},
+      {"--full-screen", "", "open full screen (Alt+Enter toggles it at any time)",
+       [](const std::string&, GameArgs& a, std::string&) {
+         a.fullScreen = true;
+         return true;
+       }},
+      {"--level", "NAME:LEVEL", "one computer driver's own level, e.g. Red:hard",
+       [](const std::string& v, GameArgs& a, std::string& error) {
+         const size_t colon = v.find(':');
+         std::vector<std::string> seat;
+         bots::Level level;
+         if (colon == std::string::npos || !bots::ParseSeats(v.substr(0, colon), seat, error) ||
+             seat.size() != 1 || !bots::ParseLevel(v.substr(colon + 1), level)) {
+           error = "--level: '" + v + "' is not a colour and a level, such as Red:hard";
+           return false;
+         }
+         a.seatLevels[seat[0]] = v.substr(colon + 1);
+         return true;
+       }},
+      {"--empty", "NAMES", "seats nobody drives (their keys do nothing), e.g. Yellow",
+       [](const std::string& v, GameArgs& a, std::string& error) {
+         return bots::ParseSeats(v, a.emptySeats, error);
+       }},
+      {"--keys", "FILE", "each colour's keys from FILE (as the start screen saves them)",
+       [](const std::string& v, GameArgs& a, std::string& e) {
+         a.keysPath = v;
+         if (v.empty()) e = "--keys needs a file name";
+         return !v.empty();
+       }},
   };
   return rows;
 }
@@ -132,6 +185,21 @@ bool Parse(const std::vector<std::string>& argv, GameArgs& args, std::string& er
   if (!args.join.empty() && (!args.botSeats.empty() || args.rounds > 0)) {
     error = "--bots, --bot and --rounds are the host's to choose, not a joiner's";
     return false;
+  }
+  for (const auto& entry : args.seatLevels) {
+    if (std::find(args.botSeats.begin(), args.botSeats.end(), entry.first) == args.botSeats.end()) {
+      error = "--level " + entry.first + ": that seat has no computer driver (--bot " +
+              entry.first + ")";
+      return false;
+    }
+  }
+  if (args.menu) {
+    GameArgs rest = args;
+    rest.fullScreen = rest.wholeScale = rest.mixSounds = false;
+    if (!SameGame(rest, GameArgs{}) || !args.keysPath.empty()) {
+      error = "--menu chooses the match itself; it goes only with --full-screen and --scale";
+      return false;
+    }
   }
   if (!args.recordPath.empty() && !args.replayPath.empty()) {
     error = "--record and --replay cannot go together";

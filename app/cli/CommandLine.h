@@ -1,13 +1,20 @@
 #pragma once
 // The game's command line: one table of options serves parsing, --help and the manual page.
 // Every option of the game is added here, as a field of GameArgs and a row of the table.
+#include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "app/cli/OptionTable.h"
 
 namespace tb::cli {
+
+// Each colour's five keys (right, left, forward, backward, fire) by virtual-key code.
+using KeyTable = std::array<std::array<uint8_t, 5>, 4>;
+// The game's own keys, as plain `treadbrawl` reads them.
+KeyTable StandardKeys();
 
 // What the command line asked for. Without options the game plays exactly as it always has.
 struct GameArgs {
@@ -29,7 +36,18 @@ struct GameArgs {
   int rounds = 0;
   std::string recordPath;  // write the match played to this replay file
   std::string replayPath;  // show this replay file instead of playing
+  // Beyond the game as it plays without options: the start screen and what it can choose.
+  bool menu = false;                              // open the start screen instead of a match
+  bool fullScreen = false;                        // open full screen
+  std::map<std::string, std::string> seatLevels;  // a driver's own level, by seat name
+  std::vector<std::string> emptySeats;            // seats nobody drives, their keys ignored
+  std::string keysPath;                           // --keys FILE, read into `keys` by the game
+  bool customKeys = false;                        // `keys` replaces the game's own keys
+  KeyTable keys = StandardKeys();
 };
+
+// Whether two sets of arguments start the same game.
+bool SameGame(const GameArgs& a, const GameArgs& b);
 
 // One row of the game's table of options.
 using OptionRow = OptionRowFor<GameArgs>;

@@ -4,12 +4,16 @@
 set -euo pipefail
 # Building, installing and packaging (cpack's dependency scan needs dpkg-dev and file).
 packages=(cmake g++ clang make pkg-config libsdl2-dev libgtest-dev libbenchmark-dev libpng-dev
-          nlohmann-json3-dev libebur128-dev libenet-dev libgif-dev dpkg-dev
-          file)
+          nlohmann-json3-dev libebur128-dev libenet-dev libgif-dev libminiupnpc-dev
+          libnatpmp-dev dpkg-dev file)
 if [ "${1:-}" = "--test" ]; then
   # Checking the manual page, the Debian package, the AppStream data and the desktop entry;
-  # time measures the memory of the damaged-file cases.
-  packages+=(man-db lintian appstream desktop-file-utils time)
+  # time measures the memory of the damaged-file cases. The router test builds namespaces
+  # (iproute2) with a UPnP/NAT-PMP router (the daemon alone, miniupnpd-iptables: the
+  # miniupnpd package would ask debconf questions and start a system service) and masquerading
+  # (iptables).
+  packages+=(man-db lintian appstream desktop-file-utils time iproute2 iptables
+             miniupnpd-iptables)
 fi
 missing=()
 for p in "${packages[@]}"; do

@@ -23,6 +23,7 @@ void OnlineTarget::Tick() {
     session_.Start();
   for (const std::string& line : session_.TakeNotices())
     std::cerr << "treadbrawl: " << line << '\n';
+  for (const std::function<void()>& work : everyFrame_) work();
 }
 
 void OnlineTarget::KeyDown(uint16_t keyCode, int /*shift*/) {

@@ -3,7 +3,9 @@
 // waiting room first, then the match; Enter starts it on the host, Escape leaves.
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "net/Session.h"
 #include "platform/SdlGame.h"
@@ -17,6 +19,8 @@ class OnlineTarget final : public TickTarget {
   void Tick() override;
   void KeyDown(uint16_t keyCode, int shift) override;
   bool Closed() const override { return closed_; }
+  // Work done after the session's own on every frame (router and local network answers).
+  void EveryFrame(std::function<void()> work) { everyFrame_.push_back(std::move(work)); }
 
  private:
   net::Session& session_;
@@ -24,6 +28,7 @@ class OnlineTarget final : public TickTarget {
   std::chrono::steady_clock::time_point start_;
   int startWith_;
   bool closed_ = false;
+  std::vector<std::function<void()>> everyFrame_;
 };
 
 }  // namespace tb

@@ -10,7 +10,7 @@ namespace tb::net::portmap {
 
 // How long each way of asking may take, in milliseconds.
 struct MappingLimits {
-  int upnpDiscoverMs = 1500;  // waiting for IGDs to answer the search
+  int upnpDiscoverMs = 500;  // waiting for answers to each of the four searches
   int natpmpMs = 1500;        // the whole NAT-PMP exchange, retries included
 };
 

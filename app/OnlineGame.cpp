@@ -42,6 +42,7 @@ void OnlineTarget::Tick() {
       std::cerr << "treadbrawl: " << line << '\n';
       if (screen_.layer != nullptr) screen_.layer->Notify(line);
     }
+    for (const std::function<void()>& work : everyFrame_) work();
     if (phase == net::Phase::Joining && now >= screen_.joinTimeoutUs)
       FailJoin("no answer from " + screen_.info.joinAddress +
                " (is its UDP port open, or is it behind a router?)");

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/ScreenText.h"
 #include "net/Session.h"
@@ -34,6 +35,8 @@ class OnlineTarget final : public TickTarget {
   bool Closed() const override { return closed_; }
   // Why joining failed, "" while it has not: the program then ends with a failure.
   const std::string& JoinFailure() const { return joinFailure_; }
+  // Work done after the session's own on every frame (router and local network answers).
+  void EveryFrame(std::function<void()> work) { everyFrame_.push_back(std::move(work)); }
 
  private:
   int64_t Now() const;
@@ -48,6 +51,7 @@ class OnlineTarget final : public TickTarget {
   bool closed_ = false;
   bool admitted_ = false;  // the host let us in (or we are the host)
   std::string joinFailure_;
+  std::vector<std::function<void()>> everyFrame_;
 };
 
 }  // namespace tb

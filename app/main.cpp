@@ -3,6 +3,7 @@
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -19,6 +20,7 @@
 
 #include "app/GameTargets.h"
 #include "app/OnlineGame.h"
+#include "app/OnlineReach.h"
 #include "app/Wiring.h"
 #include "app/cli/CommandLine.h"
 #include "app/front/LocalMatch.h"
@@ -29,6 +31,7 @@
 #include "bots/Seats.h"
 #include "files/Files.h"
 #include "match/Rounds.h"
+#include "net/Discovery.h"
 #include "net/enet/EnetTransport.h"
 #include "platform/ExeFolder.h"
 #include "platform/ScreenLayer.h"
@@ -209,6 +212,35 @@ int PlayOnline(const tb::cli::GameArgs& args, tb::SdlGame& game, tb::Raster& ras
   tb::net::Session session(*transport, options, raster, sound);
   tb::OnlineTarget target(session, keys, tb::ReadDeveloperSwitches().startWith,
                           std::move(screen));
+  // The host asks the router for its port and answers the local network while players gather.
+  std::unique_ptr<tb::RouterPort> router;
+  std::unique_ptr<tb::net::LanAnswerer> lan;
+  tb::net::LanMatch offer;
+  if (args.host) {
+    if (!args.noPortMapping) router = std::make_unique<tb::RouterPort>(transport->Port());
+    lan = std::make_unique<tb::net::LanAnswerer>();
+    if (!lan->Ok())
+      std::cerr << "treadbrawl: the local network will not find this match (" << lan->Problem()
+                << ")\n";
+    char name[65] = {0};
+    offer.name = gethostname(name, sizeof name - 1) == 0 ? name : "treadbrawl";
+    offer.port = transport->Port();
+    offer.password = !args.password.empty();
+    offer.version = tb::cli::GameVersion();
+    target.EveryFrame([&] {
+      const int players = __builtin_popcount(session.TakenSeats());
+      offer.players = static_cast<uint8_t>(players);
+      offer.free = static_cast<uint8_t>(tb::net::kSeats - players);
+      lan->Poll(offer, session.State() == tb::net::Phase::Waiting);
+      if (!router) return;
+      for (const std::string& line : router->TakeNotices())
+        std::cerr << "treadbrawl: " << line << '\n';
+      const std::string note = router->TitleNote();
+      if (session.State() != tb::net::Phase::Waiting || note.empty()) return;
+      const std::string title = session.Title() + " \xE2\x80\x94 " + note;
+      if (raster.Caption() != title) raster.SetCaption(title);
+    });
+  }
   int status = game.Run(target, tb::RasterPicture(raster), &keys);
   transport->CloseAll(200);
   if (status == 0 && !target.JoinFailure().empty()) status = 1;
@@ -282,6 +314,8 @@ bool MappingsReadable() {
 int Play(const tb::cli::GameArgs& args) {
   if (!MappingsReadable()) return tb::cli::kExitUsage;
   if (!args.replayPath.empty()) return ShowReplay(args);
+  // Listing the local network's matches needs no window.
+  if (args.findLan) return tb::ListLanMatches();
   tb::Raster raster(kImageWidth, kImageHeight);
   // The window first: without a display nothing else is worth starting.
   tb::SdlGame game(WindowOptions(args));

@@ -5,8 +5,8 @@
 set -euo pipefail
 # Building, installing and packaging (cpack's dependency scan needs dpkg-dev and file).
 packages=(cmake g++ clang make pkg-config libsdl2-dev libgtest-dev libbenchmark-dev libpng-dev
-          nlohmann-json3-dev libebur128-dev libenet-dev libsodium-dev libgif-dev dpkg-dev
-          file libsdl2-ttf-dev fonts-dejavu-core)
+          nlohmann-json3-dev libebur128-dev libenet-dev libsodium-dev libgif-dev
+          libminiupnpc-dev libnatpmp-dev dpkg-dev file libsdl2-ttf-dev fonts-dejavu-core)
 # The game in a browser tab (--web): emscripten, and node with acorn for its optimiser.
 web=(emscripten nodejs node-acorn)
 if [ "${1:-}" = "--web" ]; then
@@ -15,8 +15,12 @@ fi
 if [ "${1:-}" = "--test" ]; then
   # Checking the manual page, the Debian package, the AppStream data and the desktop entry;
   # time measures the memory of the damaged-file cases; a virtual X server and xprop for the
-  # window's title; the page built and played in node and in headless Chromium.
-  packages+=(man-db lintian appstream desktop-file-utils time xvfb x11-utils "${web[@]}" chromium)
+  # window's title; the page built and played in node and in headless Chromium. The router
+  # test builds namespaces (iproute2) with a UPnP/NAT-PMP router (the daemon alone,
+  # miniupnpd-iptables: the miniupnpd package would ask debconf questions and start a system
+  # service) and masquerading (iptables).
+  packages+=(man-db lintian appstream desktop-file-utils time xvfb x11-utils "${web[@]}" chromium
+             iproute2 iptables miniupnpd-iptables)
 fi
 if [ "${1:-}" = "--docs" ]; then
   # The start screen's screenshots (scripts/menu-screenshots.sh): keys typed into a virtual

@@ -72,10 +72,19 @@ const std::vector<OptionRow>& Options() {
          return true;
        },
        true},
-      {"--join", "HOST[:PORT]", "join the online match hosted at that address",
+      {"--join", "HOST[:PORT]",
+       "join the match hosted at that address; without one, list local matches",
        [](const std::string& v, GameArgs& a, std::string& e) {
+         a.findLan = v.empty();
+         if (v.empty()) {
+           a.join.clear();
+           return true;
+         }
          return net::ParseHostPort(v, a.join, a.joinPort, e);
-       }},
+       },
+       true},
+      {"--no-port-mapping", "", "online: do not ask the router (UPnP, NAT-PMP) to open the port",
+       SetsFlag(&GameArgs::noPortMapping)},
       {"--seats", "SEATS", "online: the seats played here, such as Green,Blue",
        [](const std::string& v, GameArgs& a, std::string& e) {
          return net::ParseSeats(v, a.seats, e);
@@ -174,15 +183,16 @@ const std::vector<OptionRow>& Options() {
 
 bool Parse(const std::vector<std::string>& argv, GameArgs& args, std::string& error) {
   if (!ParseRows(Options(), argv, args, error)) return false;
-  if (args.host && !args.join.empty()) {
+  if (args.host && (!args.join.empty() || args.findLan)) {
     error = "--host and --join cannot go together";
     return false;
   }
-  if (!args.host && args.join.empty() && (args.seats != 0 || !args.password.empty())) {
-    error = "--seats and --password are for online play (--host or --join)";
+  if (!args.host && args.join.empty() && !args.findLan &&
+      (args.seats != 0 || !args.password.empty() || args.noPortMapping)) {
+    error = "--seats, --password and --no-port-mapping are for online play (--host or --join)";
     return false;
   }
-  if (!args.join.empty() && (!args.botSeats.empty() || args.rounds > 0)) {
+  if ((!args.join.empty() || args.findLan) && (!args.botSeats.empty() || args.rounds > 0)) {
     error = "--bots, --bot and --rounds are the host's to choose, not a joiner's";
     return false;
   }

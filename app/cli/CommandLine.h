@@ -27,6 +27,8 @@ struct GameArgs {
   uint16_t hostPort = 0;  // 0 until set: the default port
   std::string join;       // the host's name or address, without the port
   uint16_t joinPort = 0;
+  bool findLan = false;        // --join alone: list the matches waiting on the local network
+  bool noPortMapping = false;  // the host leaves the router alone
   uint8_t seats = 0;  // bit per seat (Green 1, Red 2, Blue 4, Yellow 8); 0: the usual one
   std::string password;
   // Seats taken by computer drivers (--bots N and --bot NAMES together), at one level.

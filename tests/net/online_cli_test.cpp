@@ -31,7 +31,13 @@ TEST(OnlineCommandLine, HostJoinSeatsPassword) {
 
   EXPECT_FALSE(ParseArgs({"--host", "70000"}, a, e));
   EXPECT_EQ(e, "--host: '70000' is not a port (1 to 65535)");
-  EXPECT_FALSE(ParseArgs({"--join"}, a, e));
+  // Without an address --join lists the matches on the local network.
+  ASSERT_TRUE(ParseArgs({"--join"}, a, e)) << e;
+  EXPECT_TRUE(a.findLan);
+  EXPECT_EQ(a.join, "");
+  ASSERT_TRUE(ParseArgs({"--join", "--password", "w"}, a, e)) << e;
+  EXPECT_TRUE(a.findLan);
+  EXPECT_FALSE(ParseArgs({"--host", "--join"}, a, e));
   EXPECT_FALSE(ParseArgs({"--host", "--join", "x"}, a, e));
   EXPECT_EQ(e, "--host and --join cannot go together");
   EXPECT_FALSE(ParseArgs({"--seats", "Green"}, a, e));
@@ -47,7 +53,19 @@ TEST(OnlineCommandLine, HostJoinSeatsPassword) {
   EXPECT_EQ(e, "--bots, --bot and --rounds are the host's to choose, not a joiner's");
   EXPECT_FALSE(ParseArgs({"--join", "127.0.0.1", "--bot", "Red"}, a, e));
   EXPECT_NE(tb::cli::HelpText().find("--host [PORT]"), std::string::npos);
-  EXPECT_NE(tb::cli::HelpText().find("--join HOST[:PORT]"), std::string::npos);
+  EXPECT_NE(tb::cli::HelpText().find("--join [HOST[:PORT]]"), std::string::npos);
+}
+
+TEST(OnlineCommandLine, PortMappingCanBeTurnedOff) {
+  GameArgs a;
+  std::string e;
+  ASSERT_TRUE(ParseArgs({"--host"}, a, e)) << e;
+  EXPECT_FALSE(a.noPortMapping);
+  ASSERT_TRUE(ParseArgs({"--host", "5000", "--no-port-mapping"}, a, e)) << e;
+  EXPECT_TRUE(a.noPortMapping);
+  EXPECT_EQ(a.hostPort, 5000);
+  EXPECT_FALSE(ParseArgs({"--no-port-mapping"}, a, e));
+  EXPECT_FALSE(ParseArgs({"--host", "--no-port-mapping=yes"}, a, e));
 }
 
 }  // namespace

@@ -17,9 +17,9 @@ export SDL_AUDIODRIVER=dummy
 sleep 1
 # A few replays to list: short matches recorded as the start screen names them.
 mkdir -p "$XDG_STATE_HOME/treadbrawl"
-for spec in "2026-12-06_20-15-00:--bots 3:1500" "2026-12-07_18-40-12:--bots 2 --rounds 3:3000" \
+for entry in "2026-12-06_20-15-00:--bots 3:1500" "2026-12-07_18-40-12:--bots 2 --rounds 3:3000" \
             "2026-12-08_12-05-31:--bot Red:900"; do
-  IFS=: read -r name options ticks <<< "$spec"
+  IFS=: read -r name options ticks <<< "$entry"
   # shellcheck disable=SC2086
   TREADBRAWL_MAX_TICKS=$ticks SDL_VIDEODRIVER=dummy "$game" $options \
     --record "$XDG_STATE_HOME/treadbrawl/$name.tbr" 2> /dev/null

@@ -69,6 +69,33 @@ int Session::DirectLinks() const {
   return n;
 }
 
+Route Session::RouteTo(int seat) const {
+  if (seat < 0 || seat >= kSeats || Has(localSeats_, seat) || !Has(taken_, seat) ||
+      droppedAfter_[seat] >= 0 || phase_ != Phase::Playing)
+    return Route::None;
+  if (options_.host) return Has(botSeats_, seat) ? Route::None : Route::Direct;
+  if (!Has(peerSeats_, seat)) return Route::Direct;  // the host's own seats
+  for (const Remote& r : remotes_)
+    if (r.direct && r.welcomed && Has(r.seats, seat)) return Route::Direct;
+  return nowUs_ < dialUntilUs_ ? Route::Trying : Route::ThroughHost;
+}
+
+void Session::TellRoutes() {
+  for (uint8_t group : peerGroups_) {
+    const Route route = RouteTo(FirstSeat(group));
+    if (route == Route::Direct && (toldDirect_ & group) == 0) {
+      notices_.push_back(SeatNames(group) + ": direct link");
+    } else if (route == Route::ThroughHost && (toldHost_ & group) == 0) {
+      notices_.push_back(SeatNames(group) + ": through the host (no direct link)");
+    } else {
+      continue;
+    }
+    const bool direct = route == Route::Direct;
+    toldDirect_ = static_cast<uint8_t>(direct ? toldDirect_ | group : toldDirect_ & ~group);
+    toldHost_ = static_cast<uint8_t>(direct ? toldHost_ & ~group : toldHost_ | group);
+  }
+}
+
 Session::Remote* Session::Find(LinkId link) {
   for (Remote& r : remotes_)
     if (r.link == link) return &r;
@@ -96,6 +123,7 @@ void Session::Frame(int64_t nowUs, const KeyState& keys) {
   if (phase_ == Phase::Playing) RecordFinal(false);
   if (phase_ == Phase::Playing) SendInputs();
   if (phase_ == Phase::Playing) CheckHashes();
+  if (phase_ == Phase::Playing) TellRoutes();
   transport_.Flush();
   ShowTitle();
 }
@@ -113,6 +141,7 @@ void Session::Handle(const LinkEvent& e) {
           hello.seats = localSeats_;
           hello.token = token_;
           SendTo(*known, hello, Delivery::Reliable);
+          KeepOneLink(*known);
         }
         return;
       }

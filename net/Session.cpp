@@ -9,6 +9,7 @@ namespace tb::net {
 Session::Session(Transport& transport, SessionOptions options, Surface& screen, SoundPlayer& sound)
     : transport_(transport), options_(std::move(options)), screen_(screen), sound_(sound) {
   droppedAfter_.fill(-1);
+  lostUs_.fill(-1);
   if (!DeriveKey(options_.password, key_)) {
     phase_ = Phase::Ended;
     endReason_ = "not enough memory to prepare the password";
@@ -85,7 +86,11 @@ void Session::TellRoutes() {
     const Route route = RouteTo(FirstSeat(group));
     if (route == Route::Direct && (toldDirect_ & group) == 0) {
       notices_.push_back(SeatNames(group) + ": direct link");
-    } else if (route == Route::ThroughHost && (toldHost_ & group) == 0) {
+    } else if (route == Route::ThroughHost && (toldHost_ & group) == 0 &&
+               (lostUs_[FirstSeat(group)] < 0 ||
+                nowUs_ - lostUs_[FirstSeat(group)] > options_.silenceUs)) {
+      // A player who closed the game ends its link first: the host's word that it left
+      // comes within the time the host waits on silence, and then nothing needs saying.
       notices_.push_back(SeatNames(group) + ": through the host (no direct link)");
     } else {
       continue;
@@ -172,6 +177,9 @@ void Session::Handle(const LinkEvent& e) {
       Remote* r = Find(e.link);
       if (r == nullptr) return;
       if (r->direct) {
+        if (r->welcomed)
+          for (int s = 0; s < kSeats; ++s)
+            if (Has(r->seats, s)) lostUs_[s] = nowUs_;
         RemoveRemote(e.link);  // the keys still come through the host
       } else if (!options_.host) {
         End(phase_ == Phase::Joining ? "no answer from the host (is its UDP port open?)"

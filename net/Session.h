@@ -180,12 +180,13 @@ class Session {
   int64_t nextHash_ = kHashEvery;
   int64_t lastDriftTick_ = 0;
   uint64_t token_ = 0;
-  uint8_t peerSeats_ = 0;            // joiners' seats that may open direct links to us
-  std::vector<uint8_t> peerGroups_;  // each other joiner's seats
-  int64_t dialUntilUs_ = 0;          // till then a missing direct link is still being tried
-  uint8_t toldDirect_ = 0;           // seats the player was told are linked directly
-  uint8_t toldHost_ = 0;             // seats the player was told go through the host
-  uint8_t drops_ = 0;                // seats dropped so far
+  uint8_t peerSeats_ = 0;               // joiners' seats that may open direct links to us
+  std::vector<uint8_t> peerGroups_;     // each other joiner's seats
+  int64_t dialUntilUs_ = 0;             // till then a missing direct link is still being tried
+  uint8_t toldDirect_ = 0;              // seats the player was told are linked directly
+  uint8_t toldHost_ = 0;                // seats the player was told go through the host
+  std::array<int64_t, kSeats> lostUs_;  // when a seat's direct link ended; -1: it did not
+  uint8_t drops_ = 0;                   // seats dropped so far
   std::array<int64_t, kSeats> droppedAfter_;
   SessionStats stats_;
   uint64_t matchSeed_ = 0;

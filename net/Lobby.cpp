@@ -140,11 +140,15 @@ void Session::ConnectPeers(const std::vector<PeerAddress>& peers) {
   std::string hostAddress;
   for (const Remote& r : remotes_)
     if (r.isHost) hostAddress = transport_.AddressOf(r.link);
+  std::vector<std::string> dialled;
   for (const PeerAddress& p : peers) {
     if (p.seats & localSeats_) continue;
     // Only the joiners of this match, each named once, at an address worth dialling.
     if ((p.seats & ~taken_) != 0 || (p.seats & peerSeats_) != 0) continue;
-    if (!PeerDialable(p.address, hostAddress)) continue;
+    if (!PeerDialable(p.address, hostAddress) ||
+        std::find(dialled.begin(), dialled.end(), p.address) != dialled.end())
+      continue;
+    dialled.push_back(p.address);
     peerSeats_ = static_cast<uint8_t>(peerSeats_ | p.seats);
     peerGroups_.push_back(p.seats);
     LinkId link = transport_.Connect(p.address);
@@ -187,6 +191,7 @@ bool Session::AcceptPeer(Remote& r, const Message& hello) {
   r.seats = hello.seats;
   r.dialler = hello.seats;
   r.welcomed = true;
+  r.heard = true;
   r.lastHeardUs = nowUs_;
   transport_.Confirm(r.link);
   KeepOneLink(r);

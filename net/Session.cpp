@@ -66,7 +66,7 @@ std::vector<std::string> Session::TakeNotices() {
 
 int Session::DirectLinks() const {
   int n = 0;
-  for (const Remote& r : remotes_) n += r.direct && r.welcomed ? 1 : 0;
+  for (const Remote& r : remotes_) n += r.direct && r.welcomed && r.heard ? 1 : 0;
   return n;
 }
 
@@ -77,7 +77,7 @@ Route Session::RouteTo(int seat) const {
   if (options_.host) return Has(botSeats_, seat) ? Route::None : Route::Direct;
   if (!Has(peerSeats_, seat)) return Route::Direct;  // the host's own seats
   for (const Remote& r : remotes_)
-    if (r.direct && r.welcomed && Has(r.seats, seat)) return Route::Direct;
+    if (r.direct && r.welcomed && r.heard && Has(r.seats, seat)) return Route::Direct;
   return nowUs_ < dialUntilUs_ ? Route::Trying : Route::ThroughHost;
 }
 
@@ -221,6 +221,7 @@ void Session::Handle(const LinkEvent& e) {
       }
       if (read != ReadResult::Ok) return;  // checked and ignored, whatever it was
       r->lastHeardUs = nowUs_;
+      r->heard = true;
       HandleMessage(*r, m);
       return;
     }

@@ -82,7 +82,7 @@ class Session {
   uint8_t TakenSeats() const { return taken_; }
   RollbackGame* Game() { return game_.get(); }
   const SessionStats& Stats() const { return stats_; }
-  // Links to other joiners that are up and known.
+  // Links to other joiners that are up, known and answering.
   int DirectLinks() const;
   // How the keys go to the player of `seat` during the match.
   Route RouteTo(int seat) const;
@@ -103,6 +103,7 @@ class Session {
     bool direct = false;      // a link between two joiners, for keys only
     bool outgoing = false;    // a direct link this end opened
     uint8_t dialler = 0;      // a direct link's: the seats of the end that opened it
+    bool heard = false;       // a message of the match came on it: the other end answers
     Message hello;            // a direct link's PeerHello that came before the Start; a
                               // joiner's Hello on the host; the host's Challenge on a joiner
     Nonce challenge{};        // ours to it, before it is welcomed

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shell helpers for the tests that build networks of their own out of Linux network
 # namespaces and run the real game in them. Sourced, not run:
 #   . netns_lib.sh; netns_need ip timeout; netns_begin WORKDIR; netns_add NAME...
@@ -73,6 +74,7 @@ netns_home_router() {
 }
 
 # Background jobs of a script start with SIGINT ignored; the game gets it back, as in a terminal.
+# shellcheck disable=SC2034,SC2054  # used by the sourcing script; the commas are one argument
 env_game=(env --default-signal=INT,TERM SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy)
 
 # Waits (at most $2 seconds) for a line matching $3 in the file $1 written by process $4.

@@ -14,6 +14,7 @@ set -uo pipefail
 game=$1
 sim=$2
 work=$3
+# shellcheck source=tests/network/netns_lib.sh
 . "$(dirname "$0")/netns_lib.sh"
 netns_need ip iptables-legacy timeout join
 tag=tb$$
@@ -53,7 +54,7 @@ flows() {
   elif command -v conntrack > /dev/null; then
     nsx "$1" conntrack -L -p udp -d "$2" 2> /dev/null || true
   else
-    echo "no connection table to read"
+    return 2
   fi
 }
 
@@ -116,6 +117,7 @@ echo "$SECONDS s: (b) links settled"
 for side in "$ra:11.77.1.12:A" "$rb:11.77.1.11:B"; do
   IFS=: read -r router other name <<< "$side"
   table=$(flows "$router" "$other")
+  [ $? -ne 2 ] || { echo "(b) no connection table to read (no conntrack tool): not checked"; break; }
   echo "(b) router $name, flows with the other router: ${table:-none}"
   [ -n "$table" ] || fail "(b) router $name holds no flow with the other router"
   if echo "$table" | grep -q UNREPLIED; then fail "(b) router $name: a flow left unanswered"; fi

@@ -95,7 +95,8 @@ void Session::HandleWelcome(Remote& r, const Message& m) {
 void Session::Refuse(Remote& r, const std::string& reason, uint8_t version, bool tell) {
   transport_.Send(r.link, EncodeRefuse(version, reason), Delivery::Reliable);
   transport_.Close(r.link);
-  if (tell) notices_.push_back((r.watcher ? "refused a spectator: " : "refused a joiner: ") + reason);
+  if (tell)
+    notices_.push_back((r.watcher ? "refused a spectator: " : "refused a joiner: ") + reason);
   RemoveRemote(r.link);
 }
 

@@ -79,7 +79,7 @@ bool Fields(IO& io, M& m) {
       io.Block(m.nonce);
       return true;
     case Type::Answer:
-    case Type::WatchWelcome:
+    case Type::Admit:
       io.Block(m.proof);
       return true;
     case Type::Welcome:
@@ -167,7 +167,7 @@ bool InRange(const Message& m) {
     case Type::Challenge:
     case Type::Answer:
     case Type::Watch:
-    case Type::WatchWelcome:
+    case Type::Admit:
       return true;
     case Type::Start: {
       bool ok = std::isfinite(m.clockStart) && m.clockStart >= 0 && m.clockStart < 86400 &&

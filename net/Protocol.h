@@ -13,7 +13,7 @@ namespace tb::net {
 
 // 2: the Start names the rounds of the match and their length.
 // 3: the password is proved by challenge and answer instead of being sent.
-// 4: spectators (Watch, WatchWelcome; the Lobby counts them).
+// 4: spectators (Watch, Admit; the Lobby counts them).
 inline constexpr uint8_t kProtocolVersion = 4;
 inline constexpr int kSeats = 4;
 inline constexpr uint8_t kAllSeats = 0x0F;
@@ -44,8 +44,8 @@ enum class Type : uint8_t {
   PeerHello = 10,  // joiner to joiner: a direct link for the keys, with the match's token
   Challenge = 11,  // host to joiner, after the Hello: a challenge for the joiner
   Answer = 12,     // joiner to host: its answer to the host's challenge
-  Watch = 14,         // spectator to host: a challenge for the host, like a Hello without seats
-  WatchWelcome = 15,  // host to spectator: let in, with its answer to the spectator's challenge
+  Watch = 14,      // spectator to host: a challenge for the host, like a Hello without seats
+  Admit = 15,      // host to spectator: let in, with its answer to the spectator's challenge
 };
 
 // Where a joiner can be reached by the others, as the host sees it.
@@ -82,7 +82,7 @@ struct Message {
   uint8_t rounds = 0;                   // Start: rounds of the match; 0: none
   uint32_t roundTicks = 0;              // Start: the longest a round lasts
   Nonce nonce{};                        // Hello, Watch, Challenge: a fresh challenge
-  Proof proof{};  // Welcome, WatchWelcome, Answer: the answer to the other's challenge
+  Proof proof{};  // Welcome, Admit, Answer: the answer to the other's challenge
 };
 
 enum class ReadResult { Ok, OtherVersion, Malformed };

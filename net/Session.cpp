@@ -227,7 +227,7 @@ void Session::HandleMessage(Remote& r, const Message& m) {
       if (fromHost && phase_ == Phase::Joining && m.seats != 0 && !options_.watch)
         HandleWelcome(r, m);
       return;
-    case Type::WatchWelcome:
+    case Type::Admit:
       if (fromHost && phase_ == Phase::Joining && options_.watch) HandleWelcome(r, m);
       return;
     case Type::Refuse:

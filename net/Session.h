@@ -30,7 +30,7 @@ inline constexpr const char* kWatchersFull = "the match has 8 spectators already
 struct SessionOptions {
   bool host = false;
   bool watch = false;  // a spectator's: follows the host's match without a seat
-  uint8_t seats = 0;  // seats wanted; 0: Green for the host, the next free one for a joiner
+  uint8_t seats = 0;   // seats wanted; 0: Green for the host, the next free one for a joiner
   std::string password;
   uint64_t seed = 1;            // the host's; joiners are told
   uint64_t token = 0;           // the host's secret for direct links; 0: made from the seed
@@ -198,9 +198,9 @@ class Session {
   std::unique_ptr<bots::Seats> drivers_;
   std::unique_ptr<match::Rounds> rounds_;
   MatchRecording recording_;
-  Message start_;                  // the host's Start, for spectators that come late
+  Message start_;                   // the host's Start, for spectators that come late
   std::vector<uint8_t> finalKeys_;  // the host's: kSeats keys per final tick, from tick 1
-  int watchers_ = 0;               // a player's or spectator's: the host's last count
+  int watchers_ = 0;                // a player's or spectator's: the host's last count
   PasswordKey key_{};
   WrongTries wrongTries_;
 };

@@ -44,7 +44,7 @@ void Session::AdmitWatcher(Remote& r) {
   r.lastHeardUs = nowUs_;
   transport_.Confirm(r.link);
   Message welcome;
-  welcome.type = Type::WatchWelcome;
+  welcome.type = Type::Admit;
   welcome.proof = Prove(key_, Prover::Host, r.hello.nonce, r.challenge);
   SendTo(r, welcome, Delivery::Reliable);
   notices_.push_back("a spectator came to watch");

@@ -125,7 +125,8 @@ TEST(NetWatch, EightAtMostAndThePasswordHolds) {
   match.Settle(5);
   auto& peers = match.Peers();
   EXPECT_EQ(peers[stranger]->session->EndReason(), "refused by the host: wrong password");
-  EXPECT_EQ(peers[ninth]->session->EndReason(), std::string("refused by the host: ") + kWatchersFull);
+  EXPECT_EQ(peers[ninth]->session->EndReason(),
+            std::string("refused by the host: ") + kWatchersFull);
   EXPECT_EQ(peers[0]->session->Watchers(), kMaxWatchers);
   EXPECT_EQ(peers[1]->session->Watchers(), kMaxWatchers);
   for (int i = 2; i < 2 + kMaxWatchers; ++i) {

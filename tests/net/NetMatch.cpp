@@ -179,8 +179,8 @@ int NetMatch::Watch(tb::net::SessionOptions o, const tb::net::LinkConditions* co
   p->session = std::make_unique<tb::net::Session>(*p->transport, o, p->screen, p->sound);
   p->phaseUs = static_cast<int64_t>(i) * 7000 % 20000;
   p->nextFrameUs = (Now() / 20000 + 1) * 20000 + p->phaseUs;
+  net_.Connect(0, i, conditions != nullptr ? *conditions : conditions_, &p->hostLink);
   peers_.push_back(std::move(p));
-  net_.Connect(0, i, conditions != nullptr ? *conditions : conditions_);
   return i;
 }
 

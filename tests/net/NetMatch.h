@@ -67,6 +67,7 @@ struct NetPeer {
   int64_t nextFrameUs = 0;
   int64_t frameUs = 20000;  // this machine's frame period
   bool alive = true;
+  tb::net::LinkId hostLink = 0;  // a spectator's link to the host
 };
 
 // A host and joiners, each linked to the host.

@@ -14,8 +14,6 @@ namespace {
 using namespace tb::net;
 using tbtest::KeyPlan;
 using tbtest::NetMatch;
-using tbtest::PlayBack;
-using tbtest::PlayedBack;
 
 bool Told(const std::vector<std::string>& notices, const std::string& line) {
   return std::find(notices.begin(), notices.end(), line) != notices.end();
@@ -57,7 +55,7 @@ TEST(NetWatch, BeforeAndAfterTheStartTheSameWorld) {
     EXPECT_EQ(s.Game()->Tick(), ticks) << p->node;
     std::string bytes;
     ASSERT_TRUE(s.ReplayBytes(bytes));
-    PlayedBack back = PlayBack(bytes);
+    tbtest::PlayedBack back = tbtest::PlayBack(bytes);
     EXPECT_EQ(back.problem, "") << p->node;
     EXPECT_EQ(back.ticks, ticks) << p->node;
     EXPECT_EQ(back.finalHash, s.Game()->CurrentHash()) << p->node;
@@ -71,9 +69,38 @@ TEST(NetWatch, BeforeAndAfterTheStartTheSameWorld) {
   EXPECT_EQ(hashes.size(), static_cast<size_t>(ticks / tb::kCheckpointTicks));
 }
 
-// One spectator on a slow, lossy link, another that falls silent: the players play at their
-// own pace, the silent one is let go, the slow one still ends in the players' world.
-TEST(NetWatch, SpectatorsNeverSlowThePlayers) {
+// The messages a lying spectator sends at tick `tick`: keys for the players, a hash of another
+// world, and the host's words.
+std::vector<std::string> Forged(uint32_t tick) {
+  std::vector<std::string> out;
+  Message m;
+  m.type = Type::Inputs;
+  m.tick = tick;
+  m.acks = {tick, tick, tick, tick};
+  m.runs = {{0, tick + 1, std::vector<uint8_t>(kMaxRun, 0x1F)},
+            {1, tick - 40, std::vector<uint8_t>(kMaxRun, 0x1F)}};
+  out.push_back(Encode(m));
+  m = Message{};
+  m.type = Type::Hash;
+  m.tick = (tick / kHashEvery) * kHashEvery;
+  m.seat = 1;
+  m.hash = 12345;
+  out.push_back(Encode(m));
+  for (Type t : {Type::Drop, Type::Stop, Type::Start, Type::Lobby, Type::Hello, Type::Watch}) {
+    m = Message{};
+    m.type = t;
+    m.seat = 1;
+    m.seats = 0x0F;
+    m.text = "forged";
+    out.push_back(Encode(m));
+  }
+  return out;
+}
+
+// One spectator on a slow, lossy link, another that lies and then falls silent: the players
+// play at their own pace and their own game, the silent one is let go, the slow one still
+// ends in the players' world.
+TEST(NetWatch, SpectatorsNeitherSlowNorSteerThePlayers) {
   SessionOptions host;
   host.seed = 81;
   const int64_t ticks = 1500;
@@ -89,7 +116,12 @@ TEST(NetWatch, SpectatorsNeverSlowThePlayers) {
   ASSERT_TRUE(match.Run(plan, 100000000, [&](tbtest::NetPeer& p, int64_t now) {
     if (p.node == 0) {
       for (const std::string& line : p.session->TakeNotices()) notices.push_back(line);
-      if (p.session->Game()->Tick() == 300 && match.Peers()[silent]->alive) match.Kill(silent);
+      tbtest::NetPeer& liar = *match.Peers()[silent];
+      const int64_t tick = p.session->Game()->Tick();
+      if (tick >= 200 && tick < 300 && tick % 10 == 0)
+        for (const std::string& bytes : Forged(static_cast<uint32_t>(tick)))
+          liar.transport->Send(liar.hostLink, bytes, Delivery::Reliable);
+      if (tick == 300 && liar.alive) match.Kill(silent);
       if (doneUs == 0 && p.session->Game()->Tick() == ticks) doneUs = now;
     }
   }));
@@ -102,7 +134,8 @@ TEST(NetWatch, SpectatorsNeverSlowThePlayers) {
     EXPECT_LE(peers[i]->session->Stats().driftFrames, 2) << i;
   }
   EXPECT_LT(doneUs - startUs, (ticks + 30) * 20000);
-  const uint64_t want = peers[0]->session->Game()->CurrentHash();
+  const uint64_t want = tbtest::PlainGameHash(81, 36000.0, plan, ticks, {-1, -1, 0, 0});
+  EXPECT_EQ(peers[0]->session->Game()->CurrentHash(), want);
   EXPECT_EQ(peers[1]->session->Game()->CurrentHash(), want);
   ASSERT_EQ(peers[slow]->session->State(), Phase::Playing) << peers[slow]->session->EndReason();
   EXPECT_EQ(peers[slow]->session->Game()->CurrentHash(), want);

@@ -61,8 +61,8 @@ TEST(OnlineCommandLine, HostJoinSeatsPassword) {
 TEST(OnlineCommandLine, WatchFollowsAHost) {
   GameArgs a;
   std::string e;
-  ASSERT_TRUE(ParseArgs({"--watch", "game.example:7000", "--password", "w", "--record", "m.tbr"},
-                        a, e))
+  ASSERT_TRUE(
+      ParseArgs({"--watch", "game.example:7000", "--password", "w", "--record", "m.tbr"}, a, e))
       << e;
   EXPECT_TRUE(a.watch);
   EXPECT_EQ(a.join, "game.example");

@@ -77,13 +77,6 @@ void Session::LogFinal(int64_t tick) {
 
 bool Session::SendToWatcher(Remote& r) {
   const int64_t logged = static_cast<int64_t>(finalKeys_.size() / kSeats);
-  if (finalKeys_.size() >= kMaxWatchTicks * kSeats && r.acks[0] >= logged) {
-    Message stop;
-    stop.type = Type::Stop;
-    stop.text = "the match is too long to follow further";
-    SendTo(r, stop, Delivery::Reliable);
-    return false;
-  }
   // Its acknowledgements say what it has; everything after goes again until it has it, a
   // window at a time, so nothing piles up for a spectator that does not keep up.
   for (int part = 0; part < kWatchParts; ++part) {
@@ -105,6 +98,14 @@ bool Session::SendToWatcher(Remote& r) {
       for (int64_t t = from; t <= to; ++t)
         run.keys.push_back(finalKeys_[static_cast<size_t>(t - 1) * kSeats + s]);
       m.runs.push_back(std::move(run));
+    }
+    if (part == 0 && m.runs.empty() && finalKeys_.size() >= kMaxWatchTicks * kSeats) {
+      // It has all that is kept, and no more will be.
+      Message stop;
+      stop.type = Type::Stop;
+      stop.text = "the match is too long to follow further";
+      SendTo(r, stop, Delivery::Reliable);
+      return false;
     }
     if (part > 0 && m.runs.empty()) break;
     SendTo(r, m, Delivery::Unreliable);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "net/Session.h"
 #include "state/Replay.h"
@@ -36,10 +37,29 @@ TEST(NetWatch, BeforeAndAfterTheStartTheSameWorld) {
   const int early = match.Watch(host);
   ASSERT_TRUE(match.Gather(20000000));
   int late = -1;
+  int64_t lagMost = 0, lagSum = 0, lagFrames = 0;  // the early spectator behind the host
+  int64_t caughtUpFrames = 0;                      // the late one's frames to within 10 ticks
   KeyPlan plan = KeyPlan::Random(72, ticks);
   ASSERT_TRUE(match.Run(plan, 100000000, [&](tbtest::NetPeer& p, int64_t) {
-    if (late < 0 && p.node == 0 && p.session->Game()->Tick() >= 600) late = match.Watch(host);
+    const int64_t hostTick = match.Peers()[0]->session->Game()->Tick();
+    if (late < 0 && p.node == 0 && hostTick >= 600) late = match.Watch(host);
+    if (p.node == early && hostTick > 100 && hostTick < ticks) {
+      const int64_t lag = hostTick - p.session->Game()->Tick();
+      lagMost = std::max(lagMost, lag);
+      lagSum += lag;
+      ++lagFrames;
+    }
+    if (late >= 0 && p.node == late && hostTick < ticks &&
+        (p.session->Game() == nullptr || hostTick - p.session->Game()->Tick() > 10))
+      ++caughtUpFrames;
   }));
+  std::printf(
+      "early spectator: %.1f ticks behind the host on average, %lld at most; the late "
+      "one caught up in %lld frames\n",
+      static_cast<double>(lagSum) / static_cast<double>(std::max<int64_t>(lagFrames, 1)),
+      static_cast<long long>(lagMost), static_cast<long long>(caughtUpFrames));
+  EXPECT_LT(lagMost, 30);
+  EXPECT_LT(caughtUpFrames, 60);
   match.Settle(30);
   ASSERT_GE(late, 0);
   auto& peers = match.Peers();

@@ -266,12 +266,10 @@ TEST(ScreenText, TheLobbyCountsSpectators) {
   net::SimNetwork network(2);
   Raster raster(kW, kH);
   SilentSound sound;
-  net::SessionOptions options;
-  options.host = true;
-  net::Session host(network.AddNode(), options, raster, sound);
-  options.host = false;
-  options.watch = true;
-  net::Session watcher(network.AddNode(), options, raster, sound);
+  net::SessionOptions hosting, watching;
+  hosting.host = watching.watch = true;
+  net::Session host(network.AddNode(), hosting, raster, sound);
+  net::Session watcher(network.AddNode(), watching, raster, sound);
   network.Connect(0, 1, {});
   net::MaskKeyState keys;
   for (int64_t now = 0; now < 400000; now += 20000) {

@@ -290,7 +290,7 @@ void Session::DropRemote(Remote& r, const std::string& why) {
     for (Remote& other : remotes_)
       if (other.welcomed) SendTo(other, drop, Delivery::Reliable);
   }
-  notices_.push_back(SeatNames(seats) + " " + why + " and left the match");
+  notices_.push_back(SeatNames(seats) + " left the match" + (why.empty() ? "" : " (" + why + ")"));
 }
 
 void Session::StopMatch(const std::string& reason) {

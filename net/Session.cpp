@@ -154,12 +154,12 @@ void Session::Handle(const LinkEvent& e) {
       if (r->direct) {
         RemoveRemote(e.link);  // the keys still come through the host
       } else if (r->watcher && r->welcomed) {
-        RemoveWatcher(*r, "left");
+        RemoveWatcher(*r, "");
       } else if (!options_.host) {
         End(phase_ == Phase::Joining ? "no answer from the host (is its UDP port open?)"
                                      : "the host left");
       } else if (phase_ == Phase::Playing && r->welcomed) {
-        DropRemote(*r, "left");
+        DropRemote(*r, "");
       } else {
         uint8_t freed = r->welcomed ? r->seats : 0;
         RemoveRemote(e.link);

@@ -161,6 +161,7 @@ class Session {
   void PlayFrame(const KeyState& keys);
   void SendInputs();
   void CheckHashes();
+  // Drops a peer; `why` is told in brackets after "left the match" (empty: it simply left).
   void DropRemote(Remote& r, const std::string& why);
   void StopMatch(const std::string& reason);
   // Ends this peer's match; a fault (a stop) saves the replay for diagnosis.

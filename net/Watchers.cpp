@@ -65,7 +65,7 @@ void Session::AdmitWatcher(Remote& r) {
 void Session::RemoveWatcher(Remote& r, const std::string& why) {
   transport_.Close(r.link);
   RemoveRemote(r.link);
-  notices_.push_back("a spectator " + why);
+  notices_.push_back("a spectator left" + (why.empty() ? std::string() : " (" + why + ")"));
   BroadcastLobby();
 }
 

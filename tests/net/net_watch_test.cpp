@@ -146,7 +146,7 @@ TEST(NetWatch, SpectatorsNeitherSlowNorSteerThePlayers) {
     }
   }));
   auto& peers = match.Peers();
-  EXPECT_TRUE(Told(notices, "a spectator not heard from for 3 seconds")) << notices.size();
+  EXPECT_TRUE(Told(notices, "a spectator left (not heard from for 3 seconds)")) << notices.size();
   EXPECT_EQ(peers[0]->session->Watchers(), 1);
   // The players' time: the ticks themselves and a few frames.
   for (int i : {0, 1}) {

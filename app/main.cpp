@@ -172,6 +172,7 @@ int PlayOnline(const tb::cli::GameArgs& args, tb::SdlGame& game, tb::Raster& ras
   std::unique_ptr<tb::net::EnetTransport> transport;
   tb::net::SessionOptions options;
   options.host = args.host;
+  options.watch = args.watch;
   options.seats = args.seats;
   options.password = args.password;
   options.exeFolder = tb::ExecutableFolder();

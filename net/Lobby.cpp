@@ -17,8 +17,12 @@ constexpr int kJoinOrder[kSeats] = {1, 2, 3, 0};
 void Session::HandleHello(Remote& r, const Message& m, ReadResult read, uint8_t version) {
   if (read == ReadResult::OtherVersion) return Refuse(r, "the host plays another version", version);
   if (read != ReadResult::Ok) return;
-  if (phase_ != Phase::Waiting) return Refuse(r, "the match has already started");
-  if (m.type == Type::Hello && !r.challenged) {
+  // Spectators may come at any time; players only before the start.
+  const bool watch = m.type == Type::Watch || (r.challenged && r.watcher);
+  if (phase_ != Phase::Waiting && !watch) return Refuse(r, "the match has already started");
+  if ((m.type == Type::Hello || m.type == Type::Watch) && !r.challenged) {
+    r.watcher = watch;
+    if (watch && Watchers() >= kMaxWatchers) return Refuse(r, kWatchersFull);
     r.hello = m;
     r.challenge = FreshNonce();
     r.challenged = true;
@@ -39,6 +43,7 @@ void Session::HandleHello(Remote& r, const Message& m, ReadResult read, uint8_t 
     wrongTries_.Wrong(machine, nowUs_);
     return Refuse(r, "wrong password");
   }
+  if (r.watcher) return AdmitWatcher(r);
   Seat(r);
 }
 
@@ -91,7 +96,8 @@ void Session::HandleWelcome(Remote& r, const Message& m) {
 void Session::Refuse(Remote& r, const std::string& reason, uint8_t version, bool tell) {
   transport_.Send(r.link, EncodeRefuse(version, reason), Delivery::Reliable);
   transport_.Close(r.link);
-  if (tell) notices_.push_back("refused a joiner: " + reason);
+  if (tell)
+    notices_.push_back((r.watcher ? "refused a spectator: " : "refused a joiner: ") + reason);
   RemoveRemote(r.link);
 }
 
@@ -99,6 +105,7 @@ void Session::BroadcastLobby() {
   Message lobby;
   lobby.type = Type::Lobby;
   lobby.seats = taken_;
+  lobby.watchers = static_cast<uint8_t>(Watchers());
   for (Remote& r : remotes_)
     if (r.welcomed) SendTo(r, lobby, Delivery::Reliable);
 }
@@ -117,16 +124,17 @@ bool Session::Start() {
   start.roundTicks = static_cast<uint32_t>(std::clamp<int64_t>(options_.roundTicks, 1, kMaxTick));
   start.token = options_.token != 0 ? options_.token : options_.seed ^ 0x9E3779B97F4A7C15ULL;
   for (const Remote& r : remotes_) {
-    std::string address = r.welcomed ? transport_.AddressOf(r.link) : "";
+    std::string address = r.welcomed && !r.watcher ? transport_.AddressOf(r.link) : "";
     if (!address.empty() && address.size() <= kMaxText) start.peers.push_back({r.seats, address});
   }
+  start_ = start;
   for (Remote& r : remotes_) {
-    if (r.welcomed) SendTo(r, start, Delivery::Reliable);
+    if (r.welcomed) SendTo(r, r.watcher ? WatcherStart() : start, Delivery::Reliable);
   }
-  // Joiners still being let in are not part of this match.
+  // Joiners still being let in are not part of this match; spectators may still come.
   std::vector<LinkId> late;
   for (const Remote& r : remotes_)
-    if (!r.welcomed) late.push_back(r.link);
+    if (!r.welcomed && !r.watcher) late.push_back(r.link);
   for (LinkId link : late)
     if (Remote* r = Find(link)) Refuse(*r, "the match has already started");
   Begin(start);

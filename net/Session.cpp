@@ -26,7 +26,8 @@ Session::Session(Transport& transport, SessionOptions options, Surface& screen, 
 std::string Session::Title() const {
   switch (phase_) {
     case Phase::Joining:
-      return "Treadbrawl online: joining the host...";
+      return options_.watch ? "Treadbrawl online: asking the host to watch..."
+                            : "Treadbrawl online: joining the host...";
     case Phase::Waiting: {
       std::string who;
       for (int s = 0; s < kSeats; ++s) {
@@ -38,7 +39,10 @@ std::string Session::Title() const {
       const uint8_t drivers = options_.host ? (options_.botSeats & kAllSeats & ~taken_) : 0;
       const std::string driven =
           drivers != 0 ? "computer drivers for " + SeatNames(drivers) + "; " : "";
-      return "Treadbrawl online: " + who + " connected; " + driven +
+      const int watching = Watchers();
+      const std::string watched = watching > 0 ? std::to_string(watching) + " watching; " : "";
+      return std::string("Treadbrawl online") + (options_.watch ? " (spectator): " : ": ") +
+             (who.empty() ? "nobody" : who) + " connected; " + driven + watched +
              (options_.host ? "Enter starts the match" : "waiting for the host to start");
     }
     case Phase::Playing:
@@ -72,8 +76,8 @@ int Session::DirectLinks() const {
 
 Route Session::RouteTo(int seat) const {
   if (seat < 0 || seat >= kSeats || Has(localSeats_, seat) || !Has(taken_, seat) ||
-      droppedAfter_[seat] >= 0 || phase_ != Phase::Playing)
-    return Route::None;
+      droppedAfter_[seat] >= 0 || phase_ != Phase::Playing || options_.watch)
+    return Route::None;  // a spectator sends no keys
   if (options_.host) return Has(botSeats_, seat) ? Route::None : Route::Direct;
   if (!Has(peerSeats_, seat)) return Route::Direct;  // the host's own seats
   for (const Remote& r : remotes_)
@@ -157,6 +161,11 @@ void Session::Handle(const LinkEvent& e) {
       remotes_.back().cameUs = nowUs_;
       if (!options_.host && !firstLink) {
         remotes_.back().direct = true;  // another joiner; it must give the token first
+        // A spectator hears from its host alone.
+        if (options_.watch) {
+          transport_.Abort(e.link);
+          RemoveRemote(e.link);
+        }
         return;
       }
       if (!options_.host) {
@@ -166,8 +175,8 @@ void Session::Handle(const LinkEvent& e) {
         host.isHost = true;
         host.challenge = FreshNonce();
         Message hello;
-        hello.type = Type::Hello;
-        hello.seats = options_.seats;
+        hello.type = options_.watch ? Type::Watch : Type::Hello;
+        hello.seats = options_.watch ? 0 : options_.seats;
         hello.nonce = host.challenge;
         SendTo(host, hello, Delivery::Reliable);
       }
@@ -181,11 +190,13 @@ void Session::Handle(const LinkEvent& e) {
           for (int s = 0; s < kSeats; ++s)
             if (Has(r->seats, s)) lostUs_[s] = nowUs_;
         RemoveRemote(e.link);  // the keys still come through the host
+      } else if (r->watcher && r->welcomed) {
+        RemoveWatcher(*r, "");
       } else if (!options_.host) {
         End(phase_ == Phase::Joining ? "no answer from the host (is its UDP port open?)"
                                      : "the host left");
       } else if (phase_ == Phase::Playing && r->welcomed) {
-        DropRemote(*r, "left");
+        DropRemote(*r, "");
       } else {
         uint8_t freed = r->welcomed ? r->seats : 0;
         RemoveRemote(e.link);
@@ -251,7 +262,11 @@ void Session::HandleMessage(Remote& r, const Message& m) {
       if (fromHost && phase_ == Phase::Joining) HandleChallenge(r, m);
       return;
     case Type::Welcome:
-      if (fromHost && phase_ == Phase::Joining && m.seats != 0) HandleWelcome(r, m);
+      if (fromHost && phase_ == Phase::Joining && m.seats != 0 && !options_.watch)
+        HandleWelcome(r, m);
+      return;
+    case Type::Admit:
+      if (fromHost && phase_ == Phase::Joining && options_.watch) HandleWelcome(r, m);
       return;
     case Type::Refuse:
       if (fromHost && phase_ == Phase::Joining) End("refused by the host: " + m.text);
@@ -259,11 +274,12 @@ void Session::HandleMessage(Remote& r, const Message& m) {
     case Type::Lobby:
       if (fromHost && phase_ == Phase::Waiting)
         taken_ = static_cast<uint8_t>(m.seats | localSeats_);
+      if (fromHost && phase_ != Phase::Joining) watchers_ = m.watchers;
       return;
     case Type::Start:
       if (fromHost && phase_ == Phase::Waiting && (m.seats & localSeats_) == localSeats_) {
         Begin(m);
-        ConnectPeers(m.peers);
+        if (!options_.watch) ConnectPeers(m.peers);
       }
       return;
     case Type::Inputs:
@@ -281,6 +297,7 @@ void Session::HandleMessage(Remote& r, const Message& m) {
     case Type::Hello:
     case Type::PeerHello:
     case Type::Answer:
+    case Type::Watch:
       return;
   }
 }

@@ -3,7 +3,10 @@
 // The host seats the joiners, checks the password and starts the match with its seed and
 // clock; during the match every peer sends its keys each frame (the host passes them on),
 // drops a peer that has gone silent and compares world hashes with the others.
-// The waiting room lives in Lobby.cpp, the match once started in RunningMatch.cpp.
+// A spectator follows the match without a seat: the host hands it the final keys of every
+// tick from the first, and it plays them a little behind, never predicting.
+// The waiting room lives in Lobby.cpp, the match once started in RunningMatch.cpp, the
+// spectators' side of both in Watchers.cpp.
 #include <array>
 #include <cstdint>
 #include <map>
@@ -21,9 +24,13 @@
 
 namespace tb::net {
 
+// Why a spectator beyond the limit is refused.
+inline constexpr const char* kWatchersFull = "the match has 8 spectators already";
+
 struct SessionOptions {
   bool host = false;
-  uint8_t seats = 0;  // seats wanted; 0: Green for the host, the next free one for a joiner
+  bool watch = false;  // a spectator's: follows the host's match without a seat
+  uint8_t seats = 0;   // seats wanted; 0: Green for the host, the next free one for a joiner
   std::string password;
   uint64_t seed = 1;            // the host's; joiners are told
   uint64_t token = 0;           // the host's secret for direct links; 0: made from the seed
@@ -59,6 +66,7 @@ struct SessionStats {
   int64_t waitedFrames = 0;     // frames on which the next tick could not be played yet
   int64_t driftFrames = 0;      // frames left out to fall back in step with the others
   int64_t strangersClosed = 0;  // links closed for not showing in time that they belong
+  int64_t caughtUpTicks = 0;    // a spectator's ticks played unseen to catch up
 };
 
 class Session {
@@ -80,6 +88,9 @@ class Session {
 
   uint8_t LocalSeats() const { return localSeats_; }
   uint8_t TakenSeats() const { return taken_; }
+  // How many spectators follow the match (the host counts them, the others are told).
+  int Watchers() const;
+  bool Watching() const { return options_.watch; }
   RollbackGame* Game() { return game_.get(); }
   const SessionStats& Stats() const { return stats_; }
   // Links to other joiners that are up, known and answering.
@@ -104,6 +115,7 @@ class Session {
     bool outgoing = false;    // a direct link this end opened
     uint8_t dialler = 0;      // a direct link's: the seats of the end that opened it
     bool heard = false;       // a message of the match came on it: the other end answers
+    bool watcher = false;     // on the host: a spectator's link
     Message hello;            // a direct link's PeerHello that came before the Start; a
                               // joiner's Hello on the host; the host's Challenge on a joiner
     Nonce challenge{};        // ours to it, before it is welcomed
@@ -133,6 +145,18 @@ class Session {
   // The joiner's side of proving the password.
   void HandleChallenge(Remote& r, const Message& m);
   void HandleWelcome(Remote& r, const Message& m);
+  // A spectator that has answered the challenge rightly is let in, and caught up if late.
+  void AdmitWatcher(Remote& r);
+  // The host's final keys of every seat, kept from the first tick for late spectators.
+  void LogFinal(int64_t tick);
+  // The host's keys to one spectator: what it lacks of the final ones, a window at a time;
+  // false when it has had all that is kept and must go.
+  bool SendToWatcher(Remote& r);
+  // The host's Start as a spectator gets it.
+  Message WatcherStart() const;
+  // A spectator's frame: the ticks whose keys are all known, a few behind, faster when late.
+  void FollowFrame();
+  void RemoveWatcher(Remote& r, const std::string& why);
   bool AcceptPeer(Remote& r, const Message& hello);
   void ConnectPeers(const std::vector<PeerAddress>& peers);
   // A direct link to `r`'s seats is up: when the other one is up too, both ends keep the
@@ -154,6 +178,7 @@ class Session {
   void PlayFrame(const KeyState& keys);
   void SendInputs();
   void CheckHashes();
+  // Drops a peer; `why` is told in brackets after "left the match" (empty: it simply left).
   void DropRemote(Remote& r, const std::string& why);
   void StopMatch(const std::string& reason);
   // Ends this peer's match; a fault (a stop) saves the replay for diagnosis.
@@ -196,6 +221,9 @@ class Session {
   std::unique_ptr<bots::Seats> drivers_;
   std::unique_ptr<match::Rounds> rounds_;
   MatchRecording recording_;
+  Message start_;                   // the host's Start, for spectators that come late
+  std::vector<uint8_t> finalKeys_;  // the host's: kSeats keys per final tick, from tick 1
+  int watchers_ = 0;                // a player's or spectator's: the host's last count
   PasswordKey key_{};
   WrongTries wrongTries_;
 };

@@ -41,6 +41,7 @@ Message Sample(Type type) {
   m.drops = 1;
   m.rounds = 3;
   m.roundTicks = 15000;
+  m.watchers = 3;
   for (size_t i = 0; i < m.nonce.size(); ++i) {
     m.nonce[i] = static_cast<uint8_t>(i * 7 + 1);
     m.proof[i] = static_cast<uint8_t>(255 - i);
@@ -49,9 +50,9 @@ Message Sample(Type type) {
 }
 
 TEST(NetMessages, EveryTypeRoundTripsAndEveryCutIsRefused) {
-  for (Type type :
-       {Type::Hello, Type::Welcome, Type::Refuse, Type::Lobby, Type::Start, Type::Inputs,
-        Type::Hash, Type::Drop, Type::Stop, Type::PeerHello, Type::Challenge, Type::Answer}) {
+  for (Type type : {Type::Hello, Type::Welcome, Type::Refuse, Type::Lobby, Type::Start,
+                    Type::Inputs, Type::Hash, Type::Drop, Type::Stop, Type::PeerHello,
+                    Type::Challenge, Type::Answer, Type::Watch, Type::Admit}) {
     std::string bytes = Encode(Sample(type));
     Message back;
     ASSERT_EQ(Decode(bytes, back), ReadResult::Ok) << static_cast<int>(type);
@@ -101,6 +102,9 @@ TEST(NetMessages, FieldsOutsideTheGameAreRefused) {
   EXPECT_TRUE(refused(m));
   m = Sample(Type::Start);
   m.peers[0].seats = 0;
+  EXPECT_TRUE(refused(m));
+  m = Sample(Type::Lobby);
+  m.watchers = kMaxWatchers + 1;
   EXPECT_TRUE(refused(m));
   m = Sample(Type::Refuse);
   m.text.assign(kMaxText + 1, 'x');

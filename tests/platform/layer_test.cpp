@@ -306,5 +306,33 @@ TEST(ScreenText, PlayersSeeHowEachOthersKeysCome) {
   EXPECT_EQ(status(2), "Green: direct\nRed: through the host\n");
 }
 
+TEST(ScreenText, TheLobbyCountsSpectators) {
+  net::SimNetwork network(2);
+  Raster raster(kW, kH);
+  SilentSound sound;
+  net::SessionOptions hosting, watching;
+  hosting.host = watching.watch = true;
+  net::Session host(network.AddNode(), hosting, raster, sound);
+  net::Session watcher(network.AddNode(), watching, raster, sound);
+  network.Connect(0, 1, {});
+  net::MaskKeyState keys;
+  for (int64_t now = 0; now < 400000; now += 20000) {
+    network.AdvanceTo(now);
+    host.Frame(now, keys);
+    watcher.Frame(now, keys);
+  }
+  screen::OnlineInfo info;
+  info.invite = "192.0.2.7:39999";
+  LayerContent c;
+  screen::AddOnline(host, info, c);
+  std::string all;
+  for (const LayerLine& l : c.lobby) all += l.text + "\n";
+  EXPECT_NE(all.find("Spectators: 1"), std::string::npos) << all;
+  c.Clear();
+  screen::AddOnline(watcher, {}, c);
+  ASSERT_FALSE(c.lobby.empty());
+  EXPECT_EQ(c.lobby[0].text, "Watching: in the lobby");
+}
+
 }  // namespace
 }  // namespace tb

@@ -183,6 +183,15 @@ void AddOnline(const net::Session& session, const OnlineInfo& info, LayerContent
     case net::Phase::Playing:
       if (const match::Rounds* rounds = session.MatchRounds()) AddRounds(*rounds, out);
       if (session.Watching()) out.lobby.push_back({"Watching", kDim});
+      // How each other player's keys come: straight from it, or passed on by the host.
+      for (int s = 0; s < 4; ++s) {
+        const net::Route route = session.RouteTo(s);
+        if (route == net::Route::None) continue;
+        const char* how = route == net::Route::Direct   ? "direct"
+                          : route == net::Route::Trying ? "linking..."
+                                                        : "through the host";
+        out.status.push_back({std::string(kPlayerKeys[s].Name) + ": " + how, SeatColour(s)});
+      }
       return;
     case net::Phase::Ended:
       if (const match::Rounds* rounds = session.MatchRounds()) AddRounds(*rounds, out);

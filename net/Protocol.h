@@ -13,7 +13,8 @@ namespace tb::net {
 
 // 2: the Start names the rounds of the match and their length.
 // 3: the password is proved by challenge and answer instead of being sent.
-// 4: spectators (Watch, Admit; the Lobby counts them).
+// 4: spectators (Watch, Admit; the Lobby counts them); both ends of a link between joiners
+//    dial each other, so that home routers let it through.
 inline constexpr uint8_t kProtocolVersion = 4;
 inline constexpr int kSeats = 4;
 inline constexpr uint8_t kAllSeats = 0x0F;

@@ -9,6 +9,7 @@ namespace tb::net {
 Session::Session(Transport& transport, SessionOptions options, Surface& screen, SoundPlayer& sound)
     : transport_(transport), options_(std::move(options)), screen_(screen), sound_(sound) {
   droppedAfter_.fill(-1);
+  lostUs_.fill(-1);
   if (!DeriveKey(options_.password, key_)) {
     phase_ = Phase::Ended;
     endReason_ = "not enough memory to prepare the password";
@@ -69,8 +70,39 @@ std::vector<std::string> Session::TakeNotices() {
 
 int Session::DirectLinks() const {
   int n = 0;
-  for (const Remote& r : remotes_) n += r.direct && r.welcomed ? 1 : 0;
+  for (const Remote& r : remotes_) n += r.direct && r.welcomed && r.heard ? 1 : 0;
   return n;
+}
+
+Route Session::RouteTo(int seat) const {
+  if (seat < 0 || seat >= kSeats || Has(localSeats_, seat) || !Has(taken_, seat) ||
+      droppedAfter_[seat] >= 0 || phase_ != Phase::Playing || options_.watch)
+    return Route::None;  // a spectator sends no keys
+  if (options_.host) return Has(botSeats_, seat) ? Route::None : Route::Direct;
+  if (!Has(peerSeats_, seat)) return Route::Direct;  // the host's own seats
+  for (const Remote& r : remotes_)
+    if (r.direct && r.welcomed && r.heard && Has(r.seats, seat)) return Route::Direct;
+  return nowUs_ < dialUntilUs_ ? Route::Trying : Route::ThroughHost;
+}
+
+void Session::TellRoutes() {
+  for (uint8_t group : peerGroups_) {
+    const Route route = RouteTo(FirstSeat(group));
+    if (route == Route::Direct && (toldDirect_ & group) == 0) {
+      notices_.push_back(SeatNames(group) + ": direct link");
+    } else if (route == Route::ThroughHost && (toldHost_ & group) == 0 &&
+               (lostUs_[FirstSeat(group)] < 0 ||
+                nowUs_ - lostUs_[FirstSeat(group)] > options_.silenceUs)) {
+      // A player who closed the game ends its link first: the host's word that it left
+      // comes within the time the host waits on silence, and then nothing needs saying.
+      notices_.push_back(SeatNames(group) + ": through the host (no direct link)");
+    } else {
+      continue;
+    }
+    const bool direct = route == Route::Direct;
+    toldDirect_ = static_cast<uint8_t>(direct ? toldDirect_ | group : toldDirect_ & ~group);
+    toldHost_ = static_cast<uint8_t>(direct ? toldHost_ & ~group : toldHost_ | group);
+  }
 }
 
 Session::Remote* Session::Find(LinkId link) {
@@ -100,6 +132,7 @@ void Session::Frame(int64_t nowUs, const KeyState& keys) {
   if (phase_ == Phase::Playing) RecordFinal(false);
   if (phase_ == Phase::Playing) SendInputs();
   if (phase_ == Phase::Playing) CheckHashes();
+  if (phase_ == Phase::Playing) TellRoutes();
   transport_.Flush();
   ShowTitle();
 }
@@ -117,6 +150,7 @@ void Session::Handle(const LinkEvent& e) {
           hello.seats = localSeats_;
           hello.token = token_;
           SendTo(*known, hello, Delivery::Reliable);
+          KeepOneLink(*known);
         }
         return;
       }
@@ -152,6 +186,9 @@ void Session::Handle(const LinkEvent& e) {
       Remote* r = Find(e.link);
       if (r == nullptr) return;
       if (r->direct) {
+        if (r->welcomed)
+          for (int s = 0; s < kSeats; ++s)
+            if (Has(r->seats, s)) lostUs_[s] = nowUs_;
         RemoveRemote(e.link);  // the keys still come through the host
       } else if (r->watcher && r->welcomed) {
         RemoveWatcher(*r, "");
@@ -195,6 +232,7 @@ void Session::Handle(const LinkEvent& e) {
       }
       if (read != ReadResult::Ok) return;  // checked and ignored, whatever it was
       r->lastHeardUs = nowUs_;
+      r->heard = true;
       HandleMessage(*r, m);
       return;
     }

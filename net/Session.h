@@ -54,6 +54,14 @@ struct SessionOptions {
 
 enum class Phase { Joining, Waiting, Playing, Ended };
 
+// How this peer's keys reach another seat's player.
+enum class Route {
+  None,         // no other player there: a free seat, one of ours, or a computer's
+  Direct,       // a link of its own (the host, or a joiner that answered)
+  Trying,       // both ends are dialling each other; the host passes the keys meanwhile
+  ThroughHost,  // no direct link came up: the host passes the keys on
+};
+
 struct SessionStats {
   int64_t waitedFrames = 0;     // frames on which the next tick could not be played yet
   int64_t driftFrames = 0;      // frames left out to fall back in step with the others
@@ -85,8 +93,10 @@ class Session {
   bool Watching() const { return options_.watch; }
   RollbackGame* Game() { return game_.get(); }
   const SessionStats& Stats() const { return stats_; }
-  // Links to other joiners that are up and known.
+  // Links to other joiners that are up, known and answering.
   int DirectLinks() const;
+  // How the keys go to the player of `seat` during the match.
+  Route RouteTo(int seat) const;
   // The tick after which a seat's keys ended because its player left, or -1.
   int64_t DroppedAfter(uint8_t seat) const { return droppedAfter_[seat]; }
   // The replay of the final ticks so far, as a whole file; false when it outgrew its limit.
@@ -103,6 +113,8 @@ class Session {
     bool isHost = false;      // a joiner's link to its host
     bool direct = false;      // a link between two joiners, for keys only
     bool outgoing = false;    // a direct link this end opened
+    uint8_t dialler = 0;      // a direct link's: the seats of the end that opened it
+    bool heard = false;       // a message of the match came on it: the other end answers
     bool watcher = false;     // on the host: a spectator's link
     Message hello;            // a direct link's PeerHello that came before the Start; a
                               // joiner's Hello on the host; the host's Challenge on a joiner
@@ -147,6 +159,11 @@ class Session {
   void RemoveWatcher(Remote& r, const std::string& why);
   bool AcceptPeer(Remote& r, const Message& hello);
   void ConnectPeers(const std::vector<PeerAddress>& peers);
+  // A direct link to `r`'s seats is up: when the other one is up too, both ends keep the
+  // one the lower seat dialled.
+  void KeepOneLink(const Remote& r);
+  // Tells the player once how each other joiner's keys come, and again when that changes.
+  void TellRoutes();
   void CompareHash(int64_t tick, uint64_t mine, uint64_t theirs, uint8_t theirDrops, uint8_t seats);
   void HandleInputs(Remote& r, const Message& m);
   void HandleHash(Remote& r, const Message& m);
@@ -189,8 +206,13 @@ class Session {
   int64_t nextHash_ = kHashEvery;
   int64_t lastDriftTick_ = 0;
   uint64_t token_ = 0;
-  uint8_t peerSeats_ = 0;  // joiners' seats that may open direct links to us
-  uint8_t drops_ = 0;      // seats dropped so far
+  uint8_t peerSeats_ = 0;               // joiners' seats that may open direct links to us
+  std::vector<uint8_t> peerGroups_;     // each other joiner's seats
+  int64_t dialUntilUs_ = 0;             // till then a missing direct link is still being tried
+  uint8_t toldDirect_ = 0;              // seats the player was told are linked directly
+  uint8_t toldHost_ = 0;                // seats the player was told go through the host
+  std::array<int64_t, kSeats> lostUs_;  // when a seat's direct link ended; -1: it did not
+  uint8_t drops_ = 0;                   // seats dropped so far
   std::array<int64_t, kSeats> droppedAfter_;
   SessionStats stats_;
   uint64_t matchSeed_ = 0;

@@ -99,3 +99,22 @@ await_exit() {
     { kill -9 "$pid" 2> /dev/null; fail "$what did not end within $limit s"; }
   wait "$pid" || fail "$what exited with status $?"
 }
+
+# Replays $2... (played back by the simulator $sim) agree pairwise on every world hash both
+# hold (there must be some); $1 names the case in failures.
+replays_agree() {
+  local case=$1 first=$2 f shared differ
+  shift 2
+  for f in "$first" "$@"; do
+    "$sim" --replay "$f" --hash --checkpoints > "$f.hashes" 2> "$f.sim" ||
+      { fail "$case: $f does not play back: $(cat "$f.sim")"; return; }
+    grep ' ' "$f.hashes" | sort -k1,1 > "$f.sorted"
+    echo "$case: $(basename "$f"): hashes up to tick $(tail -n 2 "$f.hashes" | head -n 1 | cut -d' ' -f1)"
+  done
+  for f in "$@"; do
+    shared=$(join -j1 "$first.sorted" "$f.sorted" | wc -l)
+    differ=$(join -j1 "$first.sorted" "$f.sorted" | awk '$2 != $3' | head -n 3)
+    [ "$shared" -ge 5 ] || fail "$case: $first and $f share only $shared hashes"
+    [ -z "$differ" ] || fail "$case: $first and $f differ (tick, hashes): $differ"
+  done
+}

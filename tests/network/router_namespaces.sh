@@ -16,36 +16,14 @@ set -uo pipefail
 game=$1
 sim=$2
 work=$3
-skip() { echo "skipped: $*"; exit 77; }
-[ "$(id -u)" -eq 0 ] || skip "needs root for network namespaces"
-for tool in ip iptables-legacy miniupnpd timeout; do
-  command -v "$tool" > /dev/null || skip "$tool is not installed (scripts/deps.sh --test)"
-done
+# shellcheck source=tests/network/netns_lib.sh
+. "$(dirname "$0")/netns_lib.sh"
+netns_need ip iptables-legacy miniupnpd timeout join
 tag=tb$$
 host=${tag}h router=${tag}r friend=${tag}f neighbour=${tag}n
-ip netns add "$host" 2> /dev/null || skip "cannot create network namespaces here"
-pids=()
-# Background processes are started with `ip netns exec` itself, which becomes the program:
-# their ids are the programs' own.
-cleanup() {
-  set +e
-  local pid
-  for pid in "${pids[@]}"; do kill "$pid" 2> /dev/null; done
-  for pid in "${pids[@]}"; do wait "$pid" 2> /dev/null; done
-  # Anything else still inside the test's own namespaces was started by this test.
-  for ns in "$host" "$router" "$friend" "$neighbour"; do
-    for pid in $(ip netns pids "$ns" 2> /dev/null); do kill -9 "$pid" 2> /dev/null; done
-  done
-  for ns in "$host" "$router" "$friend" "$neighbour"; do ip netns del "$ns" 2> /dev/null; done
-  [ -n "$keep" ] || rm -rf "$work"
-}
-trap cleanup EXIT
-keep=${TB_KEEP_LOGS:-}
+netns_begin "$work"
+netns_add "$host" "$router" "$friend" "$neighbour"
 set -e
-rm -rf "$work" && mkdir -p "$work"
-for ns in "$router" "$friend" "$neighbour"; do ip netns add "$ns"; done
-nsx() { local ns=$1; shift; ip netns exec "$ns" "$@"; }
-for ns in "$host" "$router" "$friend" "$neighbour"; do nsx "$ns" ip link set lo up; done
 # The LAN: a bridge in the router with the host and the neighbour on it.
 nsx "$router" ip link add lan type bridge
 nsx "$router" ip addr add 10.77.1.1/24 brd + dev lan
@@ -76,16 +54,6 @@ ipt -t filter -N MINIUPNPD && ipt -t filter -A FORWARD -i wan ! -o wan -j MINIUP
 ipt -t filter -A FORWARD -i wan -m conntrack --ctstate ESTABLISHED,RELATED -j ACCEPT
 ipt -t filter -A FORWARD -i wan -j DROP
 
-# Background jobs of a script start with SIGINT ignored; the game gets it back, as in a terminal.
-env_game=(env --default-signal=INT,TERM SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy)
-# Waits (at most $2 seconds) for a line matching $3 in the file $1 written by process $4.
-await() {
-  timeout "$2" grep -q -m1 -E "$3" <(tail -n +1 -f --pid="$4" "$1") || {
-    echo "waited $2 s for '$3' in $1:" >&2
-    cat "$1" >&2
-    return 1
-  }
-}
 router_pid=
 start_router() {  # upnp natpmp line-when-ready
   cat > "$work/miniupnpd.conf" <<CONF
@@ -113,9 +81,6 @@ CONF
 stop_router() { kill "$router_pid"; wait "$router_pid" || true; }
 
 mapped() { ipt -t nat -S MINIUPNPD | grep -q -- "--dport 24642"; }
-
-failures=0
-fail() { echo "FAILED: $*" >&2; failures=$((failures + 1)); }
 
 # Hosts behind the router with $1 (UPnP or NAT-PMP); the friend joins the outside address; the
 # host is then stopped with signal $2.
@@ -149,30 +114,6 @@ echo "$SECONDS s: UPnP"
 start_router yes no "HTTP listening"
 through_router UPnP TERM
 
-# The ticks of a replay: its last dump is at its end.
-replay_ticks() {
-  "$sim" --replay "$1" --dump-every 50 2> /dev/null | tail -n 1 | sed -nE 's/^\{"tick":([0-9]+),.*/\1/p'
-}
-# Every world hash of the replays $@ at the ticks (multiples of 50) they all hold is the same.
-replays_agree() {
-  local shared= n f t first h
-  for f in "$@"; do
-    n=$(replay_ticks "$f")
-    [ -n "$n" ] || { echo "$f does not play back" >&2; return 1; }
-    if [ -z "$shared" ] || [ "$n" -lt "$shared" ]; then shared=$n; fi
-  done
-  [ "$shared" -ge 200 ] || { echo "the replays share only $shared ticks" >&2; return 1; }
-  for ((t = 50; t <= shared; t += 50)); do
-    first=
-    for f in "$@"; do
-      h=$("$sim" --replay "$f" --ticks "$t" --hash)
-      [ -n "$first" ] || first=$h
-      [ "$h" = "$first" ] || { echo "$f differs at tick $t" >&2; return 1; }
-    done
-  done
-  echo "$SECONDS s: the replays agree on $((shared / 50)) hashes"
-}
-
 echo "$SECONDS s: UPnP spectator"
 # The host behind the router, a friend outside, and the friend's second window watching.
 log=$work/host-watched.txt
@@ -192,8 +133,8 @@ if await "$log" 15 "opened UDP port 24642" "$watched_host"; then
     fail "the watched friend's game failed: $(cat "$work/friend-watched.txt")"
   wait "$watcher" || fail "the spectator's game failed: $(cat "$work/watcher.txt")"
   kill -TERM "$watched_host" && wait "$watched_host" || fail "the watched host failed: $(cat "$log")"
-  replays_agree "$work/host-watched.tbr" "$work/friend-watched.tbr" "$work/watcher.tbr" ||
-    fail "the spectator's replay does not agree with the players'"
+  replays_agree "UPnP spectator" "$work/host-watched.tbr" "$work/friend-watched.tbr" \
+    "$work/watcher.tbr"
 else
   fail "UPnP spectator: no mapping"
   kill -TERM "$watched_host" && wait "$watched_host" || true

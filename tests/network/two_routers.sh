@@ -58,24 +58,6 @@ flows() {
   fi
 }
 
-# Every pair of replays agrees on every world hash both hold (there must be some).
-replays_agree() {
-  local case=$1 first=$2 f shared differ
-  shift 2
-  for f in "$first" "$@"; do
-    "$sim" --replay "$f" --hash --checkpoints > "$f.hashes" 2> "$f.sim" ||
-      { fail "$case: $f does not play back: $(cat "$f.sim")"; return; }
-    grep ' ' "$f.hashes" | sort -k1,1 > "$f.sorted"
-    echo "$case: $(basename "$f"): hashes up to tick $(tail -n 2 "$f.hashes" | head -n 1 | cut -d' ' -f1)"
-  done
-  for f in "$@"; do
-    shared=$(join -j1 "$first.sorted" "$f.sorted" | wc -l)
-    differ=$(join -j1 "$first.sorted" "$f.sorted" | awk '$2 != $3' | head -n 3)
-    [ "$shared" -ge 5 ] || fail "$case: $first and $f share only $shared hashes"
-    [ -z "$differ" ] || fail "$case: $first and $f differ (tick, hashes): $differ"
-  done
-}
-
 # Starts the host in the background for $1 players, recording to $2; its id in host_pid.
 start_host() {
   : > "$work/host-$3.txt"

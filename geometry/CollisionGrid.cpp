@@ -19,6 +19,14 @@ constexpr int64_t kMinMargin = 8;
 // Below this many things a plain walk is as quick as the grid.
 constexpr size_t kGridFrom = 32;
 
+// Five corners compared at once: no library call in the check every look makes.
+bool SameCorners(const Corners& a, const Corners& b) {
+  uint32_t differ = 0;
+  for (size_t i = 0; i < a.size(); ++i)
+    differ |= static_cast<uint32_t>(a[i]) ^ static_cast<uint32_t>(b[i]);
+  return differ == 0;
+}
+
 int64_t CellOf(int64_t v) {
   // Floor division, also for negative coordinates.
   return v >= 0 ? v >> kCellShift : -((-v + 31) >> kCellShift);
@@ -247,7 +255,7 @@ bool CollisionGrid::Unchanged(const Entry& entry) {
   const Shape& f = entry.shape;
   return RoundToInt(D(t.X)) == f.x && RoundToInt(D(t.Y)) == f.y && t.TrueWidth() == f.width &&
          t.TrueLength() == f.length && t.Radius == f.radius && t.Rectangle == f.rectangle &&
-         t.PX() == f.px && t.PY() == f.py;
+         SameCorners(t.PX(), f.px) && SameCorners(t.PY(), f.py);
 }
 
 void CollisionGrid::FileUnfiled() {
@@ -278,7 +286,10 @@ void CollisionGrid::Sweep() {
     entry.watched = entry.listed = false;
     if (entry.thing == nullptr) continue;
     Check(e);
-    entry.watched = entry.listed = entry.changed && !entry.queried;
+    // An explosion grows at every tick until it goes: watched also when the sweep follows a
+    // restore or a rebuild, which hide how it changed.
+    entry.watched = entry.listed =
+        (entry.changed && !entry.queried) || entry.thing->ThingType() == Explosion;
     if (entry.listed) watched_.push_back(e);
     entry.changed = false;
     entry.queried = false;

@@ -39,6 +39,9 @@ class CollisionGrid : private OrderedThings::Listener {
   void SetMode(BroadPhase mode) { mode_ = mode; }
   // Files every thing of the collection afresh, as a new grid would.
   void Rebuild();
+  // Catches up at once with things changed from outside the game's tick (a restored
+  // snapshot): quiet looks stay only where nothing filed differs from the things as they are.
+  void Refresh() { Sweep(); }
 
   // The contact tests a look ran: they leave traces in the shared contact state that a
   // skipped look must leave too.

@@ -339,19 +339,20 @@ bool CollisionGrid::Reach::Keeps(int32_t x, int32_t y, int32_t width, int32_t le
 void CollisionGrid::Near(const Thing& self, const Box& b, uint64_t after, const Reach* reach,
                          std::vector<Candidate>& out) {
   out.clear();
+  if (marks_.size() < entries_.size()) marks_.resize(entries_.size(), 0);
   if (++query_ == 0) {  // the marks wrapped: forget them all
-    for (Entry& e : entries_) e.mark = 0;
+    std::fill(marks_.begin(), marks_.end(), 0);
     query_ = 1;
   }
-  auto take = [&](uint32_t e) {
-    Entry& entry = entries_[e];
-    if (entry.mark == query_ || entry.thing == &self || entry.seq <= after) return;
-    entry.mark = query_;
-    out.push_back(Candidate{entry.seq, e});
+  // Marks and things kept apart from the entries, so that a look reads little memory.
+  auto take = [&](uint32_t e, uint64_t seq) {
+    if (seq <= after || marks_[e] == query_ || thingOf_[e] == &self) return;
+    marks_[e] = query_;
+    out.push_back(Candidate{seq, e});
   };
   if (b.big) {
     for (uint32_t e = 0; e < entries_.size(); ++e)
-      if (entries_[e].thing != nullptr) take(e);
+      if (entries_[e].thing != nullptr) take(e, entries_[e].seq);
   } else {
     // Only the part of the box inside the cells: a thing filed there lies wholly inside.
     const int64_t x0 = std::max(b.cx0, ox_), x1 = std::min(b.cx1, ox_ + nx_ - 1);
@@ -361,7 +362,7 @@ void CollisionGrid::Near(const Thing& self, const Box& b, uint64_t after, const 
         if (reach != nullptr &&
             !reach->Keeps(slot.x, slot.y, slot.width, slot.length, slot.radius, slot.rectangle))
           continue;
-        take(slot.entry);
+        take(slot.entry, slot.seq);
       }
     };
     scan(shared_);
@@ -372,7 +373,13 @@ void CollisionGrid::Near(const Thing& self, const Box& b, uint64_t after, const 
         scan(cell.other);
       }
   }
-  std::sort(out.begin(), out.end());
+  // A look has a few candidates: sorted in place as they stand, the large lists by std::sort.
+  if (out.size() > 32) {
+    std::sort(out.begin(), out.end());
+    return;
+  }
+  for (size_t i = 1; i < out.size(); ++i)
+    for (size_t k = i; k > 0 && out[k] < out[k - 1]; --k) std::swap(out[k], out[k - 1]);
 }
 
 void CollisionGrid::MarkQuiet(uint32_t e, uint64_t stamp, uint8_t tests) {

@@ -165,7 +165,6 @@ class CollisionGrid : private OrderedThings::Listener {
     bool queried = false;  // ran a query of its own since the last sweep
     bool watched = false;  // checked at every query
     bool listed = false;   // in the watch list, which drops the unwatched lazily
-    uint32_t mark = 0;
     uint64_t quietAt = 0;  // stamp of the last quiet look, 0 for none
     uint8_t quietTests = 0;
   };
@@ -224,6 +223,7 @@ class CollisionGrid : private OrderedThings::Listener {
   BroadPhase mode_ = BroadPhase::Auto;
   std::vector<Entry> entries_;
   std::vector<Thing*> thingOf_;  // each entry's thing, apart so that a look finds it quickly
+  std::vector<uint32_t> marks_;  // each entry's last query in Near, to take it once
   std::vector<uint32_t> freeEntries_;
   std::unordered_map<const Thing*, uint32_t> entryOf_;
   // A thing in a cell, with its bounds beside it so that a look need not fetch the entry.

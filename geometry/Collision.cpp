@@ -200,6 +200,8 @@ bool Thing::HitThings(const bool& JustResults) {
         tests |= CollisionGrid::kCircleOnPolygon;
       }
       if (ExamineBoth(*p, justResults, HitFlag, OwnGrenade, Result)) return true;
+      // Only a hit pushes, collects or sets off anything.
+      if (!HitFlag) near.Untouched();
       if (HitFlag || OwnGrenade) touched = true;
       lastFlag = HitFlag;
     }

@@ -119,6 +119,9 @@ class CollisionGrid : private OrderedThings::Listener {
     // Starts the hand-out afresh, of all things that may touch self or (on) only of those
     // whose bounds meet self's now: a check-only query that ends at a hit depends on no other.
     void OnlyMeeting(bool on);
+    // Tells that the examination of the thing last handed out touched nothing, so moved
+    // nothing: the next one need not look for pushes.
+    void Untouched() { examined_ = false; }
     // Whether the thing last handed out is also the one a full walk would have visited last.
     bool EndedOnLastOfWalk() const;
     // Remembers that this look found nothing, unless the grid changed during it.

@@ -110,7 +110,7 @@ class CollisionGrid : private OrderedThings::Listener {
     bool Indexed() const { return indexed_; }
     // True, with the tests it ran, when self's last look found nothing and neither self nor
     // anything where it looks has changed since.
-    bool StillQuiet(uint8_t& tests) const;
+    bool StillQuiet(uint8_t& tests);
     // The next thing that may touch self, in walk order, or null at the end. The previous
     // one and self are checked for moves first (an examination pushes both); when self has
     // moved, the things near its new place are gathered afresh. Things born during the query
@@ -170,6 +170,13 @@ class CollisionGrid : private OrderedThings::Listener {
     bool listed = false;   // in the watch list, which drops the unwatched lazily
     uint64_t quietAt = 0;  // stamp of the last quiet look, 0 for none
     uint8_t quietTests = 0;
+    uint64_t filedAt = 0;  // stamp of its latest filing
+  };
+  // One change of the grid, by stamp: the bounds a thing was filed with, or left, or
+  // everywhere (the cells made anew, the grid emptied).
+  struct Change {
+    Bounds bounds{};
+    bool everywhere = true;
   };
 
   // The collection's news: a thing joined, left, or all left.
@@ -220,7 +227,14 @@ class CollisionGrid : private OrderedThings::Listener {
   static bool Meet(int32_t x, int32_t y, int32_t width, int32_t length, const Bounds& b);
   static Bounds BoundsOf(const Thing& t);
   void MarkQuiet(uint32_t e, uint64_t stamp, uint8_t tests);
-  bool StillQuiet(uint32_t e, uint8_t& tests) const;
+  bool StillQuiet(uint32_t e, uint8_t& tests);
+  // Whether nothing changed in the cells of the entry since its quiet look.
+  bool CellsQuiet(const Entry& e) const;
+  // Whether every change since its quiet look lay where its look does not reach; if so, the
+  // quiet look is renewed.
+  bool ChangesApart(Entry& e);
+  // Counts a change at `where` (null: everywhere) and remembers it.
+  void NoteChange(const Shape* where);
 
   OrderedThings& things_;
   BroadPhase mode_ = BroadPhase::Auto;
@@ -266,6 +280,7 @@ class CollisionGrid : private OrderedThings::Listener {
   std::vector<uint32_t> watched_;
   std::vector<const Query*> active_;  // queries under way, outermost first
   uint64_t sharedStamp_ = 0;
+  std::array<Change, 64> changes_{};  // the latest changes, by stamp
   uint64_t stamp_ = 0;
   uint32_t query_ = 0;
   uint64_t sweptAtWalk_ = 0;

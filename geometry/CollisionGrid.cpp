@@ -88,6 +88,7 @@ CollisionGrid::Box CollisionGrid::BoxOf(const Bounds& bounds) {
 }
 
 int64_t CollisionGrid::EntryOf(const Thing& t) const {
+  if (t.GridEntry < thingOf_.size() && thingOf_[t.GridEntry] == &t) return t.GridEntry;
   auto it = entryOf_.find(&t);
   return it == entryOf_.end() ? -1 : static_cast<int64_t>(it->second);
 }
@@ -219,6 +220,7 @@ void CollisionGrid::Added(Thing& t, uint64_t seq) {
   entry.listed = true;
   if (!listed) watched_.push_back(e);
   entryOf_[&t] = e;
+  t.GridEntry = e;
   File(e);
 }
 

@@ -1,5 +1,6 @@
 #include "app/OnlineReach.h"
 
+#include <chrono>
 #include <iostream>
 
 #include "net/Discovery.h"
@@ -19,6 +20,11 @@ RouterPort::RouterPort(uint16_t port) : port_(port) {
 }
 
 RouterPort::~RouterPort() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  stop_.notify_all();
   if (asker_.joinable()) asker_.join();
   std::lock_guard<std::mutex> lock(mutex_);
   if (!mapping_) return;
@@ -40,7 +46,8 @@ void RouterPort::Ask() {
     note = "router did not open the port";
   } else {
     const std::string outsidePort = std::to_string(mapping->OutsidePort());
-    const std::string via = "the router (" + mapping->Method() + ") opened UDP port " + port;
+    std::string via = "the router (" + mapping->Method() + ") opened UDP port " + port;
+    if (mapping->OutsidePort() != port_) via += " as outside port " + outsidePort;
     if (mapping->OutsideAddress().empty()) {
       line = via + "; friends outside join this network's public address, port " + outsidePort;
       note = "outside port " + outsidePort;
@@ -54,10 +61,58 @@ void RouterPort::Ask() {
       note = "friends outside join " + at;
     }
   }
+  net::portmap::PortMapping* kept = mapping.get();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    mapping_ = std::move(mapping);
+  }
+  Notice(line, note);
+  // Only this thread and, once it has ended, the destructor touch the mapping.
+  if (kept != nullptr) Keep(*kept);
+}
+
+void RouterPort::Notice(const std::string& line, const std::string& note) {
   std::lock_guard<std::mutex> lock(mutex_);
-  mapping_ = std::move(mapping);
   notices_.push_back(line);
   titleNote_ = note;
+}
+
+void RouterPort::Keep(net::portmap::PortMapping& mapping) {
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point granted = Clock::now();
+  int failures = 0;
+  for (;;) {
+    const double after = net::portmap::RenewalDelaySeconds(mapping.LeaseSeconds(), failures);
+    if (after < 0) {
+      if (failures > 0)
+        Notice("the router did not renew UDP port " + std::to_string(mapping.OutsidePort()) +
+                   ": friends outside may no longer reach this machine",
+               "router stopped forwarding the port");
+      return;
+    }
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      const auto due = granted + std::chrono::duration_cast<Clock::duration>(
+                                     std::chrono::duration<double>(after));
+      if (stop_.wait_until(lock, due, [this] { return stopping_; })) return;
+    }
+    const uint16_t before = mapping.OutsidePort();
+    std::string problem;
+    if (!mapping.Renew(problem)) {
+      ++failures;
+      continue;
+    }
+    granted = Clock::now();
+    failures = 0;
+    if (mapping.OutsidePort() != before) {
+      const std::string outsidePort = std::to_string(mapping.OutsidePort());
+      std::string line = "the router moved the game to outside port " + outsidePort;
+      if (!mapping.OutsideAddress().empty())
+        line +=
+            ": friends outside join with --join " + mapping.OutsideAddress() + ":" + outsidePort;
+      Notice(line, "outside port " + outsidePort);
+    }
+  }
 }
 
 std::vector<std::string> RouterPort::TakeNotices() {

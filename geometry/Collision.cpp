@@ -23,9 +23,9 @@ bool Thing::BoundsMeet(const Thing& P) const {
 
 // One examination of the pair (this, P). Returns true when a check-only query must end.
 bool Thing::Examine(Thing& P, bool JustResults, bool& HitFlag, bool& OwnGrenade, bool& Result,
-                    bool& EndQuery) {
+                    bool& EndQuery, bool boundsMet) {
   EndQuery = false;
-  if (!BoundsMeet(P)) return false;
+  if (!boundsMet && !BoundsMeet(P)) return false;
   if (Rectangle && P.Rectangle) {
     if (Module1::PolygonsOverlap(PointsX, PointsY, P.PX(), P.PY())) HitFlag = true;
   } else if (Rectangle) {
@@ -96,9 +96,10 @@ bool Thing::Examine(Thing& P, bool JustResults, bool& HitFlag, bool& OwnGrenade,
 // other. A token just collected, by either side of the pair, is not looked at again, so it
 // is never handed out twice; any other partner is, even one the first push destroyed. True
 // when a check-only query must end.
-bool Thing::ExamineBoth(Thing& P, bool JustResults, bool& HitFlag, bool& OwnGrenade, bool& Result) {
+bool Thing::ExamineBoth(Thing& P, bool JustResults, bool& HitFlag, bool& OwnGrenade, bool& Result,
+                        bool boundsMet) {
   bool endQuery = false;
-  Examine(P, JustResults, HitFlag, OwnGrenade, Result, endQuery);
+  Examine(P, JustResults, HitFlag, OwnGrenade, Result, endQuery, boundsMet);
   const bool pickup = (ThingType() == Vehicle && P.ThingType() == PowerUp) ||
                       (ThingType() == PowerUp && P.ThingType() == Vehicle);
   if (!endQuery && Contact.CornerHits >= 2 && !(pickup && HitFlag))
@@ -166,7 +167,7 @@ bool Thing::HitThings(const bool& JustResults) {
       const int32_t a = ThingType(), b = p->ThingType();
       if ((a == Vehicle && b == PowerUp) || (a == PowerUp && b == Vehicle)) break;
       if (!BoundsMeet(*p)) continue;
-      if (ExamineBoth(*p, true, HitFlag, OwnGrenade, Result)) {
+      if (ExamineBoth(*p, true, HitFlag, OwnGrenade, Result, true)) {
         hit = true;
         break;
       }
@@ -199,7 +200,9 @@ bool Thing::HitThings(const bool& JustResults) {
       } else if (Rectangle || p->Rectangle) {
         tests |= CollisionGrid::kCircleOnPolygon;
       }
-      if (ExamineBoth(*p, justResults, HitFlag, OwnGrenade, Result)) return true;
+      if (ExamineBoth(*p, justResults, HitFlag, OwnGrenade, Result, true)) return true;
+      // Only a hit pushes, collects or sets off anything.
+      if (!HitFlag) near.Untouched();
       if (HitFlag || OwnGrenade) touched = true;
       lastFlag = HitFlag;
     }

@@ -19,6 +19,14 @@ constexpr int64_t kMinMargin = 8;
 // Below this many things a plain walk is as quick as the grid.
 constexpr size_t kGridFrom = 32;
 
+// Five corners compared at once: no library call in the check every look makes.
+bool SameCorners(const Corners& a, const Corners& b) {
+  uint32_t differ = 0;
+  for (size_t i = 0; i < a.size(); ++i)
+    differ |= static_cast<uint32_t>(a[i]) ^ static_cast<uint32_t>(b[i]);
+  return differ == 0;
+}
+
 int64_t CellOf(int64_t v) {
   // Floor division, also for negative coordinates.
   return v >= 0 ? v >> kCellShift : -((-v + 31) >> kCellShift);
@@ -80,6 +88,7 @@ CollisionGrid::Box CollisionGrid::BoxOf(const Bounds& bounds) {
 }
 
 int64_t CollisionGrid::EntryOf(const Thing& t) const {
+  if (t.GridEntry < thingOf_.size() && thingOf_[t.GridEntry] == &t) return t.GridEntry;
   auto it = entryOf_.find(&t);
   return it == entryOf_.end() ? -1 : static_cast<int64_t>(it->second);
 }
@@ -114,7 +123,7 @@ bool CollisionGrid::Cover(const Box& b, uint32_t filing) {
   ox_ = x0, oy_ = y0, nx_ = x1 - x0 + 1, ny_ = y1 - y0 + 1;
   cells_.assign(static_cast<size_t>(nx_ * ny_), {});
   // Every remembered quiet look is void now.
-  ++stamp_;
+  NoteChange(nullptr);
   bucketStamps_.assign(cells_.size(), stamp_);
   sharedStamp_ = stamp_;
   // Everything is filed anew, except the one the caller is filing.
@@ -128,8 +137,14 @@ bool CollisionGrid::Cover(const Box& b, uint32_t filing) {
   return true;
 }
 
+void CollisionGrid::NoteChange(const Shape* where) {
+  Change& c = changes_[++stamp_ % changes_.size()];
+  c.everywhere = where == nullptr;
+  if (where != nullptr) c.bounds = {where->x, where->y, where->width, where->length};
+}
+
 void CollisionGrid::Touch(const Entry& e) {
-  ++stamp_;
+  NoteChange(&e.shape);
   if (e.shared) {
     sharedStamp_ = stamp_;
     return;
@@ -144,6 +159,7 @@ void CollisionGrid::File(uint32_t e) {
   const Box& b = entry.box;
   entry.shared = b.big || !Cover(b, e);
   Touch(entry);
+  entry.filedAt = stamp_;
   Place(e);
 }
 
@@ -204,6 +220,7 @@ void CollisionGrid::Added(Thing& t, uint64_t seq) {
   entry.listed = true;
   if (!listed) watched_.push_back(e);
   entryOf_[&t] = e;
+  t.GridEntry = e;
   File(e);
 }
 
@@ -229,7 +246,7 @@ void CollisionGrid::Cleared() {
   shared_.clear();
   watched_.clear();
   unfiled_ = -1;
-  ++stamp_;  // a query under way must not call the emptied grid quiet
+  NoteChange(nullptr);  // a query under way must not call the emptied grid quiet
 }
 
 void CollisionGrid::Rebuild() {
@@ -247,7 +264,7 @@ bool CollisionGrid::Unchanged(const Entry& entry) {
   const Shape& f = entry.shape;
   return RoundToInt(D(t.X)) == f.x && RoundToInt(D(t.Y)) == f.y && t.TrueWidth() == f.width &&
          t.TrueLength() == f.length && t.Radius == f.radius && t.Rectangle == f.rectangle &&
-         t.PX() == f.px && t.PY() == f.py;
+         SameCorners(t.PX(), f.px) && SameCorners(t.PY(), f.py);
 }
 
 void CollisionGrid::FileUnfiled() {
@@ -278,7 +295,10 @@ void CollisionGrid::Sweep() {
     entry.watched = entry.listed = false;
     if (entry.thing == nullptr) continue;
     Check(e);
-    entry.watched = entry.listed = entry.changed && !entry.queried;
+    // An explosion grows at every tick until it goes: watched also when the sweep follows a
+    // restore or a rebuild, which hide how it changed.
+    entry.watched = entry.listed =
+        (entry.changed && !entry.queried) || entry.thing->ThingType() == Explosion;
     if (entry.listed) watched_.push_back(e);
     entry.changed = false;
     entry.queried = false;
@@ -328,19 +348,20 @@ bool CollisionGrid::Reach::Keeps(int32_t x, int32_t y, int32_t width, int32_t le
 void CollisionGrid::Near(const Thing& self, const Box& b, uint64_t after, const Reach* reach,
                          std::vector<Candidate>& out) {
   out.clear();
+  if (marks_.size() < entries_.size()) marks_.resize(entries_.size(), 0);
   if (++query_ == 0) {  // the marks wrapped: forget them all
-    for (Entry& e : entries_) e.mark = 0;
+    std::fill(marks_.begin(), marks_.end(), 0);
     query_ = 1;
   }
-  auto take = [&](uint32_t e) {
-    Entry& entry = entries_[e];
-    if (entry.mark == query_ || entry.thing == &self || entry.seq <= after) return;
-    entry.mark = query_;
-    out.push_back(Candidate{entry.seq, e});
+  // Marks and things kept apart from the entries, so that a look reads little memory.
+  auto take = [&](uint32_t e, uint64_t seq) {
+    if (seq <= after || marks_[e] == query_ || thingOf_[e] == &self) return;
+    marks_[e] = query_;
+    out.push_back(Candidate{seq, e});
   };
   if (b.big) {
     for (uint32_t e = 0; e < entries_.size(); ++e)
-      if (entries_[e].thing != nullptr) take(e);
+      if (entries_[e].thing != nullptr) take(e, entries_[e].seq);
   } else {
     // Only the part of the box inside the cells: a thing filed there lies wholly inside.
     const int64_t x0 = std::max(b.cx0, ox_), x1 = std::min(b.cx1, ox_ + nx_ - 1);
@@ -350,7 +371,7 @@ void CollisionGrid::Near(const Thing& self, const Box& b, uint64_t after, const 
         if (reach != nullptr &&
             !reach->Keeps(slot.x, slot.y, slot.width, slot.length, slot.radius, slot.rectangle))
           continue;
-        take(slot.entry);
+        take(slot.entry, slot.seq);
       }
     };
     scan(shared_);
@@ -361,7 +382,13 @@ void CollisionGrid::Near(const Thing& self, const Box& b, uint64_t after, const 
         scan(cell.other);
       }
   }
-  std::sort(out.begin(), out.end());
+  // A look has a few candidates: sorted in place as they stand, the large lists by std::sort.
+  if (out.size() > 32) {
+    std::sort(out.begin(), out.end());
+    return;
+  }
+  for (size_t i = 1; i < out.size(); ++i)
+    for (size_t k = i; k > 0 && out[k] < out[k - 1]; --k) std::swap(out[k], out[k - 1]);
 }
 
 void CollisionGrid::MarkQuiet(uint32_t e, uint64_t stamp, uint8_t tests) {
@@ -371,14 +398,38 @@ void CollisionGrid::MarkQuiet(uint32_t e, uint64_t stamp, uint8_t tests) {
   entry.quietTests = tests;
 }
 
-bool CollisionGrid::StillQuiet(uint32_t found, uint8_t& tests) const {
-  const Entry& e = entries_[found];
+bool CollisionGrid::StillQuiet(uint32_t found, uint8_t& tests) {
+  Entry& e = entries_[found];
   if (e.quietAt == 0 || e.shared || sharedStamp_ > e.quietAt) return false;
+  if (!CellsQuiet(e) && !ChangesApart(e)) return false;
+  tests = e.quietTests;
+  return true;
+}
+
+bool CollisionGrid::CellsQuiet(const Entry& e) const {
   const Box& b = e.box;
   for (int64_t cy = b.cy0; cy <= b.cy1; ++cy)
     for (int64_t cx = b.cx0; cx <= b.cx1; ++cx)
       if (bucketStamps_[Bucket(cx, cy)] > e.quietAt) return false;
-  tests = e.quietTests;
+  return true;
+}
+
+bool CollisionGrid::ChangesApart(Entry& e) {
+  // The look a skip stands for examines only the things whose bounds meet self's: when none
+  // of the changes since the quiet look were there, it would find nothing again. Only looks
+  // whose misses leave nothing but the flags reset here are skipped so: the foot point a
+  // circle-on-outline miss leaves would be missing.
+  if ((e.quietTests & kCircleOnPolygon) != 0 || e.filedAt > e.quietAt ||
+      stamp_ - e.quietAt > changes_.size())
+    return false;
+  const Bounds self{e.shape.x, e.shape.y, e.shape.width, e.shape.length};
+  for (uint64_t s = e.quietAt + 1; s <= stamp_; ++s) {
+    const Change& c = changes_[s % changes_.size()];
+    if (c.everywhere || Meet(c.bounds[0], c.bounds[1], c.bounds[2], c.bounds[3], self))
+      return false;
+  }
+  // As the look it stands for would have remembered it.
+  e.quietAt = stamp_;
   return true;
 }
 
@@ -436,7 +487,7 @@ void CollisionGrid::Query::CheckLast() const {
   if (SelfFiled()) grid_.Check(selfEntry_);
 }
 
-bool CollisionGrid::Query::StillQuiet(uint8_t& tests) const {
+bool CollisionGrid::Query::StillQuiet(uint8_t& tests) {
   return SelfFiled() && !selfMoved_ && grid_.StillQuiet(selfEntry_, tests);
 }
 

@@ -39,6 +39,9 @@ class CollisionGrid : private OrderedThings::Listener {
   void SetMode(BroadPhase mode) { mode_ = mode; }
   // Files every thing of the collection afresh, as a new grid would.
   void Rebuild();
+  // Catches up at once with things changed from outside the game's tick (a restored
+  // snapshot): quiet looks stay only where nothing filed differs from the things as they are.
+  void Refresh() { Sweep(); }
 
   // The contact tests a look ran: they leave traces in the shared contact state that a
   // skipped look must leave too.
@@ -107,7 +110,7 @@ class CollisionGrid : private OrderedThings::Listener {
     bool Indexed() const { return indexed_; }
     // True, with the tests it ran, when self's last look found nothing and neither self nor
     // anything where it looks has changed since.
-    bool StillQuiet(uint8_t& tests) const;
+    bool StillQuiet(uint8_t& tests);
     // The next thing that may touch self, in walk order, or null at the end. The previous
     // one and self are checked for moves first (an examination pushes both); when self has
     // moved, the things near its new place are gathered afresh. Things born during the query
@@ -116,6 +119,9 @@ class CollisionGrid : private OrderedThings::Listener {
     // Starts the hand-out afresh, of all things that may touch self or (on) only of those
     // whose bounds meet self's now: a check-only query that ends at a hit depends on no other.
     void OnlyMeeting(bool on);
+    // Tells that the examination of the thing last handed out touched nothing, so moved
+    // nothing: the next one need not look for pushes.
+    void Untouched() { examined_ = false; }
     // Whether the thing last handed out is also the one a full walk would have visited last.
     bool EndedOnLastOfWalk() const;
     // Remembers that this look found nothing, unless the grid changed during it.
@@ -162,9 +168,15 @@ class CollisionGrid : private OrderedThings::Listener {
     bool queried = false;  // ran a query of its own since the last sweep
     bool watched = false;  // checked at every query
     bool listed = false;   // in the watch list, which drops the unwatched lazily
-    uint32_t mark = 0;
     uint64_t quietAt = 0;  // stamp of the last quiet look, 0 for none
     uint8_t quietTests = 0;
+    uint64_t filedAt = 0;  // stamp of its latest filing
+  };
+  // One change of the grid, by stamp: the bounds a thing was filed with, or left, or
+  // everywhere (the cells made anew, the grid emptied).
+  struct Change {
+    Bounds bounds{};
+    bool everywhere = true;
   };
 
   // The collection's news: a thing joined, left, or all left.
@@ -215,12 +227,20 @@ class CollisionGrid : private OrderedThings::Listener {
   static bool Meet(int32_t x, int32_t y, int32_t width, int32_t length, const Bounds& b);
   static Bounds BoundsOf(const Thing& t);
   void MarkQuiet(uint32_t e, uint64_t stamp, uint8_t tests);
-  bool StillQuiet(uint32_t e, uint8_t& tests) const;
+  bool StillQuiet(uint32_t e, uint8_t& tests);
+  // Whether nothing changed in the cells of the entry since its quiet look.
+  bool CellsQuiet(const Entry& e) const;
+  // Whether every change since its quiet look lay where its look does not reach; if so, the
+  // quiet look is renewed.
+  bool ChangesApart(Entry& e);
+  // Counts a change at `where` (null: everywhere) and remembers it.
+  void NoteChange(const Shape* where);
 
   OrderedThings& things_;
   BroadPhase mode_ = BroadPhase::Auto;
   std::vector<Entry> entries_;
   std::vector<Thing*> thingOf_;  // each entry's thing, apart so that a look finds it quickly
+  std::vector<uint32_t> marks_;  // each entry's last query in Near, to take it once
   std::vector<uint32_t> freeEntries_;
   std::unordered_map<const Thing*, uint32_t> entryOf_;
   // A thing in a cell, with its bounds beside it so that a look need not fetch the entry.
@@ -260,6 +280,7 @@ class CollisionGrid : private OrderedThings::Listener {
   std::vector<uint32_t> watched_;
   std::vector<const Query*> active_;  // queries under way, outermost first
   uint64_t sharedStamp_ = 0;
+  std::array<Change, 64> changes_{};  // the latest changes, by stamp
   uint64_t stamp_ = 0;
   uint32_t query_ = 0;
   uint64_t sweptAtWalk_ = 0;

@@ -62,17 +62,37 @@ void MainFrm::TakeSnapshot(Snapshot& s) const {
 }
 
 void MainFrm::RestoreSnapshot(const Snapshot& s) {
-  // Clearing drops the collision grid and everything it remembered; adding refiles each thing.
-  ThingCollection.Clear();
-  PlayerCollection.clear();
+  // Things that are, in the same order, under the same IDs in the snapshot take its values in
+  // place, so that the collision grid keeps what it knows of them; the grid then compares
+  // every thing with what it filed, as after any tick, and forgets the quiet looks wherever
+  // something differs. From the first thing that cannot keep its place, the rest is made anew.
+  std::vector<Thing*> present = ThingCollection.Items();
   std::vector<std::shared_ptr<Thing>> made;
   made.reserve(s.Things.size());
-  for (const Thing& t : s.Things) {
-    auto copy = std::make_shared<Thing>(t);
+  size_t kept = 0;  // present things kept or gone so far
+  size_t j = 0;
+  for (; j < s.Things.size(); ++j) {
+    const std::string& id = s.Things[j].ID;
+    // Things that left the snapshot's order a little further on (born since it) go.
+    size_t at = kept;
+    while (at < present.size() && at - kept < kRestoreLookAhead && present[at]->ID != id) ++at;
+    if (at == present.size() || present[at]->ID != id) break;
+    for (; kept < at; ++kept) ThingCollection.Remove(present[kept]->ID);
+    std::shared_ptr<Thing> thing = ThingCollection.Share(id);
+    *thing = s.Things[j];
+    thing->Adopt(*this);
+    made.push_back(std::move(thing));
+    ++kept;
+  }
+  for (size_t i = kept; i < present.size(); ++i) ThingCollection.Remove(present[i]->ID);
+  for (; j < s.Things.size(); ++j) {
+    auto copy = std::make_shared<Thing>(s.Things[j]);
     copy->Adopt(*this);
     ThingCollection.Add(copy->ID, copy);
     made.push_back(std::move(copy));
   }
+  Grid.Refresh();
+  PlayerCollection.clear();
   for (const Snapshot::Player& p : s.Players) {
     std::shared_ptr<Thing> thing;
     if (p.InWorld && p.Index < made.size()) {

@@ -80,6 +80,8 @@ class MainFrm {
   // Free-place retries of a token dropped in play: a full arena spends them all, so they are
   // as many as keep that tick within its time budget.
   static constexpr int64_t kMaxPlacementTries = 2000;
+  // How far a restore looks ahead among the present things for the snapshot's next one.
+  static constexpr size_t kRestoreLookAhead = 64;
 
  private:
   void SetUpArena();

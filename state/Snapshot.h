@@ -1,7 +1,8 @@
 #pragma once
 // The complete state of a game as a value: taken from a running window and put back into
 // one, it continues exactly the game that never stopped. Derived helpers (the collision
-// grid, remembered quiet looks) are not part of it; restoring rebuilds them.
+// grid, remembered quiet looks) are not part of it; restoring keeps them only where the
+// restored things match what they remember.
 #include <cstdint>
 #include <string>
 #include <vector>

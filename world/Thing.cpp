@@ -1,6 +1,7 @@
 #include "world/Thing.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "geometry/Numeric.h"
 #include "render/Sound.h"
@@ -75,6 +76,27 @@ float WrapTread(float v) {
 void Thing::SetRightTreadOffset(float v) { RightTreadOffset = WrapTread(v); }
 void Thing::SetLeftTreadOffset(float v) { LeftTreadOffset = WrapTread(v); }
 
+namespace {
+// The cosine and sine of a heading. Most things keep theirs from tick to tick (a token never
+// turns), so the last heading's are kept: the same bits give the same values.
+void CosSin(double angle, double& cosine, double& sine) {
+  struct Last {
+    uint64_t bits = 0;
+    double cosine = 1.0, sine = 0.0;  // of +0.0, whose bits are 0
+  };
+  thread_local Last last;
+  uint64_t bits = 0;
+  std::memcpy(&bits, &angle, sizeof bits);
+  if (bits != last.bits) {
+    last.bits = bits;
+    last.cosine = std::cos(angle);
+    last.sine = std::sin(angle);
+  }
+  cosine = last.cosine;
+  sine = last.sine;
+}
+}  // namespace
+
 #define TB_STEER(right, left)                                      \
   SetRightTrackSpeed(F(D(RightTrackSpeed) + (right)));             \
   SetLeftTrackSpeed(F(D(LeftTrackSpeed) + (left)));                \
@@ -99,8 +121,10 @@ void Thing::Move() {
   const double vy = D(YSpeed) - D(DriveYSpeed);
   XSpeed = F((1.0 - D(Friction)) * vx);
   YSpeed = F((1.0 - D(Friction)) * vy);
-  DriveXSpeed = F(D(DriveSpeed) * std::cos(D(Angle)));
-  DriveYSpeed = F(D(DriveSpeed) * std::sin(D(Angle)));
+  double cosine = 0, sine = 0;
+  CosSin(D(Angle), cosine, sine);
+  DriveXSpeed = F(D(DriveSpeed) * cosine);
+  DriveYSpeed = F(D(DriveSpeed) * sine);
   XSpeed = F(D(DriveXSpeed) + D(XSpeed));
   YSpeed = F(D(DriveYSpeed) + D(YSpeed));
   X = F(D(X) + D(XSpeed));

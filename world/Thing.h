@@ -59,6 +59,9 @@ class Thing {
   float XSpeed = 0;  // added to X at each motion step
   float YSpeed = 0;
   int32_t ExplosionSize = 100;  // radius its explosion grows to
+  // Where the collision grid last kept this thing, to find it without a search; the grid
+  // checks it before use. Not game state: no field list, hash or file holds it.
+  mutable uint32_t GridEntry = UINT32_MAX;
 
   int32_t PowerUpType() const { return StoredPowerUpType; }
   // Stores the power-up kind and colours the thing after it.
@@ -141,9 +144,11 @@ class Thing {
   void DrawPolygon();
   void DrawRound();
   void Explode();
+  // `boundsMet`: the caller has just found the bounds meeting, so the test is not made again.
   bool Examine(Thing& P, bool JustResults, bool& HitFlag, bool& OwnGrenade, bool& Result,
-               bool& EndQuery);
-  bool ExamineBoth(Thing& P, bool JustResults, bool& HitFlag, bool& OwnGrenade, bool& Result);
+               bool& EndQuery, bool boundsMet = false);
+  bool ExamineBoth(Thing& P, bool JustResults, bool& HitFlag, bool& OwnGrenade, bool& Result,
+                   bool boundsMet = false);
   bool BoundsMeet(const Thing& P) const;
   // For a check-only look of a small round thing: the first general hit among `found` (in
   // walk order, each one whose bounds meet its own), with its traces; false when there is

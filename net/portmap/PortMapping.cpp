@@ -17,8 +17,9 @@ namespace {
 constexpr const char* kDescription = "Treadbrawl";
 // Leases end by themselves should the game die without removing them.
 constexpr uint32_t kLeaseSeconds = 7200;
-// UPnP error: the router keeps only mappings without an end.
+// UPnP errors: the router keeps only mappings without an end; the outside port is taken.
 constexpr int kOnlyPermanentLeases = 725;
+constexpr int kConflictInMappingEntry = 718;
 
 using Clock = std::chrono::steady_clock;
 
@@ -29,6 +30,7 @@ struct MappedRouter {
   bool upnp = false;
   std::string controlUrl;
   std::string serviceType;
+  std::string lanAddress;  // this machine's, as the router sees it
   // NAT-PMP: the gateway that answered.
   bool natpmp = false;
   in_addr_t gateway = 0;
@@ -37,8 +39,23 @@ struct MappedRouter {
 namespace {
 
 // UPnP IGD: search, pick the connected gateway, map, read the outside address.
+// One UPnP mapping request; `lease` becomes 0 when the router keeps only mappings without an
+// end.
+int AddUpnpMapping(const char* controlUrl, const char* serviceType, const std::string& outside,
+                   const std::string& inside, const char* lan, uint32_t& lease) {
+  std::string leaseText = std::to_string(lease);
+  int r = UPNP_AddPortMapping(controlUrl, serviceType, outside.c_str(), inside.c_str(), lan,
+                              kDescription, "UDP", nullptr, leaseText.c_str());
+  if (r == kOnlyPermanentLeases && lease != 0) {
+    lease = 0;
+    r = UPNP_AddPortMapping(controlUrl, serviceType, outside.c_str(), inside.c_str(), lan,
+                            kDescription, "UDP", nullptr, "0");
+  }
+  return r;
+}
+
 bool OpenUpnp(uint16_t port, int discoverMs, MappedRouter& router, std::string& outside,
-              std::string& problem) {
+              uint16_t& outsidePort, uint32_t& lease, std::string& problem) {
   int error = 0;
   // TTL 2 as UPnP asks: the search reaches the router and no further.
   UPNPDev* devices = upnpDiscover(discoverMs, nullptr, nullptr, UPNP_LOCAL_PORT_ANY, 0, 2, &error);
@@ -59,12 +76,17 @@ bool OpenUpnp(uint16_t port, int discoverMs, MappedRouter& router, std::string& 
     return false;
   }
   const std::string portText = std::to_string(port);
-  const std::string lease = std::to_string(kLeaseSeconds);
-  int r = UPNP_AddPortMapping(urls.controlURL, data.first.servicetype, portText.c_str(),
-                              portText.c_str(), lan, kDescription, "UDP", nullptr, lease.c_str());
-  if (r == kOnlyPermanentLeases)
-    r = UPNP_AddPortMapping(urls.controlURL, data.first.servicetype, portText.c_str(),
-                            portText.c_str(), lan, kDescription, "UDP", nullptr, "0");
+  int r = UPNPCOMMAND_UNKNOWN_ERROR;
+  for (uint16_t outside : OutsidePortsToTry(port)) {
+    const std::string outsideText = std::to_string(outside);
+    lease = kLeaseSeconds;
+    r = AddUpnpMapping(urls.controlURL, data.first.servicetype, outsideText, portText, lan, lease);
+    if (r == UPNPCOMMAND_SUCCESS) {
+      outsidePort = outside;
+      break;
+    }
+    if (r != kConflictInMappingEntry) break;  // only a taken port is worth another try
+  }
   if (r != UPNPCOMMAND_SUCCESS) {
     problem = std::string("the UPnP router refused the port (") + strupnperror(r) + ")";
     FreeUPNPUrls(&urls);
@@ -77,6 +99,7 @@ bool OpenUpnp(uint16_t port, int discoverMs, MappedRouter& router, std::string& 
   router.upnp = true;
   router.controlUrl = urls.controlURL;
   router.serviceType = data.first.servicetype;
+  router.lanAddress = lan;
   FreeUPNPUrls(&urls);
   return true;
 }
@@ -107,7 +130,7 @@ bool NatpmpAnswer(natpmp_t& p, Clock::time_point deadline, natpmpresp_t& respons
 
 // NAT-PMP: ask the default gateway for the port, then for its outside address.
 bool OpenNatpmp(uint16_t port, int budgetMs, MappedRouter& router, std::string& outside,
-                uint16_t& outsidePort, std::string& problem) {
+                uint16_t& outsidePort, uint32_t& lease, std::string& problem) {
   natpmp_t p;
   if (initnatpmp(&p, 0, 0) < 0) {
     problem = "no gateway for NAT-PMP";
@@ -124,7 +147,9 @@ bool OpenNatpmp(uint16_t port, int budgetMs, MappedRouter& router, std::string& 
     closenatpmp(&p);
     return false;
   }
+  // The router may give another outside port than the one asked for, and another lease.
   outsidePort = response.pnu.newportmapping.mappedpublicport;
+  lease = response.pnu.newportmapping.lifetime;
   router.natpmp = true;
   router.gateway = p.gateway;
   std::memset(&response, 0, sizeof response);
@@ -146,14 +171,15 @@ std::unique_ptr<PortMapping> PortMapping::Open(uint16_t port, const MappingLimit
                                                std::string& problem) {
   std::unique_ptr<PortMapping> mapping(new PortMapping());
   mapping->insidePort_ = port;
+  mapping->limits_ = limits;
   std::string upnpProblem, natpmpProblem;
-  if (OpenUpnp(port, limits.upnpDiscoverMs, *mapping->router_, mapping->outside_, upnpProblem)) {
+  if (OpenUpnp(port, limits.upnpDiscoverMs, *mapping->router_, mapping->outside_,
+               mapping->outsidePort_, mapping->leaseSeconds_, upnpProblem)) {
     mapping->method_ = "UPnP";
-    mapping->outsidePort_ = port;
     return mapping;
   }
   if (OpenNatpmp(port, limits.natpmpMs, *mapping->router_, mapping->outside_, mapping->outsidePort_,
-                 natpmpProblem)) {
+                 mapping->leaseSeconds_, natpmpProblem)) {
     mapping->method_ = "NAT-PMP";
     return mapping;
   }
@@ -179,6 +205,62 @@ void PortMapping::Remove() {
       NatpmpAnswer(p, Clock::now() + std::chrono::milliseconds(500), response);
     closenatpmp(&p);
   }
+}
+
+bool PortMapping::Renew(std::string& problem) {
+  if (removed_) {
+    problem = "the mapping was removed";
+    return false;
+  }
+  if (router_->upnp) {
+    uint32_t lease = leaseSeconds_;
+    const int r = AddUpnpMapping(router_->controlUrl.c_str(), router_->serviceType.c_str(),
+                                 std::to_string(outsidePort_), std::to_string(insidePort_),
+                                 router_->lanAddress.c_str(), lease);
+    if (r != UPNPCOMMAND_SUCCESS) {
+      problem = std::string("the UPnP router refused to renew (") + strupnperror(r) + ")";
+      return false;
+    }
+    leaseSeconds_ = lease;
+    return true;
+  }
+  natpmp_t p;
+  if (!router_->natpmp || initnatpmp(&p, 1, router_->gateway) < 0) {
+    problem = "no gateway for NAT-PMP";
+    return false;
+  }
+  natpmpresp_t response;
+  std::memset(&response, 0, sizeof response);
+  const auto deadline = Clock::now() + std::chrono::milliseconds(limits_.natpmpMs);
+  const bool granted = sendnewportmappingrequest(&p, NATPMP_PROTOCOL_UDP, insidePort_, outsidePort_,
+                                                 kLeaseSeconds) >= 0 &&
+                       NatpmpAnswer(p, deadline, response) &&
+                       response.type == NATPMP_RESPTYPE_UDPPORTMAPPING;
+  closenatpmp(&p);
+  if (!granted) {
+    problem = "no NAT-PMP answer from the gateway";
+    return false;
+  }
+  outsidePort_ = response.pnu.newportmapping.mappedpublicport;
+  leaseSeconds_ = response.pnu.newportmapping.lifetime;
+  return true;
+}
+
+std::vector<uint16_t> OutsidePortsToTry(uint16_t port) {
+  std::vector<uint16_t> ports;
+  uint32_t next = port;
+  for (int i = 0; i < kOutsidePortTries; ++i) {
+    ports.push_back(static_cast<uint16_t>(next));
+    next = next >= 65535 ? 1024 : next + 1;
+  }
+  return ports;
+}
+
+double RenewalDelaySeconds(uint32_t leaseSeconds, int failures) {
+  if (leaseSeconds == 0 || failures < 0 || failures >= kMaxRenewalFailures) return -1;
+  const double at = leaseSeconds / 2.0 + double{kRenewalRetrySeconds} * failures;
+  // A renewal after the lease ended would ask for a port that may be someone else's by then.
+  return at < leaseSeconds ? at : -1;
 }
 
 bool PortMapping::OutsideIsPrivate() const { return IsPrivateAddress(outside_); }

@@ -5,13 +5,29 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tb::net::portmap {
+
+// Outside ports asked for when the router says one is taken: the game's own port first.
+inline constexpr int kOutsidePortTries = 4;
+// Failed renewals in a row after which the mapping is left to run out.
+inline constexpr int kMaxRenewalFailures = 5;
+// Seconds between renewals that failed.
+inline constexpr int kRenewalRetrySeconds = 60;
+
+// The outside ports to ask for in turn for inside `port`: itself, then the ones above it
+// (past 65535 on from 1024), kOutsidePortTries in all.
+std::vector<uint16_t> OutsidePortsToTry(uint16_t port);
+// Seconds after a lease of `leaseSeconds` was granted when it is asked for again, with
+// `failures` renewals failed since: halfway, then every kRenewalRetrySeconds. Negative for
+// never: a lease without an end, or when the tries are spent or the lease would have ended.
+double RenewalDelaySeconds(uint32_t leaseSeconds, int failures);
 
 // How long each way of asking may take, in milliseconds.
 struct MappingLimits {
   int upnpDiscoverMs = 500;  // waiting for answers to each of the four searches
-  int natpmpMs = 1500;        // the whole NAT-PMP exchange, retries included
+  int natpmpMs = 1500;       // the whole NAT-PMP exchange, retries included
 };
 
 // Where the router that made a mapping answers, to remove it again.
@@ -29,6 +45,11 @@ class PortMapping {
 
   // Tells the router to forget the mapping; later calls do nothing.
   void Remove();
+  // Asks the router again for the same ports, within the limits; false with `problem` when it
+  // did not grant them. The outside port is the one it gives, perhaps another than before.
+  bool Renew(std::string& problem);
+  // The lease the router granted, in seconds; 0 for one without an end.
+  uint32_t LeaseSeconds() const { return leaseSeconds_; }
   // "UPnP" or "NAT-PMP".
   const std::string& Method() const { return method_; }
   // The router's outside address, dotted; "" when it did not say.
@@ -45,6 +66,8 @@ class PortMapping {
   std::string outside_;
   uint16_t insidePort_ = 0;
   uint16_t outsidePort_ = 0;
+  uint32_t leaseSeconds_ = 0;
+  MappingLimits limits_;
   bool removed_ = false;
 };
 

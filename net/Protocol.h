@@ -13,7 +13,8 @@ namespace tb::net {
 
 // 2: the Start names the rounds of the match and their length.
 // 3: the password is proved by challenge and answer instead of being sent.
-inline constexpr uint8_t kProtocolVersion = 3;
+// 4: after a match of rounds the host plays again or goes back (Again).
+inline constexpr uint8_t kProtocolVersion = 4;
 inline constexpr int kSeats = 4;
 inline constexpr uint8_t kAllSeats = 0x0F;
 // Larger messages are refused unread; the biggest the game sends is far below.
@@ -41,6 +42,8 @@ enum class Type : uint8_t {
   PeerHello = 10,  // joiner to joiner: a direct link for the keys, with the match's token
   Challenge = 11,  // host to joiner, after the Hello: a challenge for the joiner
   Answer = 12,     // joiner to host: its answer to the host's challenge
+  Again = 16,      // host to all after a match of rounds: the next match's seed and seats, or
+                   // back to the start (seats 0); the others echo it on every link
 };
 
 // Where a joiner can be reached by the others, as the host sees it.
@@ -59,9 +62,10 @@ struct KeyRun {
 // Every message in one record; each type uses the fields its comment names.
 struct Message {
   Type type = Type::Hello;
-  uint8_t seats = 0;      // Hello (0: the next free seat), Welcome, Lobby, Start, PeerHello
+  uint8_t seats = 0;      // Hello (0: the next free seat), Welcome, Lobby, Start, PeerHello,
+                          // Again (0: back to the start)
   std::string text;       // Refuse, Stop: reason
-  uint64_t seed = 0;      // Start
+  uint64_t seed = 0;      // Start, Again
   double clockStart = 0;  // Start: seconds since midnight
   uint32_t tick = 0;      // Inputs: sender's tick; Hash: the tick; Drop: last tick with keys
   uint32_t sentMs = 0;    // Inputs: sender's time, echoed back for the round trip

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -25,6 +26,7 @@
 #include "app/cli/CommandLine.h"
 #include "app/front/LocalMatch.h"
 #include "app/front/MenuTarget.h"
+#include "app/front/OnlineMatch.h"
 #include "app/front/ReplayList.h"
 #include "app/front/Settings.h"
 #include "app/front/StartScreen.h"
@@ -162,28 +164,51 @@ std::string InviteAddress(uint16_t port) {
   return address + ":" + std::to_string(port);
 }
 
+// The keyboard alone and the controllers alone, for a match read through a table of keys.
+class KeyboardHalf final : public tb::KeyState {
+ public:
+  explicit KeyboardHalf(const tb::SdlKeyState& keys) : keys_(keys) {}
+  bool IsKeyDown(uint8_t virtualKey) const override { return keys_.KeyboardHolds(virtualKey); }
+
+ private:
+  const tb::SdlKeyState& keys_;
+};
+class PadsHalf final : public tb::KeyState {
+ public:
+  explicit PadsHalf(const tb::SdlKeyState& keys) : keys_(keys) {}
+  bool IsKeyDown(uint8_t virtualKey) const override { return keys_.PadsHold(virtualKey); }
+
+ private:
+  const tb::SdlKeyState& keys_;
+};
+
+// A fresh seed for a host's match.
+uint64_t NewSeed() {
+  const uint64_t seed =
+      (static_cast<uint64_t>(std::random_device{}()) << 32) ^ std::random_device{}();
+  return seed != 0 ? seed : 1;
+}
+
+// How an online match started from the start screen goes on: the guard around it, and where
+// the replay of each match played again goes ("" for nowhere).
+struct FrontOnline {
+  std::function<std::string()> againRecordPath;
+};
+
 // An online match over ENet: the host listens, a joiner connects; both then tick the match.
+// From the start screen (`front`) Escape asks first and a match of rounds may be played again.
 int PlayOnline(const tb::cli::GameArgs& args, tb::SdlGame& game, tb::Raster& raster,
-               tb::SdlKeyState& keys, tb::SoundPlayer& sound, tb::ScreenLayer& layer) {
+               tb::SdlKeyState& keys, tb::SoundPlayer& sound, tb::ScreenLayer& layer,
+               const FrontOnline* front = nullptr) {
   tb::OnlineScreen screen;
   screen.layer = &layer;
   screen.caption = &raster;
   std::string error;
   std::unique_ptr<tb::net::EnetTransport> transport;
-  tb::net::SessionOptions options;
-  options.host = args.host;
-  options.seats = args.seats;
-  options.password = args.password;
-  options.exeFolder = tb::ExecutableFolder();
-  options.recordPath = args.recordPath;
+  tb::net::SessionOptions options = tb::front::OnlineOptions(
+      args, NewSeed(), tb::SystemClock::LocalSecondsOfDay(), tb::ExecutableFolder());
   options.replayFolder = tb::ReplayFolder();
-  options.gameVersion = tb::cli::GameVersion();
-  options.rounds = args.rounds;
-  tb::bots::ParseLevel(args.botLevel, options.botLevel);
-  for (const std::string& seat : args.botSeats) {
-    uint8_t mask = 0;
-    if (tb::net::ParseSeats(seat, mask, error)) options.botSeats |= mask;
-  }
+  if (front != nullptr) options.againRecordPath = front->againRecordPath;
   if (!args.recordPath.empty() && !CanWrite(args.recordPath, error)) {
     // Refused now rather than when the match starts.
     std::cerr << "treadbrawl: " << args.recordPath << ": " << error << std::endl;
@@ -192,8 +217,6 @@ int PlayOnline(const tb::cli::GameArgs& args, tb::SdlGame& game, tb::Raster& ras
   if (args.host) {
     const uint16_t port = args.hostPort != 0 ? args.hostPort : tb::net::kDefaultPort;
     transport = tb::net::EnetTransport::Listen("", port, error);
-    options.seed = (static_cast<uint64_t>(std::random_device{}()) << 32) ^ std::random_device{}();
-    options.clockStart = tb::SystemClock::LocalSecondsOfDay();
     if (transport) {
       std::cerr << "treadbrawl: hosting on UDP port " << transport->Port() << '\n';
       screen.info.invite = InviteAddress(transport->Port());
@@ -210,8 +233,13 @@ int PlayOnline(const tb::cli::GameArgs& args, tb::SdlGame& game, tb::Raster& ras
     return 1;
   }
   tb::net::Session session(*transport, options, raster, sound);
-  tb::OnlineTarget target(session, keys, tb::ReadDeveloperSwitches().startWith,
+  // Changed keys are read through their table; the game's own otherwise.
+  KeyboardHalf keyboard(keys);
+  PadsHalf pads(keys);
+  tb::front::OnlineKeys players(args, keys, keyboard, &pads);
+  tb::OnlineTarget target(session, players.Keys(), tb::ReadDeveloperSwitches().startWith,
                           std::move(screen));
+  tb::front::OnlineGuard guard(target, session, args.host, NewSeed, &layer);
   // The host asks the router for its port and answers the local network while players gather.
   std::unique_ptr<tb::RouterPort> router;
   std::unique_ptr<tb::net::LanAnswerer> lan;
@@ -241,29 +269,12 @@ int PlayOnline(const tb::cli::GameArgs& args, tb::SdlGame& game, tb::Raster& ras
       if (raster.Caption() != title) raster.SetCaption(title);
     });
   }
-  int status = game.Run(target, tb::RasterPicture(raster), &keys);
+  int status = game.Run(front != nullptr ? static_cast<tb::TickTarget&>(guard) : target,
+                        tb::RasterPicture(raster), &keys);
   transport->CloseAll(200);
   if (status == 0 && !target.JoinFailure().empty()) status = 1;
   return status;
 }
-
-// The keyboard alone and the controllers alone, for a match read through a table of keys.
-class KeyboardHalf final : public tb::KeyState {
- public:
-  explicit KeyboardHalf(const tb::SdlKeyState& keys) : keys_(keys) {}
-  bool IsKeyDown(uint8_t virtualKey) const override { return keys_.KeyboardHolds(virtualKey); }
-
- private:
-  const tb::SdlKeyState& keys_;
-};
-class PadsHalf final : public tb::KeyState {
- public:
-  explicit PadsHalf(const tb::SdlKeyState& keys) : keys_(keys) {}
-  bool IsKeyDown(uint8_t virtualKey) const override { return keys_.PadsHold(virtualKey); }
-
- private:
-  const tb::SdlKeyState& keys_;
-};
 
 // A match at this machine in an open window. From the start screen (`guarded`) Escape asks
 // before leaving, and `result` gets the winner of a match of rounds that came to its end.
@@ -377,6 +388,8 @@ int FrontDoor(const tb::cli::GameArgs& first) {
   tb::front::StartScreen screen(settings, std::move(services));
   const std::string folder = tb::ExecutableFolder();
   for (;;) {
+    // The window says the game's name over its pages; a match shows its own caption.
+    raster.SetCaption("Treadbrawl");
     tb::front::MenuTarget menu(screen, &layer);
     int status = game.Run(menu, tb::RasterPicture(raster), &keys);
     if (status != 0 || game.CloseRequested() || !menu.Closed()) return status;
@@ -393,14 +406,24 @@ int FrontDoor(const tb::cli::GameArgs& first) {
     } else {
       tb::SdlSoundPlayer sound(SoundsFor(args, folder));
       tb::Raster picture(kImageWidth, kImageHeight);
-      if (args.host || !args.join.empty())
-        PlayOnline(args, game, picture, keys, sound, layer);
-      else
+      if (args.host || !args.join.empty()) {
+        FrontOnline online;
+        // Each match played again gets its own replay, named by its date, when asked.
+        if (!args.recordPath.empty())
+          online.againRecordPath = [replays] {
+            return replays + "/" + tb::front::RecordingName() + ".tbr";
+          };
+        PlayOnline(args, game, picture, keys, sound, layer, &online);
+      } else {
         PlayHere(args, game, picture, keys, sound, layer, true, &result);
+      }
       raster = picture;  // the last of the arena stays behind the page after it
     }
     if (game.CloseRequested()) return tb::cli::kExitOk;
+    // The score stays beside the page after a match of rounds.
+    const std::vector<tb::LayerLine> score = layer.Content().status;
     layer.Content().Clear();
+    if (!result.empty()) layer.Content().status = score;
     screen.SetReplays(tb::front::ListReplays(replays));
     if (!result.empty()) {
       screen.ShowAfterMatch(result);

@@ -79,7 +79,7 @@ void Session::Restart(uint8_t seats, uint64_t seed) {
   again.seed = seed;
   for (Remote& r : remotes_)
     if (r.welcomed) SendTo(r, again, Delivery::Reliable);
-  notices_.push_back("the host plays again");
+  if (!options_.host) notices_.push_back("the host plays again");
 }
 
 }  // namespace tb::net

@@ -8,8 +8,9 @@ namespace tb::front {
 namespace {
 constexpr uint32_t kTitleColour = 0xFFFFFF, kChosen = 0xFFD860, kNotice = 0xFF9A60,
                    kHint = 0x9A9A9A;
-constexpr const char* kLeaveQuestion = "Leave the match? Escape again leaves, any other key plays on";
-}
+constexpr const char* kLeaveQuestion =
+    "Leave the match? Escape again leaves, any other key plays on";
+}  // namespace
 
 std::vector<LayerLine> MenuLines(const MenuView& view) {
   std::vector<LayerLine> lines;
@@ -129,10 +130,12 @@ void OnlineGuard::Tick() {
 }
 
 void OnlineGuard::Take() {
-  if (chosen_ == 0)
-    session_.PlayAgain(newSeed_ ? newSeed_() : 1);
-  else
+  if (chosen_ == 1) {
     session_.GoBack();
+  } else if (session_.PlayAgain(newSeed_ ? newSeed_() : 1)) {
+    over_ = 0;  // the new match is on at once
+    match_ = session_.MatchNumber();
+  }
 }
 
 void OnlineGuard::KeyDown(uint16_t keyCode, int shift) {
@@ -155,7 +158,7 @@ void OnlineGuard::KeyDown(uint16_t keyCode, int shift) {
 }
 
 void OnlineGuard::PadPressed(PadButton button) {
-  static const uint16_t keys[] = {vk::kUp,   vk::kDown,  vk::kLeft,
+  static const uint16_t keys[] = {vk::kUp,    vk::kDown,   vk::kLeft,
                                   vk::kRight, vk::kReturn, vk::kEscape};
   // The pad drives its seat in the match; only the choices and the question take it.
   if (Choosing() || asking_) KeyDown(keys[static_cast<int>(button)], 0);

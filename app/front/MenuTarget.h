@@ -108,8 +108,8 @@ class OnlineGuard final : public TickTarget {
   ScreenLayer* layer_;
   bool asking_ = false;
   bool leave_ = false;
-  int over_ = 0;   // frames the match has stood over
-  int match_ = 0;  // the session's match these frames count for
+  int over_ = 0;    // frames the match has stood over
+  int match_ = 0;   // the session's match these frames count for
   int chosen_ = 0;  // 0: play again, 1: back to the start screen
 };
 

@@ -23,7 +23,8 @@ class OnlineKeys {
   // its two halves, read through the table.
   OnlineKeys(const cli::GameArgs& args, const KeyState& players, const KeyState& keyboard,
              const KeyState* pads)
-      : mapped_(keyboard, pads, args.keys, 0), players_(args.customKeys ? static_cast<const KeyState&>(mapped_) : players) {}
+      : mapped_(keyboard, pads, args.keys, 0),
+        players_(args.customKeys ? static_cast<const KeyState&>(mapped_) : players) {}
   // What the session reads.
   const KeyState& Keys() const { return players_; }
 

@@ -139,8 +139,8 @@ TEST(SameGameOnline, HostAndJoinFromTheStartScreenMatchTheirCommandLines) {
   EXPECT_EQ(fromScreen[1], fromCli[1]);
   // The laptop layout drives as the keypad does in the game without options; with it the
   // keypad itself does nothing, so the keys really are read through the table online.
-  GameArgs plainHost = Cli({"--host", "--seats", "Green", "--bot", "Blue", "--bot-level", "hard",
-                            "--rounds", "2"});
+  GameArgs plainHost =
+      Cli({"--host", "--seats", "Green", "--bot", "Blue", "--bot-level", "hard", "--rounds", "2"});
   GameArgs plainJoin = Cli({"--join", "127.0.0.1", "--seats", "Red"});
   EXPECT_EQ(Online(plainHost, plainJoin, tb::cli::StandardKeys())[0], fromScreen[0]);
   EXPECT_NE(Online(menuHost, menuJoin, tb::cli::StandardKeys())[0], fromScreen[0]);

@@ -374,10 +374,13 @@ int FrontDoor(const tb::cli::GameArgs& first) {
   services.replayFolder = replays;
   services.recordName = tb::front::RecordingName;
   bool told = false;  // a settings file that cannot be written is said once
-  services.save = [path, &told, &game](const tb::front::Settings& s) {
-    // The window's options show at once, not only from the next match on.
-    game.SetFullScreen(s.fullScreen);
-    game.SetScale(s.wholeScale ? tb::ScaleMode::kWhole : tb::ScaleMode::kFit);
+  services.save = [path, &told, &game, shown = settings](const tb::front::Settings& s) mutable {
+    // The window's options show at once, not only from the next match on; other choices
+    // leave the window as it is, Alt+Enter's full screen too.
+    if (s.fullScreen != shown.fullScreen) game.SetFullScreen(s.fullScreen);
+    if (s.wholeScale != shown.wholeScale)
+      game.SetScale(s.wholeScale ? tb::ScaleMode::kWhole : tb::ScaleMode::kFit);
+    shown = s;
     std::string why;
     if (!path.empty() && !tb::front::SaveSettings(path, s, why) && !told) {
       std::cerr << "treadbrawl: " << path << ": " << why << std::endl;
@@ -396,8 +399,8 @@ int FrontDoor(const tb::cli::GameArgs& first) {
     const tb::front::Outcome& chosen = menu.Chosen();
     if (chosen.kind == tb::front::Outcome::kQuit) return tb::cli::kExitOk;
     const tb::cli::GameArgs& args = chosen.args;
-    game.SetFullScreen(args.fullScreen);
-    game.SetScale(args.wholeScale ? tb::ScaleMode::kWhole : tb::ScaleMode::kFit);
+    // The window stays as it is: the options were applied when chosen, and Alt+Enter on a
+    // page holds for the match too.
     layer.Content().Clear();
     std::string result;
     if (!args.replayPath.empty()) {

@@ -167,8 +167,15 @@ void ScreenLayer::Draw(SDL_Renderer* renderer, int outW, int outH, const SDL_Rec
     const int mpx = std::max(12, picture.h / 34);
     const SDL_Rect box{picture.x + picture.w / 20, picture.y + picture.h / 20, picture.w * 18 / 20,
                        picture.h * 18 / 20};
+    // Upright in the middle, as a short page would look lost at the top of a large screen.
+    int height = 0;
+    for (const LayerLine& line : content_.menu) {
+      const Text* text = TextFor(renderer, line, mpx, std::max(mpx, box.w), false);
+      height += text == nullptr ? mpx / 2 : text->h + mpx / 4;
+    }
     // On dark strips, so that it reads over the arena left behind by a match too.
-    Column(renderer, content_.menu, box, box.y, mpx, true, 255, true);
+    Column(renderer, content_.menu, box, box.y + std::max(0, (box.h - height) / 2), mpx, true, 255,
+           true);
   }
   // Beside the picture the score and the notices stay, over a page as well.
   if (l.bars) {

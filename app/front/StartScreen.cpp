@@ -515,6 +515,8 @@ MenuView StartScreen::View() const {
     view.hint = "Press the new key; Escape keeps the old one";
   else if (page_ == Page::kMain)
     view.hint = "Arrows choose, Enter takes, Escape quits (d-pad, A, B)";
+  else if (page_ == Page::kAfter)  // nothing here to change
+    view.hint = "Arrows choose, Enter takes, Escape goes back";
   else
     view.hint = "Arrows choose and change, Enter takes, Escape goes back";
   return view;

@@ -209,6 +209,9 @@ int PlayOnline(const tb::cli::GameArgs& args, tb::SdlGame& game, tb::Raster& ras
       args, NewSeed(), tb::SystemClock::LocalSecondsOfDay(), tb::ExecutableFolder());
   options.replayFolder = tb::ReplayFolder();
   if (front != nullptr) options.againRecordPath = front->againRecordPath;
+  // For screenshots and tests, as at home: the host's rounds this many ticks long at most.
+  const long roundTicks = tb::ParsePositiveCount(std::getenv("TREADBRAWL_ROUND_TICKS"));
+  if (roundTicks > 0) options.roundTicks = roundTicks;
   if (!args.recordPath.empty() && !CanWrite(args.recordPath, error)) {
     // Refused now rather than when the match starts.
     std::cerr << "treadbrawl: " << args.recordPath << ": " << error << std::endl;

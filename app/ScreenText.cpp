@@ -146,12 +146,18 @@ void AddDrivers(const std::vector<bots::Driver>& drivers, LayerContent& out) {
 void AddOnline(const net::Session& session, const OnlineInfo& info, LayerContent& out) {
   switch (session.State()) {
     case net::Phase::Joining:
-      out.lobby.push_back({"Joining " + info.joinAddress + " ...", kStrong});
+      out.lobby.push_back({(session.Watching() ? "Asking " + info.joinAddress + " to watch"
+                                               : "Joining " + info.joinAddress) +
+                               " ...",
+                           kStrong});
       out.lobby.push_back({"Escape gives up", kDim});
       return;
     case net::Phase::Waiting: {
       const bool host = !info.invite.empty();
-      out.lobby.push_back({host ? "Waiting for players" : "In the lobby", kStrong});
+      out.lobby.push_back({host                 ? "Waiting for players"
+                           : session.Watching() ? "Watching: in the lobby"
+                                                : "In the lobby",
+                           kStrong});
       for (int s = 0; s < 4; ++s) {
         std::string who = "free";
         if (Has(session.LocalSeats(), s))
@@ -162,9 +168,12 @@ void AddOnline(const net::Session& session, const OnlineInfo& info, LayerContent
           who = std::string("computer, ") + bots::LevelName(info.botLevel);
         out.lobby.push_back({std::string(kPlayerKeys[s].Name) + ": " + who, SeatColour(s)});
       }
+      if (session.Watchers() > 0)
+        out.lobby.push_back({"Spectators: " + std::to_string(session.Watchers()), kPlain});
       if (host) {
         out.lobby.push_back({"Friends join with", kPlain});
         out.lobby.push_back({"--join " + info.invite, kStrong});
+        out.lobby.push_back({"(or watch with --watch)", kDim});
         out.lobby.push_back({"Enter starts the match", kStrong});
       } else {
         out.lobby.push_back({"The host starts the match", kPlain});
@@ -173,6 +182,16 @@ void AddOnline(const net::Session& session, const OnlineInfo& info, LayerContent
     }
     case net::Phase::Playing:
       if (const match::Rounds* rounds = session.MatchRounds()) AddRounds(*rounds, out);
+      if (session.Watching()) out.lobby.push_back({"Watching", kDim});
+      // How each other player's keys come: straight from it, or passed on by the host.
+      for (int s = 0; s < 4; ++s) {
+        const net::Route route = session.RouteTo(s);
+        if (route == net::Route::None) continue;
+        const char* how = route == net::Route::Direct   ? "direct"
+                          : route == net::Route::Trying ? "linking..."
+                                                        : "through the host";
+        out.status.push_back({std::string(kPlayerKeys[s].Name) + ": " + how, SeatColour(s)});
+      }
       return;
     case net::Phase::Ended:
       if (const match::Rounds* rounds = session.MatchRounds()) AddRounds(*rounds, out);

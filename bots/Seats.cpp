@@ -1,5 +1,8 @@
 #include "bots/Seats.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include "shell/Controls.h"
 #include "shell/MainFrm.h"
 
@@ -12,21 +15,39 @@ std::vector<std::string> LastSeats(int count) {
   return seats;
 }
 
-bool ParseSeats(const std::string& text, std::vector<std::string>& seats, std::string& error) {
+bool SeatIndices(const std::string& text, bool anyCase, std::vector<int>& seats, std::string& bad) {
+  const auto same = [anyCase](char a, char b) {
+    return anyCase ? std::tolower(static_cast<unsigned char>(a)) ==
+                         std::tolower(static_cast<unsigned char>(b))
+                   : a == b;
+  };
   size_t start = 0;
   for (;;) {
-    size_t comma = text.find(',', start);
-    std::string name = text.substr(start, comma == std::string::npos ? comma : comma - start);
-    bool known = false;
-    for (const PlayerKeys& keys : kPlayerKeys) known = known || name == keys.Name;
-    if (!known) {
-      error = "'" + name + "' is not Green, Red, Blue or Yellow";
+    const size_t comma = std::min(text.find(',', start), text.size());
+    const std::string name = text.substr(start, comma - start);
+    int found = -1;
+    for (int s = 0; s < 4; ++s) {
+      const std::string seat = kPlayerKeys[s].Name;
+      if (seat.size() == name.size() && std::equal(seat.begin(), seat.end(), name.begin(), same))
+        found = s;
+    }
+    if (found < 0) {
+      bad = name;
       return false;
     }
-    seats.push_back(name);
-    if (comma == std::string::npos) return true;
+    seats.push_back(found);
+    if (comma == text.size()) return true;
     start = comma + 1;
   }
+}
+
+bool ParseSeats(const std::string& text, std::vector<std::string>& seats, std::string& error) {
+  std::vector<int> found;
+  std::string bad;
+  const bool ok = SeatIndices(text, false, found, bad);
+  for (int s : found) seats.emplace_back(kPlayerKeys[s].Name);
+  if (!ok) error = "'" + bad + "' is not Green, Red, Blue or Yellow";
+  return ok;
 }
 
 uint64_t DriverSeed(uint64_t gameSeed, const std::string& seat) {

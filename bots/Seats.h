@@ -19,6 +19,10 @@ namespace tb::bots {
 
 // The seats given to drivers by --bots N: the last N, Yellow first, then Blue, Red, Green.
 std::vector<std::string> LastSeats(int count);
+// The seats a comma-separated list of colour names gives, added to `seats` in order as indices
+// into kPlayerKeys; `anyCase` takes "green" for Green. False at the first name that is no
+// colour, with that name in `bad`.
+bool SeatIndices(const std::string& text, bool anyCase, std::vector<int>& seats, std::string& bad);
 // A comma-separated list of colour names, as --bot takes it; false with a message if bad.
 bool ParseSeats(const std::string& text, std::vector<std::string>& seats, std::string& error);
 // A driver's own seed, derived from the game's seed and its seat.

@@ -1,6 +1,8 @@
 // After a match of rounds: the host plays again on the same links or sends everyone back to
 // the start. Every peer says Again on each of its links as it moves to the next match, so
 // that what still comes from the match before is told from what belongs to the new one.
+#include <vector>
+
 #include "net/Session.h"
 
 namespace tb::net {
@@ -11,12 +13,31 @@ bool Session::PlayAgain(uint64_t seed) {
   uint8_t seats = lastStart_.seats;
   for (uint8_t s = 0; s < kSeats; ++s)
     if (droppedAfter_[s] >= 0) seats = static_cast<uint8_t>(seats & ~(1u << s));
+  LetWatchersGo(seats, seed);
   Restart(seats, seed);
   return true;
 }
 
+void Session::LetWatchersGo(uint8_t seats, uint64_t seed) {
+  // Spectators follow one match from its first tick: they are told, and let go.
+  Message again;
+  again.type = Type::Again;
+  again.seats = seats;
+  again.seed = seed;
+  std::vector<LinkId> watchers;
+  for (const Remote& r : remotes_)
+    if (r.watcher) watchers.push_back(r.link);
+  for (LinkId link : watchers) {
+    if (Remote* r = Find(link)) {
+      SendTo(*r, again, Delivery::Reliable);
+      RemoveWatcher(*r, seats == 0 ? "" : "the match is played again");
+    }
+  }
+}
+
 bool Session::GoBack() {
   if (!options_.host || !RoundsOver()) return false;
+  LetWatchersGo(0, 0);
   Message back;
   back.type = Type::Again;
   for (Remote& r : remotes_)
@@ -27,6 +48,12 @@ bool Session::GoBack() {
 }
 
 void Session::HandleAgain(Remote& r, const Message& m) {
+  if (options_.watch) {
+    if (r.isHost && phase_ == Phase::Playing)
+      End(m.seats == 0 ? "the host went back to the start screen"
+                       : "the host plays the match again; watch it anew");
+    return;
+  }
   if (phase_ != Phase::Playing || !rounds_) return;
   if (!r.isHost) {
     // Another peer's echo: its keys from now on are of the match with that seed.
@@ -71,6 +98,10 @@ void Session::Restart(uint8_t seats, uint64_t seed) {
     r.advantage = 0;
     // The host's Again came before anything of the new match; the others say theirs.
     r.fresh = r.isHost || r.againSeed == seed;
+  }
+  if (options_.host) {
+    start_ = start;  // what spectators that come now are given
+    finalKeys_.clear();
   }
   Begin(start);
   Message again;

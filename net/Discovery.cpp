@@ -29,16 +29,6 @@ constexpr int kAnswersPerPoll = 8;
 // Datagrams read per search at most: far more than a local network holds matches.
 constexpr int kMaxAnswersRead = 512;
 
-void PutU32(std::string& out, uint32_t v) {
-  for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((v >> shift) & 0xff);
-}
-
-uint32_t GetU32(const std::string& in, size_t at) {
-  uint32_t v = 0;
-  for (size_t i = 0; i < 4; ++i) v = v << 8 | static_cast<uint8_t>(in[at + i]);
-  return v;
-}
-
 // Printable ASCII only, at most `limit` characters: what a terminal may safely show.
 std::string Printable(const std::string& text, size_t limit) {
   std::string out;
@@ -49,19 +39,75 @@ std::string Printable(const std::string& text, size_t limit) {
   return out;
 }
 
-void PutText(std::string& out, const std::string& text, size_t limit) {
-  const std::string clean = Printable(text, limit);
-  out += static_cast<char>(clean.size());
-  out += clean;
-}
+// Writes a query's nonce and the fields AnswerFields() names, high byte first.
+struct Writer {
+  void U8(uint8_t v) { out += static_cast<char>(v); }
+  void U16(uint16_t v) {
+    U8(static_cast<uint8_t>(v >> 8));
+    U8(static_cast<uint8_t>(v & 0xff));
+  }
+  void U32(uint32_t v) {
+    U16(static_cast<uint16_t>(v >> 16));
+    U16(static_cast<uint16_t>(v & 0xffff));
+  }
+  void Flag(bool v) { U8(v ? 1 : 0); }
+  // Its length in a byte, then at most `limit` printable characters.
+  void Text(const std::string& text, size_t limit) {
+    const std::string clean = Printable(text, limit);
+    U8(static_cast<uint8_t>(clean.size()));
+    out += clean;
+  }
+  std::string out;
+};
 
-bool GetText(const std::string& in, size_t& at, size_t limit, std::string& text) {
-  if (at >= in.size()) return false;
-  const size_t n = static_cast<uint8_t>(in[at++]);
-  if (n > limit || in.size() - at < n) return false;
-  text = Printable(in.substr(at, n), limit);
-  at += n;
-  return true;
+// Reads them back from `in` at `at`; once the bytes run short, a flag is neither 0 nor 1 or
+// a text is longer than its limit, `ok` stays false.
+struct Reader {
+  void U8(uint8_t& v) {
+    ok = ok && at < in.size();
+    v = ok ? static_cast<uint8_t>(in[at++]) : 0;
+  }
+  void U16(uint16_t& v) {
+    uint8_t high = 0, low = 0;
+    U8(high);
+    U8(low);
+    v = static_cast<uint16_t>(high << 8 | low);
+  }
+  void U32(uint32_t& v) {
+    uint16_t high = 0, low = 0;
+    U16(high);
+    U16(low);
+    v = static_cast<uint32_t>(high) << 16 | low;
+  }
+  void Flag(bool& v) {
+    uint8_t b = 0;
+    U8(b);
+    ok = ok && b <= 1;
+    v = b == 1;
+  }
+  void Text(std::string& text, size_t limit) {
+    uint8_t n = 0;
+    U8(n);
+    ok = ok && n <= limit && in.size() - at >= n;
+    if (!ok) return;
+    text = Printable(in.substr(at, n), limit);
+    at += n;
+  }
+  const std::string& in;
+  size_t at;
+  bool ok = true;
+};
+
+// An answer's fields after its tag and nonce, in their order on the wire, for the writer and
+// the reader alike.
+template <class IO, class M>
+void AnswerFields(IO& io, M& m) {
+  io.U16(m.port);
+  io.U8(m.players);
+  io.U8(m.free);
+  io.Flag(m.password);
+  io.Text(m.name, kMaxName);
+  io.Text(m.version, kMaxVersion);
 }
 
 // A non-blocking UDP socket whose datagrams die at the first router.
@@ -86,48 +132,34 @@ bool ToAddress(const std::string& dotted, uint16_t port, sockaddr_in& out) {
 }  // namespace
 
 std::string LanQuery(uint32_t nonce) {
-  std::string out(kQueryTag, kTagBytes);
-  PutU32(out, nonce);
-  return out;
+  Writer w{std::string(kQueryTag, kTagBytes)};
+  w.U32(nonce);
+  return std::move(w.out);
 }
 
 bool ParseLanQuery(const std::string& bytes, uint32_t& nonce) {
   if (bytes.size() != kTagBytes + 4 || bytes.compare(0, kTagBytes, kQueryTag, kTagBytes) != 0)
     return false;
-  nonce = GetU32(bytes, kTagBytes);
+  Reader r{bytes, kTagBytes};
+  r.U32(nonce);
   return true;
 }
 
 std::string LanAnswer(uint32_t nonce, const LanMatch& match) {
-  std::string out(kAnswerTag, kTagBytes);
-  PutU32(out, nonce);
-  out += static_cast<char>(match.port >> 8);
-  out += static_cast<char>(match.port & 0xff);
-  out += static_cast<char>(match.players);
-  out += static_cast<char>(match.free);
-  out += static_cast<char>(match.password ? 1 : 0);
-  PutText(out, match.name, kMaxName);
-  PutText(out, match.version, kMaxVersion);
-  return out;
+  Writer w{std::string(kAnswerTag, kTagBytes)};
+  w.U32(nonce);
+  AnswerFields(w, match);
+  return std::move(w.out);
 }
 
 bool ParseLanAnswer(const std::string& bytes, uint32_t nonce, LanMatch& match) {
-  const size_t fixed = kTagBytes + 4 + 5;
-  if (bytes.size() < fixed || bytes.compare(0, kTagBytes, kAnswerTag, kTagBytes) != 0 ||
-      GetU32(bytes, kTagBytes) != nonce)
-    return false;
-  size_t at = kTagBytes + 4;
+  if (bytes.compare(0, kTagBytes, kAnswerTag, kTagBytes) != 0) return false;
+  Reader r{bytes, kTagBytes};
+  uint32_t asked = 0;
+  r.U32(asked);
   LanMatch m;
-  m.port = static_cast<uint16_t>(static_cast<uint8_t>(bytes[at]) << 8 |
-                                 static_cast<uint8_t>(bytes[at + 1]));
-  m.players = static_cast<uint8_t>(bytes[at + 2]);
-  m.free = static_cast<uint8_t>(bytes[at + 3]);
-  const uint8_t password = static_cast<uint8_t>(bytes[at + 4]);
-  at += 5;
-  if (m.port == 0 || m.players > 4 || m.free > 4 || password > 1) return false;
-  m.password = password == 1;
-  if (!GetText(bytes, at, kMaxName, m.name) || !GetText(bytes, at, kMaxVersion, m.version) ||
-      at != bytes.size())
+  AnswerFields(r, m);
+  if (!r.ok || r.at != bytes.size() || asked != nonce || m.port == 0 || m.players > 4 || m.free > 4)
     return false;
   m.address = match.address;
   match = m;

@@ -74,10 +74,12 @@ bool Fields(IO& io, M& m) {
       io.U8(m.seats);
       io.Block(m.nonce);
       return true;
+    case Type::Watch:
     case Type::Challenge:
       io.Block(m.nonce);
       return true;
     case Type::Answer:
+    case Type::Admit:
       io.Block(m.proof);
       return true;
     case Type::Welcome:
@@ -86,6 +88,7 @@ bool Fields(IO& io, M& m) {
       return true;
     case Type::Lobby:
       io.U8(m.seats);
+      io.U8(m.watchers);
       return true;
     case Type::Refuse:
     case Type::Stop:
@@ -160,12 +163,15 @@ bool InRange(const Message& m) {
   switch (m.type) {
     case Type::Hello:
     case Type::Welcome:
-    case Type::Lobby:
       return SeatMask(m.seats);
+    case Type::Lobby:
+      return SeatMask(m.seats) && m.watchers <= kMaxWatchers;
     case Type::Refuse:
     case Type::Stop:
     case Type::Challenge:
     case Type::Answer:
+    case Type::Watch:
+    case Type::Admit:
       return true;
     case Type::Start: {
       bool ok = std::isfinite(m.clockStart) && m.clockStart >= 0 && m.clockStart < 86400 &&

@@ -13,7 +13,9 @@ namespace tb::net {
 
 // 2: the Start names the rounds of the match and their length.
 // 3: the password is proved by challenge and answer instead of being sent.
-// 4: after a match of rounds the host plays again or goes back (Again).
+// 4: spectators (Watch, Admit; the Lobby counts them); both ends of a link between joiners
+//    dial each other, so that home routers let it through.
+//    After a match of rounds the host plays again or goes back (Again).
 inline constexpr uint8_t kProtocolVersion = 4;
 inline constexpr int kSeats = 4;
 inline constexpr uint8_t kAllSeats = 0x0F;
@@ -28,6 +30,8 @@ inline constexpr size_t kMaxText = 80;
 inline constexpr uint32_t kHashEvery = 50;
 // A seat's keys on one tick: one bit each for Right, Left, Forward, Backward, Fire.
 inline constexpr uint8_t kKeyBits = 0x1F;
+// Spectators a match lets in at most.
+inline constexpr int kMaxWatchers = 8;
 
 enum class Type : uint8_t {
   Hello = 1,       // joiner to host: the seats wanted and a challenge for the host
@@ -42,6 +46,8 @@ enum class Type : uint8_t {
   PeerHello = 10,  // joiner to joiner: a direct link for the keys, with the match's token
   Challenge = 11,  // host to joiner, after the Hello: a challenge for the joiner
   Answer = 12,     // joiner to host: its answer to the host's challenge
+  Watch = 14,      // spectator to host: a challenge for the host, like a Hello without seats
+  Admit = 15,      // host to spectator: let in, with its answer to the spectator's challenge
   Again = 16,      // host to all after a match of rounds: the next match's seed and seats, or
                    // back to the start (seats 0); the others echo it on every link
 };
@@ -64,6 +70,7 @@ struct Message {
   Type type = Type::Hello;
   uint8_t seats = 0;      // Hello (0: the next free seat), Welcome, Lobby, Start, PeerHello,
                           // Again (0: back to the start)
+  uint8_t watchers = 0;   // Lobby: how many spectators follow the match
   std::string text;       // Refuse, Stop: reason
   uint64_t seed = 0;      // Start, Again
   double clockStart = 0;  // Start: seconds since midnight
@@ -79,8 +86,8 @@ struct Message {
   uint8_t drops = 0;                    // Hash: how many seats the sender had seen dropped
   uint8_t rounds = 0;                   // Start: rounds of the match; 0: none
   uint32_t roundTicks = 0;              // Start: the longest a round lasts
-  Nonce nonce{};                        // Hello, Challenge: a fresh challenge
-  Proof proof{};                        // Welcome, Answer: the answer to the other's challenge
+  Nonce nonce{};                        // Hello, Watch, Challenge: a fresh challenge
+  Proof proof{};  // Welcome, Admit, Answer: the answer to the other's challenge
 };
 
 enum class ReadResult { Ok, OtherVersion, Malformed };

@@ -190,7 +190,14 @@ bool RollbackGame::CanAdvance() const {
   return tick_ + 1 - Synced() <= kMaxAhead;
 }
 
-void RollbackGame::Advance(const TickKeys& localKeys) {
+int64_t RollbackGame::Complete() const {
+  int64_t all = kNoEnd;
+  for (int s = 0; s < kSeats; ++s)
+    if (known_[s] < end_[s]) all = std::min(all, known_[s]);
+  return all == kNoEnd ? tick_ + 1 : all;  // nobody left to wait for
+}
+
+void RollbackGame::Advance(const TickKeys& localKeys, bool shown) {
   if (rollbackFrom_ != 0 && !Reconcile(false)) return;
   const int64_t t = tick_ + 1;
   for (uint8_t s = 0; s < kSeats; ++s) {
@@ -205,7 +212,7 @@ void RollbackGame::Advance(const TickKeys& localKeys) {
     known_[s] = t;
   }
   tick_ = t;
-  Simulate(t, true, true, true);
+  Simulate(t, shown, shown, true);
 }
 
 bool RollbackGame::AddKeys(uint8_t seat, int64_t first, const uint8_t* keys, size_t count) {

@@ -112,6 +112,8 @@ class RollbackGame {
   // The last tick played, and the last tick for which every seat's keys are known.
   int64_t Tick() const { return tick_; }
   int64_t Synced() const;
+  // The last tick for which every seat's keys are known, played or not.
+  int64_t Complete() const;
   // The last tick of a seat's keys known without a gap (dropped seats: up to their end).
   int64_t Known(uint8_t seat) const { return known_[seat]; }
   uint8_t KeysOf(uint8_t seat, int64_t tick) const;
@@ -120,8 +122,9 @@ class RollbackGame {
   // nor past `lastTick` when one was set).
   bool CanAdvance() const;
   void SetLastTick(int64_t lastTick) { lastTick_ = lastTick; }
-  // Plays the next tick with the local seats' keys (others' bits ignored), drawn and heard.
-  void Advance(const TickKeys& localKeys);
+  // Plays the next tick with the local seats' keys (others' bits ignored), drawn and heard
+  // when `shown`.
+  void Advance(const TickKeys& localKeys, bool shown = true);
 
   // The real keys of a remote seat from tick `first` on. Ticks already known are skipped
   // (a repeated message changes nothing); returns false for keys that cannot be taken: a

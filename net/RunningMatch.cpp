@@ -67,24 +67,29 @@ void Session::RecordFinal(bool all) {
     for (uint8_t s = 0; s < kSeats; ++s)
       if (!Has(localSeats_, s) && !game_->Dropped(s)) limit = std::min(limit, r.acks[s]);
   }
-  const bool ok = game_->TakeFinal(limit, [this](const TickRecord& t) { recording_.Tick(t); });
+  const bool ok = game_->TakeFinal(limit, [this](const TickRecord& t) {
+    recording_.Tick(t);
+    if (options_.host) LogFinal(t.tick);
+  });
   if (!ok && phase_ == Phase::Playing) StopMatch("this peer lost its way: " + game_->Problem());
 }
 
 std::string Session::SaveReplay() {
-  const std::string name =
-      "stopped-" + HashHex(matchSeed_) + "-" + kPlayerKeys[FirstSeat(localSeats_)].Name + ".tbr";
+  const std::string who = options_.watch ? "spectator" : kPlayerKeys[FirstSeat(localSeats_)].Name;
+  const std::string name = "stopped-" + HashHex(matchSeed_) + "-" + who + ".tbr";
   return recording_.Save(options_.replayFolder, name);
 }
 
 void Session::PlayFrame(const KeyState& keys) {
+  if (options_.watch) return FollowFrame();
   RollbackGame& game = *game_;
   // Ahead of everyone by more than a tick, on average: leave one frame out, at most once
   // a second, so that the others catch up without anyone being always behind.
   double ahead = 0;
   bool measured = false;
   for (const Remote& r : remotes_) {
-    if (!r.welcomed || r.roundTripMs < 0) continue;
+    // Spectators are behind by design and never set anyone's pace.
+    if (!r.welcomed || r.roundTripMs < 0 || r.watcher) continue;
     ahead = measured ? std::min(ahead, r.advantage) : r.advantage;
     measured = true;
   }
@@ -119,8 +124,13 @@ void Session::PlayFrame(const KeyState& keys) {
 
 void Session::SendInputs() {
   RollbackGame& game = *game_;
+  std::vector<LinkId> done;
   for (Remote& r : remotes_) {
     if (!r.welcomed) continue;
+    if (r.watcher) {
+      if (!SendToWatcher(r)) done.push_back(r.link);
+      continue;
+    }
     Message m;
     m.type = Type::Inputs;
     m.tick = static_cast<uint32_t>(game.Tick());
@@ -146,12 +156,15 @@ void Session::SendInputs() {
     }
     SendTo(r, m, Delivery::Unreliable);
   }
+  for (LinkId link : done)
+    if (Remote* r = Find(link)) RemoveWatcher(*r, "has seen all that is kept of the match");
 }
 
 void Session::HandleInputs(Remote& r, const Message& m) {
   RollbackGame& game = *game_;
-  // No peer plays that far past us: such keys are late ones of a match before.
-  if (m.tick > game.Tick() + RollbackGame::kKeyRing) return;
+  // No player plays that far past us (a spectator is behind by design): such keys are late
+  // ones of a match before.
+  if (!options_.watch && m.tick > game.Tick() + RollbackGame::kKeyRing) return;
   if (m.echoMs != 0) {
     double sample = static_cast<double>(static_cast<uint32_t>(NowMs() - m.echoMs));
     if (sample < 60000)
@@ -233,8 +246,9 @@ void Session::CheckHashes() {
     m.seat = static_cast<uint8_t>(FirstSeat(localSeats_));
     m.hash = hash;
     m.drops = drops_;
+    // A spectator checks the host's world against its own, and keeps its own to itself.
     for (Remote& r : remotes_) {
-      if (r.welcomed && !r.direct) SendTo(r, m, Delivery::Reliable);
+      if (r.welcomed && !r.direct && !options_.watch) SendTo(r, m, Delivery::Reliable);
     }
     for (Remote& r : remotes_) {
       if (r.direct) continue;
@@ -259,6 +273,7 @@ void Session::DropSilent() {
 }
 
 void Session::DropRemote(Remote& r, const std::string& why) {
+  if (r.watcher) return RemoveWatcher(r, why);
   if (!options_.host) {
     End("lost the host: " + why);
     return;
@@ -280,7 +295,7 @@ void Session::DropRemote(Remote& r, const std::string& why) {
     for (Remote& other : remotes_)
       if (other.welcomed) SendTo(other, drop, Delivery::Reliable);
   }
-  notices_.push_back(SeatNames(seats) + " " + why + " and left the match");
+  notices_.push_back(SeatNames(seats) + " left the match" + (why.empty() ? "" : " (" + why + ")"));
 }
 
 void Session::StopMatch(const std::string& reason) {

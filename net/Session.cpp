@@ -9,6 +9,7 @@ namespace tb::net {
 Session::Session(Transport& transport, SessionOptions options, Surface& screen, SoundPlayer& sound)
     : transport_(transport), options_(std::move(options)), screen_(screen), sound_(sound) {
   droppedAfter_.fill(-1);
+  lostUs_.fill(-1);
   if (!DeriveKey(options_.password, key_)) {
     phase_ = Phase::Ended;
     endReason_ = "not enough memory to prepare the password";
@@ -25,7 +26,8 @@ Session::Session(Transport& transport, SessionOptions options, Surface& screen, 
 std::string Session::Title() const {
   switch (phase_) {
     case Phase::Joining:
-      return "Treadbrawl online: joining the host...";
+      return options_.watch ? "Treadbrawl online: asking the host to watch..."
+                            : "Treadbrawl online: joining the host...";
     case Phase::Waiting: {
       std::string who;
       for (int s = 0; s < kSeats; ++s) {
@@ -37,7 +39,10 @@ std::string Session::Title() const {
       const uint8_t drivers = options_.host ? (options_.botSeats & kAllSeats & ~taken_) : 0;
       const std::string driven =
           drivers != 0 ? "computer drivers for " + SeatNames(drivers) + "; " : "";
-      return "Treadbrawl online: " + who + " connected; " + driven +
+      const int watching = Watchers();
+      const std::string watched = watching > 0 ? std::to_string(watching) + " watching; " : "";
+      return std::string("Treadbrawl online") + (options_.watch ? " (spectator): " : ": ") +
+             (who.empty() ? "nobody" : who) + " connected; " + driven + watched +
              (options_.host ? "Enter starts the match" : "waiting for the host to start");
     }
     case Phase::Playing:
@@ -65,8 +70,39 @@ std::vector<std::string> Session::TakeNotices() {
 
 int Session::DirectLinks() const {
   int n = 0;
-  for (const Remote& r : remotes_) n += r.direct && r.welcomed ? 1 : 0;
+  for (const Remote& r : remotes_) n += r.direct && r.welcomed && r.heard ? 1 : 0;
   return n;
+}
+
+Route Session::RouteTo(int seat) const {
+  if (seat < 0 || seat >= kSeats || Has(localSeats_, seat) || !Has(taken_, seat) ||
+      droppedAfter_[seat] >= 0 || phase_ != Phase::Playing || options_.watch)
+    return Route::None;  // a spectator sends no keys
+  if (options_.host) return Has(botSeats_, seat) ? Route::None : Route::Direct;
+  if (!Has(peerSeats_, seat)) return Route::Direct;  // the host's own seats
+  for (const Remote& r : remotes_)
+    if (r.direct && r.welcomed && r.heard && Has(r.seats, seat)) return Route::Direct;
+  return nowUs_ < dialUntilUs_ ? Route::Trying : Route::ThroughHost;
+}
+
+void Session::TellRoutes() {
+  for (uint8_t group : peerGroups_) {
+    const Route route = RouteTo(FirstSeat(group));
+    if (route == Route::Direct && (toldDirect_ & group) == 0) {
+      notices_.push_back(SeatNames(group) + ": direct link");
+    } else if (route == Route::ThroughHost && (toldHost_ & group) == 0 &&
+               (lostUs_[FirstSeat(group)] < 0 ||
+                nowUs_ - lostUs_[FirstSeat(group)] > options_.silenceUs)) {
+      // A player who closed the game ends its link first: the host's word that it left
+      // comes within the time the host waits on silence, and then nothing needs saying.
+      notices_.push_back(SeatNames(group) + ": through the host (no direct link)");
+    } else {
+      continue;
+    }
+    const bool direct = route == Route::Direct;
+    toldDirect_ = static_cast<uint8_t>(direct ? toldDirect_ | group : toldDirect_ & ~group);
+    toldHost_ = static_cast<uint8_t>(direct ? toldHost_ & ~group : toldHost_ | group);
+  }
 }
 
 Session::Remote* Session::Find(LinkId link) {
@@ -98,6 +134,7 @@ void Session::Frame(int64_t nowUs, const KeyState& keys) {
   if (phase_ == Phase::Playing) RecordFinal(false);
   if (phase_ == Phase::Playing) SendInputs();
   if (phase_ == Phase::Playing) CheckHashes();
+  if (phase_ == Phase::Playing) TellRoutes();
   transport_.Flush();
   ShowTitle();
 }
@@ -115,6 +152,7 @@ void Session::Handle(const LinkEvent& e) {
           hello.seats = localSeats_;
           hello.token = token_;
           SendTo(*known, hello, Delivery::Reliable);
+          KeepOneLink(*known);
         }
         return;
       }
@@ -125,6 +163,11 @@ void Session::Handle(const LinkEvent& e) {
       remotes_.back().cameUs = nowUs_;
       if (!options_.host && !firstLink) {
         remotes_.back().direct = true;  // another joiner; it must give the token first
+        // A spectator hears from its host alone.
+        if (options_.watch) {
+          transport_.Abort(e.link);
+          RemoveRemote(e.link);
+        }
         return;
       }
       if (!options_.host) {
@@ -134,8 +177,8 @@ void Session::Handle(const LinkEvent& e) {
         host.isHost = true;
         host.challenge = FreshNonce();
         Message hello;
-        hello.type = Type::Hello;
-        hello.seats = options_.seats;
+        hello.type = options_.watch ? Type::Watch : Type::Hello;
+        hello.seats = options_.watch ? 0 : options_.seats;
         hello.nonce = host.challenge;
         SendTo(host, hello, Delivery::Reliable);
       }
@@ -145,12 +188,17 @@ void Session::Handle(const LinkEvent& e) {
       Remote* r = Find(e.link);
       if (r == nullptr) return;
       if (r->direct) {
+        if (r->welcomed)
+          for (int s = 0; s < kSeats; ++s)
+            if (Has(r->seats, s)) lostUs_[s] = nowUs_;
         RemoveRemote(e.link);  // the keys still come through the host
+      } else if (r->watcher && r->welcomed) {
+        RemoveWatcher(*r, "");
       } else if (!options_.host) {
         End(phase_ == Phase::Joining ? "no answer from the host (is its UDP port open?)"
                                      : "the host left");
       } else if (phase_ == Phase::Playing && r->welcomed) {
-        DropRemote(*r, "left");
+        DropRemote(*r, "");
       } else {
         uint8_t freed = r->welcomed ? r->seats : 0;
         RemoveRemote(e.link);
@@ -186,6 +234,7 @@ void Session::Handle(const LinkEvent& e) {
       }
       if (read != ReadResult::Ok) return;  // checked and ignored, whatever it was
       r->lastHeardUs = nowUs_;
+      r->heard = true;
       HandleMessage(*r, m);
       return;
     }
@@ -215,7 +264,11 @@ void Session::HandleMessage(Remote& r, const Message& m) {
       if (fromHost && phase_ == Phase::Joining) HandleChallenge(r, m);
       return;
     case Type::Welcome:
-      if (fromHost && phase_ == Phase::Joining && m.seats != 0) HandleWelcome(r, m);
+      if (fromHost && phase_ == Phase::Joining && m.seats != 0 && !options_.watch)
+        HandleWelcome(r, m);
+      return;
+    case Type::Admit:
+      if (fromHost && phase_ == Phase::Joining && options_.watch) HandleWelcome(r, m);
       return;
     case Type::Refuse:
       if (fromHost && phase_ == Phase::Joining) End("refused by the host: " + m.text);
@@ -223,11 +276,12 @@ void Session::HandleMessage(Remote& r, const Message& m) {
     case Type::Lobby:
       if (fromHost && phase_ == Phase::Waiting)
         taken_ = static_cast<uint8_t>(m.seats | localSeats_);
+      if (fromHost && phase_ != Phase::Joining) watchers_ = m.watchers;
       return;
     case Type::Start:
       if (fromHost && phase_ == Phase::Waiting && (m.seats & localSeats_) == localSeats_) {
         Begin(m);
-        ConnectPeers(m.peers);
+        if (!options_.watch) ConnectPeers(m.peers);
       }
       return;
     case Type::Inputs:
@@ -248,6 +302,7 @@ void Session::HandleMessage(Remote& r, const Message& m) {
     case Type::Hello:
     case Type::PeerHello:
     case Type::Answer:
+    case Type::Watch:
       return;
   }
 }

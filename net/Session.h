@@ -3,7 +3,10 @@
 // The host seats the joiners, checks the password and starts the match with its seed and
 // clock; during the match every peer sends its keys each frame (the host passes them on),
 // drops a peer that has gone silent and compares world hashes with the others.
-// The waiting room lives in Lobby.cpp, the match once started in RunningMatch.cpp.
+// A spectator follows the match without a seat: the host hands it the final keys of every
+// tick from the first, and it plays them a little behind, never predicting.
+// The waiting room lives in Lobby.cpp, the match once started in RunningMatch.cpp, the
+// spectators' side of both in Watchers.cpp.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -22,9 +25,13 @@
 
 namespace tb::net {
 
+// Why a spectator beyond the limit is refused.
+inline constexpr const char* kWatchersFull = "the match has 8 spectators already";
+
 struct SessionOptions {
   bool host = false;
-  uint8_t seats = 0;  // seats wanted; 0: Green for the host, the next free one for a joiner
+  bool watch = false;  // a spectator's: follows the host's match without a seat
+  uint8_t seats = 0;   // seats wanted; 0: Green for the host, the next free one for a joiner
   std::string password;
   uint64_t seed = 1;            // the host's; joiners are told
   uint64_t token = 0;           // the host's secret for direct links; 0: made from the seed
@@ -50,10 +57,19 @@ struct SessionOptions {
 
 enum class Phase { Joining, Waiting, Playing, Ended };
 
+// How this peer's keys reach another seat's player.
+enum class Route {
+  None,         // no other player there: a free seat, one of ours, or a computer's
+  Direct,       // a link of its own (the host, or a joiner that answered)
+  Trying,       // both ends are dialling each other; the host passes the keys meanwhile
+  ThroughHost,  // no direct link came up: the host passes the keys on
+};
+
 struct SessionStats {
   int64_t waitedFrames = 0;     // frames on which the next tick could not be played yet
   int64_t driftFrames = 0;      // frames left out to fall back in step with the others
   int64_t strangersClosed = 0;  // links closed for not showing in time that they belong
+  int64_t caughtUpTicks = 0;    // a spectator's ticks played unseen to catch up
 };
 
 class Session {
@@ -86,10 +102,15 @@ class Session {
 
   uint8_t LocalSeats() const { return localSeats_; }
   uint8_t TakenSeats() const { return taken_; }
+  // How many spectators follow the match (the host counts them, the others are told).
+  int Watchers() const;
+  bool Watching() const { return options_.watch; }
   RollbackGame* Game() { return game_.get(); }
   const SessionStats& Stats() const { return stats_; }
-  // Links to other joiners that are up and known.
+  // Links to other joiners that are up, known and answering.
   int DirectLinks() const;
+  // How the keys go to the player of `seat` during the match.
+  Route RouteTo(int seat) const;
   // The tick after which a seat's keys ended because its player left, or -1.
   int64_t DroppedAfter(uint8_t seat) const { return droppedAfter_[seat]; }
   // The replay of the final ticks so far, as a whole file; false when it outgrew its limit.
@@ -106,6 +127,9 @@ class Session {
     bool isHost = false;      // a joiner's link to its host
     bool direct = false;      // a link between two joiners, for keys only
     bool outgoing = false;    // a direct link this end opened
+    uint8_t dialler = 0;      // a direct link's: the seats of the end that opened it
+    bool heard = false;       // a message of the match came on it: the other end answers
+    bool watcher = false;     // on the host: a spectator's link
     Message hello;            // a direct link's PeerHello that came before the Start; a
                               // joiner's Hello on the host; the host's Challenge on a joiner
     Nonce challenge{};        // ours to it, before it is welcomed
@@ -139,8 +163,25 @@ class Session {
   // The joiner's side of proving the password.
   void HandleChallenge(Remote& r, const Message& m);
   void HandleWelcome(Remote& r, const Message& m);
+  // A spectator that has answered the challenge rightly is let in, and caught up if late.
+  void AdmitWatcher(Remote& r);
+  // The host's final keys of every seat, kept from the first tick for late spectators.
+  void LogFinal(int64_t tick);
+  // The host's keys to one spectator: what it lacks of the final ones, a window at a time;
+  // false when it has had all that is kept and must go.
+  bool SendToWatcher(Remote& r);
+  // The host's Start as a spectator gets it.
+  Message WatcherStart() const;
+  // A spectator's frame: the ticks whose keys are all known, a few behind, faster when late.
+  void FollowFrame();
+  void RemoveWatcher(Remote& r, const std::string& why);
   bool AcceptPeer(Remote& r, const Message& hello);
   void ConnectPeers(const std::vector<PeerAddress>& peers);
+  // A direct link to `r`'s seats is up: when the other one is up too, both ends keep the
+  // one the lower seat dialled.
+  void KeepOneLink(const Remote& r);
+  // Tells the player once how each other joiner's keys come, and again when that changes.
+  void TellRoutes();
   void CompareHash(int64_t tick, uint64_t mine, uint64_t theirs, uint8_t theirDrops, uint8_t seats);
   void HandleInputs(Remote& r, const Message& m);
   void HandleHash(Remote& r, const Message& m);
@@ -155,12 +196,15 @@ class Session {
   void PlayFrame(const KeyState& keys);
   void SendInputs();
   void CheckHashes();
+  // Drops a peer; `why` is told in brackets after "left the match" (empty: it simply left).
   void DropRemote(Remote& r, const std::string& why);
   void StopMatch(const std::string& reason);
   // The host's Again, or another peer's echo of it.
   void HandleAgain(Remote& r, const Message& m);
   // The next match on the same links, with `seats` and `seed`; said on every link.
   void Restart(uint8_t seats, uint64_t seed);
+  // The host's spectators are told of the Again and let go.
+  void LetWatchersGo(uint8_t seats, uint64_t seed);
   // Ends this peer's match; a fault (a stop) saves the replay for diagnosis.
   void End(const std::string& reason, bool fault = false);
   void SendTo(Remote& r, const Message& m, Delivery d);
@@ -186,8 +230,13 @@ class Session {
   int64_t nextHash_ = kHashEvery;
   int64_t lastDriftTick_ = 0;
   uint64_t token_ = 0;
-  uint8_t peerSeats_ = 0;  // joiners' seats that may open direct links to us
-  uint8_t drops_ = 0;      // seats dropped so far
+  uint8_t peerSeats_ = 0;               // joiners' seats that may open direct links to us
+  std::vector<uint8_t> peerGroups_;     // each other joiner's seats
+  int64_t dialUntilUs_ = 0;             // till then a missing direct link is still being tried
+  uint8_t toldDirect_ = 0;              // seats the player was told are linked directly
+  uint8_t toldHost_ = 0;                // seats the player was told go through the host
+  std::array<int64_t, kSeats> lostUs_;  // when a seat's direct link ended; -1: it did not
+  uint8_t drops_ = 0;                   // seats dropped so far
   std::array<int64_t, kSeats> droppedAfter_;
   SessionStats stats_;
   uint64_t matchSeed_ = 0;
@@ -196,8 +245,11 @@ class Session {
   std::unique_ptr<bots::Seats> drivers_;
   std::unique_ptr<match::Rounds> rounds_;
   MatchRecording recording_;
-  Message lastStart_;     // the Start of this match, what a match played again repeats
-  Message pendingAgain_;  // the host's Again, waiting for the end of our match
+  Message start_;                   // the host's Start, for spectators that come late
+  std::vector<uint8_t> finalKeys_;  // the host's: kSeats keys per final tick, from tick 1
+  int watchers_ = 0;                // a player's or spectator's: the host's last count
+  Message lastStart_;               // the Start of this match, what a match played again repeats
+  Message pendingAgain_;            // the host's Again, waiting for the end of our match
   bool againPending_ = false;
   bool wentBack_ = false;
   int matchNumber_ = 0;

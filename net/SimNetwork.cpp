@@ -35,7 +35,7 @@ LinkId SimTransport::Connect(const std::string& address) {
     return 0;
   }
   if (node < 0 || node >= static_cast<int>(net_.nodes_.size()) || node == node_) return 0;
-  return net_.Connect(node_, node, net_.conditions_);
+  return net_.Dial(node_, node);
 }
 
 SimTransport& SimNetwork::AddNode() {
@@ -52,6 +52,49 @@ LinkId SimNetwork::Connect(int a, int b, const LinkConditions& conditions, LinkI
   nodes_[b]->inbox_.push_back({LinkEvent::Connected, link.b.link, {}});
   if (bLink != nullptr) *bLink = link.b.link;
   return link.a.link;
+}
+
+LinkId SimNetwork::Dial(int from, int to) {
+  dialled_.insert({from, to});
+  if (LetsIn(from, to)) return Connect(from, to, conditions_);
+  Link link{{from, nextId_++}, {to, nextId_++}, conditions_};
+  link.up = false;
+  link.dialledUs = now_;
+  links_.push_back(link);
+  return link.a.link;
+}
+
+int SimNetwork::OpenLinks(int from, int to) const {
+  int n = 0;
+  for (const Link& l : links_) n += l.a.node == from && l.b.node == to && l.open && l.up ? 1 : 0;
+  return n;
+}
+
+bool SimNetwork::LetsIn(int from, int to) const {
+  auto router = routers_.find(to);
+  if (router == routers_.end()) return true;
+  // A router that gives each flow a port of its own is reached at the host's only; and one
+  // that keeps ports lets in only the port it sent to, which such a router in front of the
+  // sender does not keep.
+  auto fromRouter = routers_.find(from);
+  const bool fromKeeps = fromRouter == routers_.end() || fromRouter->second;
+  return router->second && fromKeeps && dialled_.count({to, from}) != 0;
+}
+
+void SimNetwork::SettleDials() {
+  for (Link& l : links_) {
+    if (l.up || !l.open) continue;
+    const int64_t waited = now_ - l.dialledUs;
+    if (waited >= kGiveUpUs) {
+      l.open = false;
+      nodes_[l.a.node]->inbox_.push_back({LinkEvent::Disconnected, l.a.link, {}});
+    } else if (LetsIn(l.a.node, l.b.node) && waited >= kRetryUs) {
+      // The next try after the other side opened its router gets through.
+      l.up = true;
+      nodes_[l.a.node]->inbox_.push_back({LinkEvent::Connected, l.a.link, {}});
+      nodes_[l.b.node]->inbox_.push_back({LinkEvent::Connected, l.b.link, {}});
+    }
+  }
 }
 
 SimNetwork::Link* SimNetwork::Find(int node, LinkId id, int& side) {
@@ -75,7 +118,7 @@ const SimNetwork::Link* SimNetwork::Find(int node, LinkId id, int& side) const {
 void SimNetwork::Send(int fromNode, LinkId id, const std::string& bytes, Delivery delivery) {
   int side = 0;
   Link* l = Find(fromNode, id, side);
-  if (l == nullptr || !l->open || l->cut || dead_[fromNode]) return;
+  if (l == nullptr || !l->open || !l->up || l->cut || dead_[fromNode]) return;
   const End& to = side == 0 ? l->b : l->a;
   const LinkConditions& c = l->conditions;
   auto delay = [&] {
@@ -103,6 +146,7 @@ void SimNetwork::Close(int fromNode, LinkId id) {
   Link* l = Find(fromNode, id, side);
   if (l == nullptr || !l->open) return;
   l->open = false;
+  if (!l->up) return;  // the other side never knew of it
   const End& to = side == 0 ? l->b : l->a;
   int64_t due = std::max(now_ + l->conditions.latencyUs, l->lastReliableDue[side]);
   inFlight_.push_back({due, order_++, to.node, {LinkEvent::Disconnected, to.link, {}}});
@@ -110,6 +154,7 @@ void SimNetwork::Close(int fromNode, LinkId id) {
 
 void SimNetwork::AdvanceTo(int64_t nowUs) {
   now_ = std::max(now_, nowUs);
+  SettleDials();
   std::vector<InFlight> due;
   auto split = std::stable_partition(inFlight_.begin(), inFlight_.end(),
                                      [&](const InFlight& f) { return f.due > now_; });

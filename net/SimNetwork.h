@@ -6,6 +6,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,15 @@ class SimNetwork {
   // The links between two nodes fall silent both ways, what is on its way included; nobody
   // is told.
   void Cut(int a, int b);
+  // The node sits behind a home router: a link another node dials to it comes up only once
+  // the node has dialled that one too (its router then lets the answer in), and only when
+  // the router keeps a flow's port, as the address the host saw. Until then the dial is
+  // tried again every kRetryUs, and given up after kGiveUpUs with Disconnected.
+  void BehindRouter(int node, bool keepsPort = true) { routers_[node] = keepsPort; }
+  static constexpr int64_t kRetryUs = 500000;
+  static constexpr int64_t kGiveUpUs = 10000000;
+  // Links `from` dialled to `to` that are up and not closed.
+  int OpenLinks(int from, int to) const;
 
  private:
   friend class SimTransport;
@@ -76,6 +86,8 @@ class SimNetwork {
     LinkConditions conditions;
     bool open = true;
     bool cut = false;
+    bool up = true;  // false while a dial waits for the other side's router to open
+    int64_t dialledUs = 0;
     int64_t lastReliableDue[2] = {0, 0};
   };
   struct InFlight {
@@ -88,6 +100,12 @@ class SimNetwork {
   void Close(int fromNode, LinkId link);
   Link* Find(int node, LinkId link, int& side);
   const Link* Find(int node, LinkId link, int& side) const;
+  // A node dials another: at once when nothing stands in the way, else the link waits.
+  LinkId Dial(int from, int to);
+  // Whether `to`'s router lets in what `from` sends to the address the host saw for it.
+  bool LetsIn(int from, int to) const;
+  // Waiting dials that the other side's router now lets through, or that took too long.
+  void SettleDials();
 
   Pcg32 random_;
   int64_t now_ = 0;
@@ -98,6 +116,8 @@ class SimNetwork {
   std::vector<InFlight> inFlight_;
   LinkId nextId_ = 1;
   LinkConditions conditions_;
+  std::map<int, bool> routers_;            // nodes behind a router: whether it keeps ports
+  std::set<std::pair<int, int>> dialled_;  // (from, to): `from` has sent to `to`
 };
 
 }  // namespace tb::net

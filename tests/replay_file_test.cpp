@@ -270,6 +270,14 @@ TEST(SimulatorFiles, SavedGamesAndReplaysGoOnAndBadOnesAreNamed) {
             whole);
   EXPECT_EQ(RunSim("--replay " + replay + " --hash", status), whole);
   EXPECT_EQ(status, 0);
+  // The recorded hashes it checked on the way, each the world of the game played that far.
+  EXPECT_EQ(RunSim("--replay " + replay + " --ticks 120 --hash --checkpoints", status),
+            "50 " + RunSim("--seed 3 --ticks 50 --hash", status) + "100 " +
+                RunSim("--seed 3 --ticks 100 --hash", status) +
+                RunSim("--seed 3 --ticks 120 --hash", status));
+  EXPECT_EQ(RunSim("--seed 3 --checkpoints", status),
+            "treadbrawl-sim: --checkpoints needs --replay\n");
+  EXPECT_EQ(status, 2);
 
   std::string bytes, problem;
   ASSERT_TRUE(tb::ReadWholeFile(replay, 1 << 20, bytes, problem));

@@ -43,9 +43,9 @@ KeyTable StandardKeys() {
 
 bool SameGame(const GameArgs& a, const GameArgs& b) {
   auto tie = [](const GameArgs& g) {
-    return std::tie(g.mixSounds, g.wholeScale, g.host, g.hostPort, g.join, g.joinPort, g.seats,
-                    g.password, g.botSeats, g.botLevel, g.rounds, g.recordPath, g.replayPath,
-                    g.fullScreen, g.seatLevels, g.emptySeats, g.customKeys, g.keys);
+    return std::tie(g.mixSounds, g.wholeScale, g.host, g.hostPort, g.join, g.joinPort, g.watch,
+                    g.seats, g.password, g.botSeats, g.botLevel, g.rounds, g.recordPath,
+                    g.replayPath, g.fullScreen, g.seatLevels, g.emptySeats, g.customKeys, g.keys);
   };
   return tie(a) == tie(b);
 }
@@ -75,6 +75,10 @@ const std::vector<OptionRow>& Options() {
       {"--join", "HOST[:PORT]",
        "join the match hosted at that address; without one, list local matches",
        [](const std::string& v, GameArgs& a, std::string& e) {
+         if (a.watch) {
+           e = "--join and --watch cannot go together";
+           return false;
+         }
          a.findLan = v.empty();
          if (v.empty()) {
            a.join.clear();
@@ -83,6 +87,15 @@ const std::vector<OptionRow>& Options() {
          return net::ParseHostPort(v, a.join, a.joinPort, e);
        },
        true},
+      {"--watch", "HOST[:PORT]", "watch the match hosted at that address, without a seat",
+       [](const std::string& v, GameArgs& a, std::string& e) {
+         if (!a.join.empty() || a.findLan) {
+           e = "--join and --watch cannot go together";
+           return false;
+         }
+         a.watch = true;
+         return net::ParseHostPort(v, a.join, a.joinPort, e);
+       }},
       {"--no-port-mapping", "", "online: do not ask the router (UPnP, NAT-PMP) to open the port",
        SetsFlag(&GameArgs::noPortMapping)},
       {"--seats", "SEATS", "online: the seats played here, such as Green,Blue",
@@ -184,7 +197,12 @@ const std::vector<OptionRow>& Options() {
 bool Parse(const std::vector<std::string>& argv, GameArgs& args, std::string& error) {
   if (!ParseRows(Options(), argv, args, error)) return false;
   if (args.host && (!args.join.empty() || args.findLan)) {
-    error = "--host and --join cannot go together";
+    error = args.watch ? "--host and --watch cannot go together"
+                       : "--host and --join cannot go together";
+    return false;
+  }
+  if (args.watch && args.seats != 0) {
+    error = "--seats is for players; a spectator (--watch) has no seat";
     return false;
   }
   if (!args.host && args.join.empty() && !args.findLan &&
@@ -193,7 +211,8 @@ bool Parse(const std::vector<std::string>& argv, GameArgs& args, std::string& er
     return false;
   }
   if ((!args.join.empty() || args.findLan) && (!args.botSeats.empty() || args.rounds > 0)) {
-    error = "--bots, --bot and --rounds are the host's to choose, not a joiner's";
+    error = std::string("--bots, --bot and --rounds are the host's to choose, not a ") +
+            (args.watch ? "spectator's" : "joiner's");
     return false;
   }
   for (const auto& entry : args.seatLevels) {

@@ -28,6 +28,7 @@ struct GameArgs {
   std::string join;       // the host's name or address, without the port
   uint16_t joinPort = 0;
   bool findLan = false;        // --join alone: list the matches waiting on the local network
+  bool watch = false;          // --watch: `join` is the host of a match to follow, seatless
   bool noPortMapping = false;  // the host leaves the router alone
   uint8_t seats = 0;  // bit per seat (Green 1, Red 2, Blue 4, Yellow 8); 0: the usual one
   std::string password;

@@ -8,6 +8,7 @@ net::SessionOptions OnlineOptions(const cli::GameArgs& args, uint64_t seed, doub
                                   const std::string& exeFolder) {
   net::SessionOptions options;
   options.host = args.host;
+  options.watch = args.watch;
   options.seats = args.seats;
   options.password = args.password;
   options.exeFolder = exeFolder;

@@ -231,6 +231,11 @@ const std::vector<Row>& Rows() {
        "arena (its seed, clock, keys and drawing area); every recorded\n"
        "world hash is checked, its rounds played; --ticks stops it early",
        FileName("--replay", &SimOptions::replayPath)},
+      {"--checkpoints", "",
+       "with --replay: before the rest, print each recorded world hash\n"
+       "the run checked as TICK HASH, one a line, to compare replays of\n"
+       "the same match that stop at different ticks",
+       cli::SetsFlag(&SimOptions::checkpoints)},
       {"--record", "FILE", "write the run as a replay, as treadbrawl --record does",
        FileName("--record", &SimOptions::recordPath)},
       {"--snapshot", "TICK:FILE", "save the whole game at the end of that tick (repeatable)",

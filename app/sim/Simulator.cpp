@@ -43,6 +43,10 @@ void DumpState(std::ostream& out, const MainFrm& form, std::optional<int64_t> ti
 
 // A replay already holds its rounds and its drivers' keys; false once the clash is told.
 bool ReplayOptionsFit(const SimOptions& options, std::ostream& err) {
+  if (options.checkpoints && options.replayPath.empty()) {
+    err << "treadbrawl-sim: --checkpoints needs --replay\n";
+    return false;
+  }
   if (options.replayPath.empty()) return true;
   if (options.rounds > 0) {
     err << "treadbrawl-sim: a replay holds its rounds: drop --rounds\n";
@@ -228,6 +232,11 @@ class Run {
       err_ << "treadbrawl-sim: " << options_.recordPath
            << ": the replay could not be written whole\n";
       status_ = kExitFailed;
+    }
+    if (options_.checkpoints && player_) {
+      // Every one up to the last tick played has been checked against the world on the way.
+      for (const auto& [tick, hash] : player_->Data().Hashes)
+        if (tick <= lastTick_) out_ << tick << ' ' << HashHex(hash) << '\n';
     }
     WriteFinalWorld();
     out_.flush();

@@ -23,6 +23,7 @@ struct SimOptions {
   int64_t dumpEvery = 0;  // 0: only at the end
   bool sounds = false;
   bool hash = false;
+  bool checkpoints = false;  // with a replay: print each recorded world hash it checked
   bool caption = false;
   bool help = false;
   std::vector<std::pair<int64_t, std::string>> pngs;  // tick, file

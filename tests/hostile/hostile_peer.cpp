@@ -495,8 +495,10 @@ void Misdirecting() {
   if (ok) match.CheckGame();
   std::printf("host: joiners dialled the decoys %lld and %lld times\n",
               static_cast<long long>(inside.connected), static_cast<long long>(outside.connected));
-  // Red dials Green's forged address; Blue dials it and Red's, now the other decoy.
-  Check(inside.connected <= 1 && outside.connected <= 2, "a joiner dialled a decoy more than once");
+  // Each joiner dials the other's forged address and Green's, once each.
+  Check(inside.connected <= 2 && outside.connected <= 2, "a joiner dialled a decoy more than once");
+  for (int i = 1; i <= 2; ++i)
+    Check(match.At(i).peer->session->DirectLinks() == 0, "a silent decoy was taken for a joiner");
 }
 
 }  // namespace

@@ -158,11 +158,30 @@ void NetMatch::FrameOf(NetPeer& p, int64_t now, const KeyPlan* plan) {
 bool NetMatch::Gather(int64_t limitUs) {
   // One joiner after another, so that they come in a known order.
   for (size_t i = 1; i < peers_.size(); ++i) {
+    if (peers_[i]->session->Watching()) continue;
     net_.Connect(0, static_cast<int>(i), conditions_);
     int64_t until = Now() + 400000;
     while (Now() < until) StepEarliest();
   }
   return Now() < limitUs && peers_[0]->session->Start();
+}
+
+int NetMatch::Watch(tb::net::SessionOptions o, const tb::net::LinkConditions* conditions) {
+  const int i = static_cast<int>(peers_.size());
+  auto p = std::make_unique<NetPeer>();
+  p->node = i;
+  p->transport = &net_.AddNode();
+  o.host = false;
+  o.watch = true;
+  o.seats = 0;
+  o.lastTick = lastTick_;
+  if (!o.recordPath.empty()) o.recordPath += "." + std::to_string(i);
+  p->session = std::make_unique<tb::net::Session>(*p->transport, o, p->screen, p->sound);
+  p->phaseUs = static_cast<int64_t>(i) * 7000 % 20000;
+  p->nextFrameUs = (Now() / 20000 + 1) * 20000 + p->phaseUs;
+  net_.Connect(0, i, conditions != nullptr ? *conditions : conditions_, &p->hostLink);
+  peers_.push_back(std::move(p));
+  return i;
 }
 
 void NetMatch::Settle(int frames) {

@@ -67,6 +67,7 @@ struct NetPeer {
   int64_t nextFrameUs = 0;
   int64_t frameUs = 20000;  // this machine's frame period
   bool alive = true;
+  tb::net::LinkId hostLink = 0;  // a spectator's link to the host
 };
 
 // A host and joiners, each linked to the host.
@@ -81,8 +82,11 @@ class NetMatch {
   bool Run(const KeyPlan& plan, int64_t limitUs) {
     return Run(plan, limitUs, [](NetPeer&, int64_t) {});
   }
-  // Joins the peers one after another, then the host starts.
+  // Joins the peers one after another, then the host starts (spectators are not waited for).
   bool Gather(int64_t limitUs);
+  // A spectator with the host's password, linked to the host now (on `conditions` when given);
+  // it plays to the last tick and records like the others. Returns its index in Peers().
+  int Watch(tb::net::SessionOptions host, const tb::net::LinkConditions* conditions = nullptr);
   // Frames with no keys, for what is still in flight to arrive.
   void Settle(int frames);
   void Kill(int peer);

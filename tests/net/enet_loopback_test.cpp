@@ -14,7 +14,8 @@ namespace {
 
 using namespace tb::net;
 
-// Three machines in one: the host and two joiners, who also link up with each other.
+// Three machines in one: the host and two joiners, who also link up with each other; and a
+// spectator that comes once the match runs.
 TEST(EnetLoopback, ThreePeersPlayOneShortMatch) {
   std::string error;
   auto hostNet = EnetTransport::Listen("127.0.0.1", 0, error);
@@ -53,7 +54,17 @@ TEST(EnetLoopback, ThreePeersPlayOneShortMatch) {
                                                                  start)
         .count();
   };
+  auto watch = [&] {
+    nets.push_back(EnetTransport::Connect("127.0.0.1", nets[0]->Port(), error));
+    ASSERT_TRUE(nets.back()) << error;
+    SessionOptions watchOptions = joinOptions;
+    watchOptions.watch = true;
+    auto p = std::make_unique<tbtest::NetPeer>();
+    p->session = std::make_unique<Session>(*nets.back(), watchOptions, p->screen, p->sound);
+    peers.push_back(std::move(p));
+  };
   auto done = [&] {
+    if (peers.size() < 4) return false;
     for (auto& p : peers) {
       RollbackGame* g = p->session->Game();
       if (g == nullptr || g->Tick() < ticks || g->Synced() < ticks || !g->Settled()) return false;
@@ -67,12 +78,15 @@ TEST(EnetLoopback, ThreePeersPlayOneShortMatch) {
       ASSERT_NE(p->session->State(), Phase::Ended) << p->session->EndReason();
     }
     if (!started && peers[0]->session->TakenSeats() == 0x07) started = peers[0]->session->Start();
+    if (started && peers.size() == 3 && peers[0]->session->Game()->Tick() >= 100) watch();
   }
   ASSERT_TRUE(done());
   const uint64_t want = tbtest::PlainGameHash(99, 36000.0, plan, ticks, {-1, -1, -1, 0});
   for (auto& p : peers) EXPECT_EQ(p->session->Game()->CurrentHash(), want);
   EXPECT_EQ(peers[1]->session->DirectLinks(), 1);
   EXPECT_EQ(peers[2]->session->DirectLinks(), 1);
+  EXPECT_EQ(peers[0]->session->Watchers(), 1);
+  EXPECT_EQ(peers[3]->session->DirectLinks(), 0);
 }
 
 TEST(EnetLoopback, WrongPasswordIsRefusedBeforeTheMatch) {

@@ -41,6 +41,7 @@ Message Sample(Type type) {
   m.drops = 1;
   m.rounds = 3;
   m.roundTicks = 15000;
+  m.watchers = 3;
   for (size_t i = 0; i < m.nonce.size(); ++i) {
     m.nonce[i] = static_cast<uint8_t>(i * 7 + 1);
     m.proof[i] = static_cast<uint8_t>(255 - i);
@@ -49,9 +50,9 @@ Message Sample(Type type) {
 }
 
 TEST(NetMessages, EveryTypeRoundTripsAndEveryCutIsRefused) {
-  for (Type type :
-       {Type::Hello, Type::Welcome, Type::Refuse, Type::Lobby, Type::Start, Type::Inputs,
-        Type::Hash, Type::Drop, Type::Stop, Type::PeerHello, Type::Challenge, Type::Answer}) {
+  for (Type type : {Type::Hello, Type::Welcome, Type::Refuse, Type::Lobby, Type::Start,
+                    Type::Inputs, Type::Hash, Type::Drop, Type::Stop, Type::PeerHello,
+                    Type::Challenge, Type::Answer, Type::Watch, Type::Admit}) {
     std::string bytes = Encode(Sample(type));
     Message back;
     ASSERT_EQ(Decode(bytes, back), ReadResult::Ok) << static_cast<int>(type);
@@ -102,6 +103,9 @@ TEST(NetMessages, FieldsOutsideTheGameAreRefused) {
   m = Sample(Type::Start);
   m.peers[0].seats = 0;
   EXPECT_TRUE(refused(m));
+  m = Sample(Type::Lobby);
+  m.watchers = kMaxWatchers + 1;
+  EXPECT_TRUE(refused(m));
   m = Sample(Type::Refuse);
   m.text.assign(kMaxText + 1, 'x');
   EXPECT_TRUE(refused(m));
@@ -127,6 +131,17 @@ TEST(NetAddress, HostAndPort) {
   EXPECT_EQ(seats, 0x05);
   EXPECT_FALSE(ParseSeats("Green,Purple", seats, problem));
   EXPECT_FALSE(ParseSeats("", seats, problem));
+}
+
+// Addresses a hostile host may hand out for other joiners: none that nobody plays at, nor the
+// host's own, nor this machine unless the host is on it too.
+TEST(NetAddress, OnlyPeerAddressesWorthDialling) {
+  for (const char* good : {"11.77.3.1:40000", "192.168.1.20:24642", "[2001:db8::1]:7", "node:2"})
+    EXPECT_TRUE(PeerDialable(good, "11.77.1.2:24642")) << good;
+  for (const char* bad : {"", "11.77.1.2:24642", "0.0.0.0:5", "255.255.255.255:5", "224.0.0.1:5",
+                          "127.0.0.1:5", "[::1]:5", "[::]:5", "[ff02::1]:5", "h:0", "[::1"})
+    EXPECT_FALSE(PeerDialable(bad, "11.77.1.2:24642")) << bad;
+  EXPECT_TRUE(PeerDialable("127.0.0.1:5", "127.0.0.1:24642"));
 }
 
 // Counts the frames begun on it; draws nothing.
@@ -281,6 +296,74 @@ TEST(NetMatch, ClocksThatDriftAreBroughtInStep) {
   EXPECT_EQ(match.Peers()[1]->session->Stats().driftFrames, 0);
   const uint64_t want = tbtest::PlainGameHash(1, 36000.0, plan, ticks, {-1, -1, 0, 0});
   for (auto& p : match.Peers()) EXPECT_EQ(p->session->Game()->CurrentHash(), want);
+}
+
+// Both joiners behind home routers that let in only answers: both dial at once, both dials
+// come through, and both ends keep the one the lower seat dialled. The keys go directly, the
+// players are told so, and the three replays agree.
+TEST(NetMatch, JoinersBehindTwoRoutersLinkDirectly) {
+  SessionOptions host;
+  host.seed = 29;
+  const int64_t ticks = 600;
+  NetMatch match(29, 3, LinkConditions{30000, 5000, 0.02, 0}, host, ticks);
+  match.Network().BehindRouter(1);
+  match.Network().BehindRouter(2);
+  KeyPlan plan = KeyPlan::Random(30, ticks);
+  ASSERT_TRUE(match.Gather(20000000));
+  std::vector<std::string> told[3];
+  bool fellBack = false;
+  ASSERT_TRUE(match.Run(plan, 100000000, [&](tbtest::NetPeer& p, int64_t) {
+    for (const std::string& line : p.session->TakeNotices()) told[p.node].push_back(line);
+    fellBack = fellBack || (p.node == 1 && p.session->RouteTo(2) == tb::net::Route::ThroughHost);
+  }));
+  match.Settle(20);
+  EXPECT_FALSE(fellBack);
+  EXPECT_EQ(match.Network().OpenLinks(1, 2), 1);
+  EXPECT_EQ(match.Network().OpenLinks(2, 1), 0);
+  EXPECT_EQ(told[1], std::vector<std::string>{"Blue: direct link"});
+  EXPECT_EQ(told[2], std::vector<std::string>{"Red: direct link"});
+  const uint64_t want = tbtest::PlainGameHash(29, 36000.0, plan, ticks, {-1, -1, -1, 0});
+  std::vector<std::pair<int64_t, uint64_t>> hashes;
+  for (int i = 0; i < 3; ++i) {
+    Session& s = *match.Peers()[i]->session;
+    ASSERT_EQ(s.State(), Phase::Playing) << i << ": " << s.EndReason();
+    EXPECT_EQ(s.DirectLinks(), i == 0 ? 0 : 1) << i;
+    EXPECT_EQ(s.RouteTo(0), i == 0 ? tb::net::Route::None : tb::net::Route::Direct);
+    EXPECT_EQ(s.RouteTo(i == 1 ? 2 : 1), tb::net::Route::Direct) << i;
+    EXPECT_EQ(s.Game()->CurrentHash(), want) << i;
+    std::string bytes;
+    ASSERT_TRUE(s.ReplayBytes(bytes));
+    tbtest::PlayedBack back = tbtest::PlayBack(bytes);
+    EXPECT_EQ(back.problem, "") << i;
+    if (i == 0) hashes = back.hashes;
+    EXPECT_EQ(back.hashes, hashes) << i;
+  }
+}
+
+// Red's router gives every flow a port of its own, so neither dial finds its way: both are
+// given up in bounded time, the keys go through the host, and the players are told.
+TEST(NetMatch, ADirectLinkThatNeverOpensFallsBackToTheHost) {
+  SessionOptions host;
+  host.seed = 31;
+  const int64_t ticks = 600;
+  NetMatch match(31, 3, LinkConditions{30000, 5000, 0.0, 0}, host, ticks);
+  match.Network().BehindRouter(1, false);
+  match.Network().BehindRouter(2);
+  KeyPlan plan = KeyPlan::Random(32, ticks);
+  ASSERT_TRUE(match.Gather(20000000));
+  std::vector<std::string> told[3];
+  ASSERT_TRUE(match.Run(plan, 100000000, [&](tbtest::NetPeer& p, int64_t) {
+    for (const std::string& line : p.session->TakeNotices()) told[p.node].push_back(line);
+  }));
+  EXPECT_EQ(match.Network().OpenLinks(1, 2) + match.Network().OpenLinks(2, 1), 0);
+  EXPECT_EQ(told[1], std::vector<std::string>{"Blue: through the host (no direct link)"});
+  EXPECT_EQ(told[2], std::vector<std::string>{"Red: through the host (no direct link)"});
+  const uint64_t want = tbtest::PlainGameHash(31, 36000.0, plan, ticks, {-1, -1, -1, 0});
+  for (auto& p : match.Peers()) {
+    ASSERT_EQ(p->session->State(), Phase::Playing) << p->session->EndReason();
+    EXPECT_EQ(p->session->Game()->CurrentHash(), want);
+    EXPECT_EQ(p->session->DirectLinks(), 0);
+  }
 }
 
 // A world that went its own way is found at the next hash, and every peer stops and saves

@@ -56,6 +56,30 @@ TEST(OnlineCommandLine, HostJoinSeatsPassword) {
   EXPECT_NE(tb::cli::HelpText().find("--join [HOST[:PORT]]"), std::string::npos);
 }
 
+// A spectator names the host and may give the password and record; it takes no seat and
+// chooses nothing of the match.
+TEST(OnlineCommandLine, WatchFollowsAHost) {
+  GameArgs a;
+  std::string e;
+  ASSERT_TRUE(
+      ParseArgs({"--watch", "game.example:7000", "--password", "w", "--record", "m.tbr"}, a, e))
+      << e;
+  EXPECT_TRUE(a.watch);
+  EXPECT_EQ(a.join, "game.example");
+  EXPECT_EQ(a.joinPort, 7000);
+  EXPECT_EQ(a.recordPath, "m.tbr");
+  EXPECT_FALSE(ParseArgs({"--watch"}, a, e));
+  EXPECT_FALSE(ParseArgs({"--host", "--watch", "x"}, a, e));
+  EXPECT_EQ(e, "--host and --watch cannot go together");
+  EXPECT_FALSE(ParseArgs({"--join", "x", "--watch", "x"}, a, e));
+  EXPECT_EQ(e, "--join and --watch cannot go together");
+  EXPECT_FALSE(ParseArgs({"--watch", "x", "--seats", "Red"}, a, e));
+  EXPECT_EQ(e, "--seats is for players; a spectator (--watch) has no seat");
+  EXPECT_FALSE(ParseArgs({"--watch", "x", "--rounds", "2"}, a, e));
+  EXPECT_EQ(e, "--bots, --bot and --rounds are the host's to choose, not a spectator's");
+  EXPECT_NE(tb::cli::HelpText().find("--watch HOST[:PORT]"), std::string::npos);
+}
+
 TEST(OnlineCommandLine, PortMappingCanBeTurnedOff) {
   GameArgs a;
   std::string e;

@@ -7,8 +7,10 @@
 # uses 11.77.2.0/24. Like every address here it exists only inside these namespaces, which have
 # no link to the machine's own network: nothing sent here can leave.
 # Cases: the friend reaches the host through the UPnP mapping, which is gone once the host is
-# stopped by SIGTERM; the same through NAT-PMP with SIGINT; one line when the router answers
-# neither; the neighbour's --join lists the waiting host.
+# stopped by SIGTERM; a second process of the friend's watches that host with --record, and its
+# replay agrees with the host's and the friend's on every hash they share; the same through
+# NAT-PMP with SIGINT; one line when the router answers neither; the neighbour's --join lists
+# the waiting host.
 # Usage: router_namespaces.sh GAME SIM WORKDIR; exit 77 (skipped) without root or the tools.
 set -uo pipefail
 game=$1
@@ -146,6 +148,56 @@ through_router() {
 echo "$SECONDS s: UPnP"
 start_router yes no "HTTP listening"
 through_router UPnP TERM
+
+# The ticks of a replay: its last dump is at its end.
+replay_ticks() {
+  "$sim" --replay "$1" --dump-every 50 2> /dev/null | tail -n 1 | sed -nE 's/^\{"tick":([0-9]+),.*/\1/p'
+}
+# Every world hash of the replays $@ at the ticks (multiples of 50) they all hold is the same.
+replays_agree() {
+  local shared= n f t first h
+  for f in "$@"; do
+    n=$(replay_ticks "$f")
+    [ -n "$n" ] || { echo "$f does not play back" >&2; return 1; }
+    if [ -z "$shared" ] || [ "$n" -lt "$shared" ]; then shared=$n; fi
+  done
+  [ "$shared" -ge 200 ] || { echo "the replays share only $shared ticks" >&2; return 1; }
+  for ((t = 50; t <= shared; t += 50)); do
+    first=
+    for f in "$@"; do
+      h=$("$sim" --replay "$f" --ticks "$t" --hash)
+      [ -n "$first" ] || first=$h
+      [ "$h" = "$first" ] || { echo "$f differs at tick $t" >&2; return 1; }
+    done
+  done
+  echo "$SECONDS s: the replays agree on $((shared / 50)) hashes"
+}
+
+echo "$SECONDS s: UPnP spectator"
+# The host behind the router, a friend outside, and the friend's second window watching.
+log=$work/host-watched.txt
+: > "$log"
+ip netns exec "$host" "${env_game[@]}" TREADBRAWL_MAX_TICKS=1500 TREADBRAWL_START_WITH=2 \
+  "$game" --host 24642 --record "$work/host-watched.tbr" > /dev/null 2> "$log" &
+watched_host=$!
+pids+=("$watched_host")
+if await "$log" 15 "opened UDP port 24642" "$watched_host"; then
+  ip netns exec "$friend" "${env_game[@]}" TREADBRAWL_MAX_TICKS=600 "$game" --watch 11.77.2.1:24642 \
+    --record "$work/watcher.tbr" > /dev/null 2> "$work/watcher.txt" &
+  watcher=$!
+  pids+=("$watcher")
+  await "$log" 10 "a spectator came to watch" "$watched_host" || fail "the spectator was not let in"
+  nsx "$friend" "${env_game[@]}" TREADBRAWL_MAX_TICKS=500 "$game" --join 11.77.2.1:24642 \
+    --record "$work/friend-watched.tbr" > /dev/null 2> "$work/friend-watched.txt" ||
+    fail "the watched friend's game failed: $(cat "$work/friend-watched.txt")"
+  wait "$watcher" || fail "the spectator's game failed: $(cat "$work/watcher.txt")"
+  kill -TERM "$watched_host" && wait "$watched_host" || fail "the watched host failed: $(cat "$log")"
+  replays_agree "$work/host-watched.tbr" "$work/friend-watched.tbr" "$work/watcher.tbr" ||
+    fail "the spectator's replay does not agree with the players'"
+else
+  fail "UPnP spectator: no mapping"
+  kill -TERM "$watched_host" && wait "$watched_host" || true
+fi
 
 echo "$SECONDS s: LAN"
 # The neighbour on the LAN finds a waiting host (here with mapping off and a password).

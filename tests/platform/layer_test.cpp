@@ -3,8 +3,10 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "app/ScreenText.h"
 #include "net/Session.h"
@@ -260,6 +262,76 @@ TEST(ScreenText, HostLobbyNamesSeatsAddressAndStart) {
   EXPECT_NE(all.find("Yellow: computer, hard"), std::string::npos) << all;
   EXPECT_NE(all.find("--join 192.0.2.7:39999"), std::string::npos) << all;
   EXPECT_NE(all.find("Enter starts the match"), std::string::npos) << all;
+}
+
+// During the match each player sees how every other player's keys come: from the host,
+// directly from a joiner whose router let the link through, or passed on by the host.
+TEST(ScreenText, PlayersSeeHowEachOthersKeysCome) {
+  net::SimNetwork network(2);
+  network.BehindRouter(1);
+  network.BehindRouter(2, false);  // gives every flow a port of its own
+  Raster raster(kW, kH);
+  SilentSound sound;
+  std::vector<std::unique_ptr<net::Session>> peers;
+  for (int i = 0; i < 3; ++i) {
+    net::SessionOptions options;
+    options.host = i == 0;
+    peers.push_back(std::make_unique<net::Session>(network.AddNode(), options, raster, sound));
+  }
+  net::MaskKeyState keys;
+  int64_t now = 0;
+  auto frames = [&](int n) {
+    for (int f = 0; f < n; ++f, now += 20000) {
+      network.AdvanceTo(now);
+      for (auto& p : peers) p->Frame(now, keys);
+    }
+  };
+  auto status = [&](int peer) {
+    LayerContent c;
+    screen::AddOnline(*peers[peer], screen::OnlineInfo{}, c);
+    std::string all;
+    for (const LayerLine& l : c.status) all += l.text + "\n";
+    return all;
+  };
+  network.Connect(0, 1, {});
+  frames(5);
+  network.Connect(0, 2, {});
+  frames(5);
+  ASSERT_TRUE(peers[0]->Start());
+  frames(2);
+  EXPECT_EQ(status(1), "Green: direct\nBlue: linking...\n");
+  frames(300);  // past the time a dial is given
+  EXPECT_EQ(status(0), "Red: direct\nBlue: direct\n");
+  EXPECT_EQ(status(1), "Green: direct\nBlue: through the host\n");
+  EXPECT_EQ(status(2), "Green: direct\nRed: through the host\n");
+}
+
+TEST(ScreenText, TheLobbyCountsSpectators) {
+  net::SimNetwork network(2);
+  Raster raster(kW, kH);
+  SilentSound sound;
+  net::SessionOptions hosting, watching;
+  hosting.host = watching.watch = true;
+  net::Session host(network.AddNode(), hosting, raster, sound);
+  net::Session watcher(network.AddNode(), watching, raster, sound);
+  network.Connect(0, 1, {});
+  net::MaskKeyState keys;
+  for (int64_t now = 0; now < 400000; now += 20000) {
+    network.AdvanceTo(now);
+    host.Frame(now, keys);
+    watcher.Frame(now, keys);
+  }
+  screen::OnlineInfo info;
+  info.invite = "192.0.2.7:39999";
+  LayerContent c;
+  screen::AddOnline(host, info, c);
+  std::string all;
+  for (const LayerLine& l : c.lobby) all += l.text + "\n";
+  EXPECT_NE(all.find("Spectators: 1"), std::string::npos) << all;
+  c.Clear();
+  screen::AddOnline(watcher, {}, c);
+  ASSERT_FALSE(c.lobby.empty());
+  EXPECT_EQ(c.lobby[0].text, "Watching: in the lobby");
 }
 
 }  // namespace

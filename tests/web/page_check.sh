@@ -7,8 +7,7 @@ source_dir=$1
 native=$2
 page=$3
 work=$4
-if ! command -v em++ >/dev/null 2>&1; then echo "emscripten is not installed: skipped"; exit 77; fi
-if ! command -v node >/dev/null 2>&1; then echo "node is not installed: skipped"; exit 77; fi
+. "${BASH_SOURCE[0]%/*}/skip_without_tools.sh"
 chromium=$(command -v chromium || command -v chromium-browser || true)
 if [ -z "$chromium" ]; then echo "chromium is not installed: skipped"; exit 77; fi
 if [ ! -f "$page/treadbrawl.wasm" ]; then echo "no page in $page: the web build failed"; exit 1; fi

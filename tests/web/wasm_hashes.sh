@@ -9,8 +9,7 @@ source_dir=$1
 native=$2
 wasm=$3
 work=$4
-if ! command -v em++ >/dev/null 2>&1; then echo "emscripten is not installed: skipped"; exit 77; fi
-if ! command -v node >/dev/null 2>&1; then echo "node is not installed: skipped"; exit 77; fi
+. "${BASH_SOURCE[0]%/*}/skip_without_tools.sh"
 if [ ! -f "$wasm" ]; then echo "no $wasm: the web build failed"; exit 1; fi
 mkdir -p "$work"
 failures=0

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -25,6 +26,7 @@
 #include "app/cli/CommandLine.h"
 #include "app/front/LocalMatch.h"
 #include "app/front/MenuTarget.h"
+#include "app/front/OnlineMatch.h"
 #include "app/front/ReplayList.h"
 #include "app/front/Settings.h"
 #include "app/front/StartScreen.h"
@@ -162,29 +164,54 @@ std::string InviteAddress(uint16_t port) {
   return address + ":" + std::to_string(port);
 }
 
+// The keyboard alone and the controllers alone, for a match read through a table of keys.
+class KeyboardHalf final : public tb::KeyState {
+ public:
+  explicit KeyboardHalf(const tb::SdlKeyState& keys) : keys_(keys) {}
+  bool IsKeyDown(uint8_t virtualKey) const override { return keys_.KeyboardHolds(virtualKey); }
+
+ private:
+  const tb::SdlKeyState& keys_;
+};
+class PadsHalf final : public tb::KeyState {
+ public:
+  explicit PadsHalf(const tb::SdlKeyState& keys) : keys_(keys) {}
+  bool IsKeyDown(uint8_t virtualKey) const override { return keys_.PadsHold(virtualKey); }
+
+ private:
+  const tb::SdlKeyState& keys_;
+};
+
+// A fresh seed for a host's match.
+uint64_t NewSeed() {
+  const uint64_t seed =
+      (static_cast<uint64_t>(std::random_device{}()) << 32) ^ std::random_device{}();
+  return seed != 0 ? seed : 1;
+}
+
+// How an online match started from the start screen goes on: the guard around it, and where
+// the replay of each match played again goes ("" for nowhere).
+struct FrontOnline {
+  std::function<std::string()> againRecordPath;
+};
+
 // An online match over ENet: the host listens, a joiner connects; both then tick the match.
+// From the start screen (`front`) Escape asks first and a match of rounds may be played again.
 int PlayOnline(const tb::cli::GameArgs& args, tb::SdlGame& game, tb::Raster& raster,
-               tb::SdlKeyState& keys, tb::SoundPlayer& sound, tb::ScreenLayer& layer) {
+               tb::SdlKeyState& keys, tb::SoundPlayer& sound, tb::ScreenLayer& layer,
+               const FrontOnline* front = nullptr) {
   tb::OnlineScreen screen;
   screen.layer = &layer;
   screen.caption = &raster;
   std::string error;
   std::unique_ptr<tb::net::EnetTransport> transport;
-  tb::net::SessionOptions options;
-  options.host = args.host;
-  options.watch = args.watch;
-  options.seats = args.seats;
-  options.password = args.password;
-  options.exeFolder = tb::ExecutableFolder();
-  options.recordPath = args.recordPath;
+  tb::net::SessionOptions options = tb::front::OnlineOptions(
+      args, NewSeed(), tb::SystemClock::LocalSecondsOfDay(), tb::ExecutableFolder());
   options.replayFolder = tb::ReplayFolder();
-  options.gameVersion = tb::cli::GameVersion();
-  options.rounds = args.rounds;
-  tb::bots::ParseLevel(args.botLevel, options.botLevel);
-  for (const std::string& seat : args.botSeats) {
-    uint8_t mask = 0;
-    if (tb::net::ParseSeats(seat, mask, error)) options.botSeats |= mask;
-  }
+  if (front != nullptr) options.againRecordPath = front->againRecordPath;
+  // For screenshots and tests, as at home: the host's rounds this many ticks long at most.
+  const long roundTicks = tb::ParsePositiveCount(std::getenv("TREADBRAWL_ROUND_TICKS"));
+  if (roundTicks > 0) options.roundTicks = roundTicks;
   if (!args.recordPath.empty() && !CanWrite(args.recordPath, error)) {
     // Refused now rather than when the match starts.
     std::cerr << "treadbrawl: " << args.recordPath << ": " << error << std::endl;
@@ -193,8 +220,6 @@ int PlayOnline(const tb::cli::GameArgs& args, tb::SdlGame& game, tb::Raster& ras
   if (args.host) {
     const uint16_t port = args.hostPort != 0 ? args.hostPort : tb::net::kDefaultPort;
     transport = tb::net::EnetTransport::Listen("", port, error);
-    options.seed = (static_cast<uint64_t>(std::random_device{}()) << 32) ^ std::random_device{}();
-    options.clockStart = tb::SystemClock::LocalSecondsOfDay();
     if (transport) {
       std::cerr << "treadbrawl: hosting on UDP port " << transport->Port() << '\n';
       screen.info.invite = InviteAddress(transport->Port());
@@ -211,8 +236,13 @@ int PlayOnline(const tb::cli::GameArgs& args, tb::SdlGame& game, tb::Raster& ras
     return 1;
   }
   tb::net::Session session(*transport, options, raster, sound);
-  tb::OnlineTarget target(session, keys, tb::ReadDeveloperSwitches().startWith,
+  // Changed keys are read through their table; the game's own otherwise.
+  KeyboardHalf keyboard(keys);
+  PadsHalf pads(keys);
+  tb::front::OnlineKeys players(args, keys, keyboard, &pads);
+  tb::OnlineTarget target(session, players.Keys(), tb::ReadDeveloperSwitches().startWith,
                           std::move(screen));
+  tb::front::OnlineGuard guard(target, session, args.host, NewSeed, &layer);
   // The host asks the router for its port and answers the local network while players gather.
   std::unique_ptr<tb::RouterPort> router;
   std::unique_ptr<tb::net::LanAnswerer> lan;
@@ -242,29 +272,12 @@ int PlayOnline(const tb::cli::GameArgs& args, tb::SdlGame& game, tb::Raster& ras
       if (raster.Caption() != title) raster.SetCaption(title);
     });
   }
-  int status = game.Run(target, tb::RasterPicture(raster), &keys);
+  int status = game.Run(front != nullptr ? static_cast<tb::TickTarget&>(guard) : target,
+                        tb::RasterPicture(raster), &keys);
   transport->CloseAll(200);
   if (status == 0 && !target.JoinFailure().empty()) status = 1;
   return status;
 }
-
-// The keyboard alone and the controllers alone, for a match read through a table of keys.
-class KeyboardHalf final : public tb::KeyState {
- public:
-  explicit KeyboardHalf(const tb::SdlKeyState& keys) : keys_(keys) {}
-  bool IsKeyDown(uint8_t virtualKey) const override { return keys_.KeyboardHolds(virtualKey); }
-
- private:
-  const tb::SdlKeyState& keys_;
-};
-class PadsHalf final : public tb::KeyState {
- public:
-  explicit PadsHalf(const tb::SdlKeyState& keys) : keys_(keys) {}
-  bool IsKeyDown(uint8_t virtualKey) const override { return keys_.PadsHold(virtualKey); }
-
- private:
-  const tb::SdlKeyState& keys_;
-};
 
 // A match at this machine in an open window. From the start screen (`guarded`) Escape asks
 // before leaving, and `result` gets the winner of a match of rounds that came to its end.
@@ -364,10 +377,13 @@ int FrontDoor(const tb::cli::GameArgs& first) {
   services.replayFolder = replays;
   services.recordName = tb::front::RecordingName;
   bool told = false;  // a settings file that cannot be written is said once
-  services.save = [path, &told, &game](const tb::front::Settings& s) {
-    // The window's options show at once, not only from the next match on.
-    game.SetFullScreen(s.fullScreen);
-    game.SetScale(s.wholeScale ? tb::ScaleMode::kWhole : tb::ScaleMode::kFit);
+  services.save = [path, &told, &game, shown = settings](const tb::front::Settings& s) mutable {
+    // The window's options show at once, not only from the next match on; other choices
+    // leave the window as it is, Alt+Enter's full screen too.
+    if (s.fullScreen != shown.fullScreen) game.SetFullScreen(s.fullScreen);
+    if (s.wholeScale != shown.wholeScale)
+      game.SetScale(s.wholeScale ? tb::ScaleMode::kWhole : tb::ScaleMode::kFit);
+    shown = s;
     std::string why;
     if (!path.empty() && !tb::front::SaveSettings(path, s, why) && !told) {
       std::cerr << "treadbrawl: " << path << ": " << why << std::endl;
@@ -378,14 +394,16 @@ int FrontDoor(const tb::cli::GameArgs& first) {
   tb::front::StartScreen screen(settings, std::move(services));
   const std::string folder = tb::ExecutableFolder();
   for (;;) {
+    // The window says the game's name over its pages; a match shows its own caption.
+    raster.SetCaption("Treadbrawl");
     tb::front::MenuTarget menu(screen, &layer);
     int status = game.Run(menu, tb::RasterPicture(raster), &keys);
     if (status != 0 || game.CloseRequested() || !menu.Closed()) return status;
     const tb::front::Outcome& chosen = menu.Chosen();
     if (chosen.kind == tb::front::Outcome::kQuit) return tb::cli::kExitOk;
     const tb::cli::GameArgs& args = chosen.args;
-    game.SetFullScreen(args.fullScreen);
-    game.SetScale(args.wholeScale ? tb::ScaleMode::kWhole : tb::ScaleMode::kFit);
+    // The window stays as it is: the options were applied when chosen, and Alt+Enter on a
+    // page holds for the match too.
     layer.Content().Clear();
     std::string result;
     if (!args.replayPath.empty()) {
@@ -394,14 +412,24 @@ int FrontDoor(const tb::cli::GameArgs& first) {
     } else {
       tb::SdlSoundPlayer sound(SoundsFor(args, folder));
       tb::Raster picture(kImageWidth, kImageHeight);
-      if (args.host || !args.join.empty())
-        PlayOnline(args, game, picture, keys, sound, layer);
-      else
+      if (args.host || !args.join.empty()) {
+        FrontOnline online;
+        // Each match played again gets its own replay, named by its date, when asked.
+        if (!args.recordPath.empty())
+          online.againRecordPath = [replays] {
+            return replays + "/" + tb::front::RecordingName() + ".tbr";
+          };
+        PlayOnline(args, game, picture, keys, sound, layer, &online);
+      } else {
         PlayHere(args, game, picture, keys, sound, layer, true, &result);
+      }
       raster = picture;  // the last of the arena stays behind the page after it
     }
     if (game.CloseRequested()) return tb::cli::kExitOk;
+    // The score stays beside the page after a match of rounds.
+    const std::vector<tb::LayerLine> score = layer.Content().status;
     layer.Content().Clear();
+    if (!result.empty()) layer.Content().status = score;
     screen.SetReplays(tb::front::ListReplays(replays));
     if (!result.empty()) {
       screen.ShowAfterMatch(result);

@@ -131,6 +131,10 @@ bool Fields(IO& io, M& m) {
       io.U8(m.seat);
       io.U32(m.tick);
       return true;
+    case Type::Again:
+      io.U8(m.seats);
+      io.U64(m.seed);
+      return true;
   }
   return false;
 }
@@ -184,6 +188,9 @@ bool InRange(const Message& m) {
       return m.tick > 0 && m.tick <= kMaxTick && m.tick % kHashEvery == 0 && m.seat < kSeats;
     case Type::Drop:
       return m.seat < kSeats && m.tick <= kMaxTick;
+    case Type::Again:
+      // Going back names no seed; playing again names a seat or more.
+      return SeatMask(m.seats) && (m.seats != 0 || m.seed == 0);
   }
   return false;
 }

@@ -15,6 +15,7 @@ namespace tb::net {
 // 3: the password is proved by challenge and answer instead of being sent.
 // 4: spectators (Watch, Admit; the Lobby counts them); both ends of a link between joiners
 //    dial each other, so that home routers let it through.
+//    After a match of rounds the host plays again or goes back (Again).
 inline constexpr uint8_t kProtocolVersion = 4;
 inline constexpr int kSeats = 4;
 inline constexpr uint8_t kAllSeats = 0x0F;
@@ -47,6 +48,8 @@ enum class Type : uint8_t {
   Answer = 12,     // joiner to host: its answer to the host's challenge
   Watch = 14,      // spectator to host: a challenge for the host, like a Hello without seats
   Admit = 15,      // host to spectator: let in, with its answer to the spectator's challenge
+  Again = 16,      // host to all after a match of rounds: the next match's seed and seats, or
+                   // back to the start (seats 0); the others echo it on every link
 };
 
 // Where a joiner can be reached by the others, as the host sees it.
@@ -65,10 +68,11 @@ struct KeyRun {
 // Every message in one record; each type uses the fields its comment names.
 struct Message {
   Type type = Type::Hello;
-  uint8_t seats = 0;      // Hello (0: the next free seat), Welcome, Lobby, Start, PeerHello
+  uint8_t seats = 0;      // Hello (0: the next free seat), Welcome, Lobby, Start, PeerHello,
+                          // Again (0: back to the start)
   uint8_t watchers = 0;   // Lobby: how many spectators follow the match
   std::string text;       // Refuse, Stop: reason
-  uint64_t seed = 0;      // Start
+  uint64_t seed = 0;      // Start, Again
   double clockStart = 0;  // Start: seconds since midnight
   uint32_t tick = 0;      // Inputs: sender's tick; Hash: the tick; Drop: last tick with keys
   uint32_t sentMs = 0;    // Inputs: sender's time, echoed back for the round trip

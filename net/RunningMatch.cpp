@@ -17,6 +17,8 @@ constexpr size_t kHashesKept = 16;
 
 void Session::Begin(const Message& match) {
   const uint8_t seats = match.seats;
+  lastStart_ = match;
+  ++matchNumber_;
   taken_ = seats;
   token_ = match.token;
   matchSeed_ = match.seed;
@@ -160,6 +162,9 @@ void Session::SendInputs() {
 
 void Session::HandleInputs(Remote& r, const Message& m) {
   RollbackGame& game = *game_;
+  // No player plays that far past us (a spectator is behind by design): such keys are late
+  // ones of a match before.
+  if (!options_.watch && m.tick > game.Tick() + RollbackGame::kKeyRing) return;
   if (m.echoMs != 0) {
     double sample = static_cast<double>(static_cast<uint32_t>(NowMs() - m.echoMs));
     if (sample < 60000)

@@ -128,6 +128,8 @@ void Session::Frame(int64_t nowUs, const KeyState& keys) {
   for (int n = 0; n < 1024 && phase_ != Phase::Ended && transport_.Poll(e); ++n) Handle(e);
   if (phase_ != Phase::Ended) CloseStrangers();
   if (phase_ == Phase::Playing) DropSilent();
+  // The host's Again is followed once our own match has come to its end as well.
+  if (againPending_ && RoundsOver()) Restart(pendingAgain_.seats, pendingAgain_.seed);
   if (phase_ == Phase::Playing) PlayFrame(keys);
   if (phase_ == Phase::Playing) RecordFinal(false);
   if (phase_ == Phase::Playing) SendInputs();
@@ -283,10 +285,13 @@ void Session::HandleMessage(Remote& r, const Message& m) {
       }
       return;
     case Type::Inputs:
-      if (phase_ == Phase::Playing) HandleInputs(r, m);
+      if (phase_ == Phase::Playing && r.fresh) HandleInputs(r, m);
       return;
     case Type::Hash:
-      if (phase_ == Phase::Playing) HandleHash(r, m);
+      if (phase_ == Phase::Playing && r.fresh) HandleHash(r, m);
+      return;
+    case Type::Again:
+      HandleAgain(r, m);
       return;
     case Type::Drop:
       if (fromHost && phase_ == Phase::Playing) HandleDrop(m);

@@ -9,6 +9,7 @@
 // spectators' side of both in Watchers.cpp.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -47,6 +48,8 @@ struct SessionOptions {
   int rounds = 0;
   int64_t roundTicks = match::Rounds::kRoundTicks;
   std::string recordPath;  // "": the final ticks are kept in memory only
+  // Where the replay of each match played again goes; unset: kept in memory only.
+  std::function<std::string()> againRecordPath;
   // Where the replay goes when the match stops on a fault; "": it is not saved.
   std::string replayFolder;
   std::string gameVersion;  // as the replay records it
@@ -78,6 +81,17 @@ class Session {
   void Frame(int64_t nowUs, const KeyState& keys);
   // The host starts the match (its Enter); false when not the host or not waiting.
   bool Start();
+  // The host plays a match of rounds that is over again, with the same seats and rules,
+  // the new `seed` (not 0) and the same links; everyone follows. False when it cannot.
+  bool PlayAgain(uint64_t seed);
+  // The host ends a match of rounds that is over for everyone: all go back to their start.
+  bool GoBack();
+  // Whether the match ended because the host went back to the start.
+  bool WentBack() const { return wentBack_; }
+  // Which match this is on these links: 1 for the first, one more for each played again.
+  int MatchNumber() const { return matchNumber_; }
+  // Whether the match is one of rounds and its last round is scored.
+  bool RoundsOver() const { return phase_ == Phase::Playing && rounds_ && rounds_->Over(); }
 
   Phase State() const { return phase_; }
   // The line the window title shows outside the match.
@@ -129,6 +143,10 @@ class Session {
     double roundTripMs = -1;
     double advantage = 0;  // how many ticks we are ahead of it, smoothed
     std::map<int64_t, std::pair<uint64_t, uint8_t>> hashes;  // tick: hash, drops seen
+    // False from a match played again until this link's Again for it came: what comes
+    // before is of the match before.
+    bool fresh = true;
+    uint64_t againSeed = 0;  // the seed of the last Again this link sent
   };
 
   void Handle(const LinkEvent& e);
@@ -181,6 +199,12 @@ class Session {
   // Drops a peer; `why` is told in brackets after "left the match" (empty: it simply left).
   void DropRemote(Remote& r, const std::string& why);
   void StopMatch(const std::string& reason);
+  // The host's Again, or another peer's echo of it.
+  void HandleAgain(Remote& r, const Message& m);
+  // The next match on the same links, with `seats` and `seed`; said on every link.
+  void Restart(uint8_t seats, uint64_t seed);
+  // The host's spectators are told of the Again and let go.
+  void LetWatchersGo(uint8_t seats, uint64_t seed);
   // Ends this peer's match; a fault (a stop) saves the replay for diagnosis.
   void End(const std::string& reason, bool fault = false);
   void SendTo(Remote& r, const Message& m, Delivery d);
@@ -224,6 +248,11 @@ class Session {
   Message start_;                   // the host's Start, for spectators that come late
   std::vector<uint8_t> finalKeys_;  // the host's: kSeats keys per final tick, from tick 1
   int watchers_ = 0;                // a player's or spectator's: the host's last count
+  Message lastStart_;               // the Start of this match, what a match played again repeats
+  Message pendingAgain_;            // the host's Again, waiting for the end of our match
+  bool againPending_ = false;
+  bool wentBack_ = false;
+  int matchNumber_ = 0;
   PasswordKey key_{};
   WrongTries wrongTries_;
 };

@@ -167,9 +167,18 @@ void ScreenLayer::Draw(SDL_Renderer* renderer, int outW, int outH, const SDL_Rec
     const int mpx = std::max(12, picture.h / 34);
     const SDL_Rect box{picture.x + picture.w / 20, picture.y + picture.h / 20, picture.w * 18 / 20,
                        picture.h * 18 / 20};
+    // Upright in the middle, as a short page would look lost at the top of a large screen.
+    int height = 0;
+    for (const LayerLine& line : content_.menu) {
+      const Text* text = TextFor(renderer, line, mpx, std::max(mpx, box.w), false);
+      height += text == nullptr ? mpx / 2 : text->h + mpx / 4;
+    }
     // On dark strips, so that it reads over the arena left behind by a match too.
-    Column(renderer, content_.menu, box, box.y, mpx, true, 255, true);
-  } else if (l.bars) {
+    Column(renderer, content_.menu, box, box.y + std::max(0, (box.h - height) / 2), mpx, true, 255,
+           true);
+  }
+  // Beside the picture the score and the notices stay, over a page as well.
+  if (l.bars) {
     int y = Column(renderer, content_.status, l.left, l.left.y, px, false, 255, false);
     if (!content_.status.empty()) y += px;
     y = Column(renderer, content_.banner, l.left, y, px, false, 255, false);
@@ -180,7 +189,7 @@ void ScreenLayer::Draw(SDL_Renderer* renderer, int outW, int outH, const SDL_Rec
       ry = Column(renderer, {n.line}, l.right, ry, px, false, NoticeAlpha(n), false);
     if (!notices_.empty()) ry += px;
     if (fullScreen) Column(renderer, content_.help, l.right, ry, px, false, 255, false);
-  } else {
+  } else if (content_.menu.empty()) {
     // No room beside the picture: the fewest words, over its edges.
     const SDL_Rect top{picture.x + l.pad, picture.y + l.pad / 2, picture.w - 2 * l.pad,
                        picture.h / 3};

@@ -14,6 +14,8 @@ trap 'kill $server 2>/dev/null || true' EXIT
 export DISPLAY=$display SDL_AUDIODRIVER=dummy
 xdpyinfo >/dev/null 2>&1 || sleep 1
 work=$(mktemp -d)
+# The start screen remembers nothing of the machine it runs on.
+export XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state
 
 # shot NAME WAIT FULL KEYS -- ARGS...: starts the game, optionally goes full screen, presses
 # KEYS, waits WAIT seconds and takes the window (or the whole screen when full).
@@ -40,5 +42,11 @@ shot screen-replay 2 full "space" -- --replay "$work/match.tbr"
 shot screen-skip 0.3 window "Right" -- --replay "$work/match.tbr"
 shot screen-lobby 1 window "" -- --host 39997 --bots 1
 shot screen-join-failed 11 window "" -- --join 127.0.0.1:39998
+# The start screen in full screen, and the page after a match of one round between four
+# computer drivers (cut short to 8 seconds), its score beside it.
+shot screen-start 1 full "" -- --menu
+TREADBRAWL_ROUND_TICKS=400 shot screen-after-match 17 full \
+  "Return Right Right Right Down Right Right Right Down Right Right Right Down Right Right Right Down Right Down Return" \
+  -- --menu
 cat "$work/stderr"
 rm -rf "$work"

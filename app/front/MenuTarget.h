@@ -1,9 +1,11 @@
 #pragma once
 // The start screen in the game's window, and the guard around a match started from it.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "app/OnlineGame.h"
 #include "app/front/StartScreen.h"
 #include "match/Rounds.h"
 #include "platform/LayerContent.h"
@@ -68,6 +70,47 @@ class GuardedTarget final : public TickTarget {
   bool asking_ = false;
   bool leave_ = false;
   int shownOver_ = 0;
+};
+
+// An online match started from the start screen: Escape asks before leaving, as at home, while
+// the match runs on for the others; once a match of rounds is over the host chooses between
+// playing again and going back, and the joiners are shown that it does and follow.
+class OnlineGuard final : public TickTarget {
+ public:
+  // Wraps `inner`, the target of `session` (the host's when `host`); `newSeed` gives a match
+  // played again its seed; `layer` (may be null) shows the question and the choices.
+  OnlineGuard(OnlineTarget& inner, net::Session& session, bool host,
+              std::function<uint64_t()> newSeed, ScreenLayer* layer)
+      : inner_(inner),
+        session_(session),
+        host_(host),
+        newSeed_(std::move(newSeed)),
+        layer_(layer) {}
+  // A frame of the session, always: the others are not kept waiting by a question.
+  void Tick() override;
+  // Escape asks and a second leaves; on the host's choices arrows choose and Enter takes.
+  void KeyDown(uint16_t keyCode, int shift) override;
+  // The same choices by controller.
+  void PadPressed(PadButton button) override;
+  // Left, ended by the host going back, or closed by the match itself.
+  bool Closed() const override { return inner_.Closed() || leave_ || session_.WentBack(); }
+  // Whether the player is being asked whether to leave.
+  bool Asking() const { return asking_; }
+  // Whether the match's winner stands and the choices show.
+  bool Choosing() const { return over_ >= GuardedTarget::kOverTicks; }
+
+ private:
+  void Take();
+  OnlineTarget& inner_;
+  net::Session& session_;
+  const bool host_;
+  std::function<uint64_t()> newSeed_;
+  ScreenLayer* layer_;
+  bool asking_ = false;
+  bool leave_ = false;
+  int over_ = 0;    // frames the match has stood over
+  int match_ = 0;   // the session's match these frames count for
+  int chosen_ = 0;  // 0: play again, 1: back to the start screen
 };
 
 }  // namespace tb::front

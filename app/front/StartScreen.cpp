@@ -219,6 +219,17 @@ void StartScreen::Start(cli::GameArgs args) {
   outcome_.args = std::move(args);
 }
 
+namespace {
+
+// Keys changed on the keys page hold for every match started here, online too.
+void ChangedKeys(const Settings& s, cli::GameArgs& args) {
+  if (s.keys == cli::StandardKeys()) return;
+  args.customKeys = true;
+  args.keys = s.keys;
+}
+
+}  // namespace
+
 cli::GameArgs StartScreen::PlayArgs(const Settings& s, const std::string& recordPath) {
   cli::GameArgs args;
   for (int seat = 0; seat < 4; ++seat) {
@@ -232,10 +243,7 @@ cli::GameArgs StartScreen::PlayArgs(const Settings& s, const std::string& record
   }
   args.rounds = s.rounds;
   args.recordPath = recordPath;
-  if (s.keys != cli::StandardKeys()) {
-    args.customKeys = true;
-    args.keys = s.keys;
-  }
+  ChangedKeys(s, args);
   return args;
 }
 
@@ -251,6 +259,7 @@ cli::GameArgs StartScreen::HostArgs(const Settings& s, const std::string& record
   args.botLevel = kLevels[std::clamp(s.hostLevel, 0, 2)];
   args.rounds = s.hostRounds;
   args.recordPath = recordPath;
+  ChangedKeys(s, args);
   return args;
 }
 
@@ -264,6 +273,7 @@ bool StartScreen::JoinArgs(const Settings& s, cli::GameArgs& args, std::string& 
   if (!net::ParseHostPort(s.joinAddress, args.join, args.joinPort, problem)) return false;
   args.password = s.joinPassword;
   args.seats = s.joinSeats;
+  ChangedKeys(s, args);
   return true;
 }
 
@@ -505,6 +515,8 @@ MenuView StartScreen::View() const {
     view.hint = "Press the new key; Escape keeps the old one";
   else if (page_ == Page::kMain)
     view.hint = "Arrows choose, Enter takes, Escape quits (d-pad, A, B)";
+  else if (page_ == Page::kAfter)  // nothing here to change
+    view.hint = "Arrows choose, Enter takes, Escape goes back";
   else
     view.hint = "Arrows choose and change, Enter takes, Escape goes back";
   return view;
